@@ -1,0 +1,227 @@
+// korvel-cli — the concordance engine from the command line.
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "CorpusFolder.h"
+#include "FileIO.h"
+#include "MyDLL.h"
+#include "TextDecode.h"
+#include "unKorvel.h"
+
+using namespace korvel;
+
+namespace {
+
+constexpr const char* kHelp = R"(Usage:
+  korvel-cli search [options] QUERY PATH...
+  korvel-cli expand TEXT
+  korvel-cli inflect WORD
+  korvel-cli lookup [--dic DIR] TEXT
+  korvel-cli --help
+
+search: finds every aligned line pair whose line in the query's language
+matches QUERY (a word, a phrase or a regular expression, English or Chinese).
+PATH is a corpus folder (every NAME.EN.txt that has its NAME.ZH.txt twin) or
+individual files, English and Chinese, which must come to an even number.
+
+Options (anywhere before "--", which ends them; VALUE may also follow "="):
+  --lemma           widen the query's English words to all their forms
+  --filter TEXT     the aligned line must match TEXT (a regular expression)
+  --exclude         the aligned line must not match the filter
+  --filter-lemma    widen the filter's English words to all their forms
+  --dic DIR         folder of EN-ZH.txt and ZH-EN.txt (default: the program's dic/)
+  --html FILE       write the result page to FILE
+  --tsv FILE        write the tab-separated export to FILE
+  --count           print only the number of hits
+
+Without --tsv and --count the export lines (six tab-separated fields, CRLF
+line ends) go to standard output. The status line (seconds, hits, direction,
+expression) goes to standard error.
+
+expand prints the lemma expansion of TEXT; inflect prints the other forms of
+WORD; lookup prints the dictionary equivalents of TEXT.
+
+Exit status of search: 0 when there are hits, 1 when there are none, 2 on any
+error. The other commands exit 0.
+)";
+
+struct UsageError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+struct Options {
+  bool lemma = false, exclude = false, filterLemma = false, count = false;
+  std::string filter, dic, html, tsv;
+  std::vector<std::string> positional;
+};
+
+Options Parse(const std::vector<std::string>& args, bool allowSearchOptions) {
+  Options o;
+  bool optionsEnded = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (optionsEnded || a.size() < 2 || a.compare(0, 2, "--") != 0) {
+      o.positional.push_back(a);
+      continue;
+    }
+    if (a == "--") {
+      optionsEnded = true;
+      continue;
+    }
+    std::string name = a, value;
+    bool hasValue = false;
+    if (std::size_t eq = a.find('='); eq != std::string::npos) {
+      name = a.substr(0, eq);
+      value = a.substr(eq + 1);
+      hasValue = true;
+    }
+    auto takeValue = [&]() -> std::string {
+      if (hasValue) return value;
+      if (i + 1 >= args.size()) throw UsageError("Option " + name + " needs a value");
+      return args[++i];
+    };
+    auto flag = [&](bool& target) {
+      if (hasValue) throw UsageError("Option " + name + " takes no value");
+      target = true;
+    };
+    if (name == "--dic") {
+      o.dic = takeValue();
+    } else if (!allowSearchOptions) {
+      throw UsageError("Unknown option " + name);
+    } else if (name == "--lemma") {
+      flag(o.lemma);
+    } else if (name == "--exclude") {
+      flag(o.exclude);
+    } else if (name == "--filter-lemma") {
+      flag(o.filterLemma);
+    } else if (name == "--count") {
+      flag(o.count);
+    } else if (name == "--filter") {
+      o.filter = takeValue();
+    } else if (name == "--html") {
+      o.html = takeValue();
+    } else if (name == "--tsv") {
+      o.tsv = takeValue();
+    } else {
+      throw UsageError("Unknown option " + name);
+    }
+  }
+  return o;
+}
+
+void WriteStdout(std::string_view text) {
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  std::fflush(stdout);
+  if (std::ferror(stdout)) throw EKorvel(std::string("Cannot write to standard output. ") + std::strerror(errno));
+}
+
+// RAII for the inflection tables: loaded before any expansion, freed last.
+struct InflectionTables {
+  InflectionTables() { LoadArrays(); }
+  ~InflectionTables() { FreeArrays(); }
+};
+
+std::vector<std::string> CorpusFiles(const std::vector<std::string>& paths) {
+  std::vector<std::string> files;
+  for (const std::string& path : paths) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0) ThrowCannotOpen(path, errno);
+    if (!S_ISDIR(st.st_mode)) {
+      files.push_back(path);
+      continue;
+    }
+    std::vector<std::string> listed = ListCorpusFolder(path);
+    if (listed.empty())
+      throw EKorvel("The folder \"" + DisplayPath(path) + "\" holds no pair of .EN. and .ZH. text files");
+    files.insert(files.end(), listed.begin(), listed.end());
+  }
+  if (files.size() % 2 != 0)
+    throw EKorvel("Cannot pair an odd number of files (" + std::to_string(files.size()) +
+                  "): every English file needs its Chinese twin");
+  return files;
+}
+
+int Search(const Options& o) {
+  if (o.positional.size() < 2) throw UsageError("search needs a QUERY and at least one PATH");
+  const std::string query = SanitizeUtf8(o.positional[0]);
+  if (Trim(query).empty()) throw EKorvel("The query is empty");
+  std::vector<std::string> files = CorpusFiles({o.positional.begin() + 1, o.positional.end()});
+
+  InflectionTables tables;
+  TKorvel engine;
+  engine.LoadDictionaries(o.dic);
+
+  const auto start = std::chrono::steady_clock::now();
+  engine.SetFiles(files);
+  engine.SetFilter(SanitizeUtf8(o.filter), o.exclude, o.filterLemma);
+  engine.Search(query, o.lemma);
+  if (!o.html.empty()) engine.WriteResultPage(o.html);
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+
+  char secondsText[32];
+  std::snprintf(secondsText, sizeof secondsText, "%.3f", seconds);
+  std::cerr << secondsText << " second(s), " << engine.HitCount() << " item(s).   "
+            << (engine.QueryIsChinese() ? "ZH-EN" : "EN-ZH") << "   @search=" << engine.Pattern() << std::endl;
+
+  if (!o.tsv.empty()) engine.ExportText(o.tsv);
+  if (o.count)
+    WriteStdout(std::to_string(engine.HitCount()) + "\n");
+  else if (o.tsv.empty())
+    WriteStdout(engine.RenderExport());
+  return engine.HitCount() > 0 ? 0 : 1;
+}
+
+int Run(const std::vector<std::string>& args) {
+  if (args.empty()) throw UsageError("Missing command");
+  const std::string& command = args[0];
+  if (command == "--help" || command == "-h" || command == "help") {
+    WriteStdout(kHelp);
+    return 0;
+  }
+  std::vector<std::string> rest(args.begin() + 1, args.end());
+  if (command == "search") return Search(Parse(rest, true));
+
+  Options o = Parse(rest, false);
+  if (command != "lookup" && !o.dic.empty()) throw UsageError("Unknown option --dic");
+  if (o.positional.size() != 1) throw UsageError(command + " needs exactly one argument");
+  const std::string text = SanitizeUtf8(o.positional[0]);
+  std::string result;
+  if (command == "expand") {
+    InflectionTables tables;
+    result = ExpandLemma(text);
+  } else if (command == "inflect") {
+    InflectionTables tables;
+    result = MyDllInflection(std::string(Trim(text)));
+  } else if (command == "lookup") {
+    TKorvel engine;
+    engine.LoadDictionaries(o.dic);
+    result = engine.Lookup(text);
+  } else {
+    throw UsageError("Unknown command " + command);
+  }
+  WriteStdout(result + "\n");
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    return Run(std::vector<std::string>(argv + 1, argv + argc));
+  } catch (const UsageError& e) {
+    std::cerr << "korvel-cli: " << WithFullStop(e.what()) << "\nTry 'korvel-cli --help'.\n";
+  } catch (const EAbort&) {
+  } catch (const std::bad_alloc&) {
+    std::cerr << "korvel-cli: Out of memory.\n";
+  } catch (const std::exception& e) {
+    std::cerr << "korvel-cli: " << WithFullStop(e.what()) << "\n";
+  }
+  return 2;
+}

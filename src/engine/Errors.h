@@ -1,0 +1,37 @@
+// Errors the engine raises. Each carries the message a user is shown; front
+// ends catch them at one edge (a window handler, the CLI's main).
+#ifndef KORVEL_ERRORS_H
+#define KORVEL_ERRORS_H
+
+#include <stdexcept>
+#include <string>
+
+namespace korvel {
+
+// A failed file or list operation; what() is the user-facing message.
+class EKorvel : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Thrown by a progress callback to abandon a long operation. Front ends show
+// nothing for it: the user asked for it.
+class EAbort : public std::exception {
+ public:
+  const char* what() const noexcept override { return "Operation aborted"; }
+};
+
+// "Cannot open file "%s". %s" with the path and the system's reason for errno.
+[[noreturn]] void ThrowCannotOpen(const std::string& path, int err);
+// "Cannot create file "%s". %s"
+[[noreturn]] void ThrowCannotCreate(const std::string& path, int err);
+// "List index out of bounds (%d)"
+[[noreturn]] void ThrowListIndex(long long index);
+
+// The message as a message box shows it: a full stop is appended when the
+// last character sorts after "." (so ")" gets none, a letter gets one).
+std::string WithFullStop(std::string message);
+
+}  // namespace korvel
+
+#endif

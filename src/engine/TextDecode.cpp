@@ -1,0 +1,256 @@
+#include "TextDecode.h"
+
+#include <unicode/ucnv.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <iterator>
+
+namespace korvel {
+
+namespace {
+
+constexpr char kReplacement[] = "\xEF\xBF\xBD";  // U+FFFD
+
+bool AllAscii8(const unsigned char* p) {
+  std::uint64_t w;
+  std::memcpy(&w, p, sizeof w);
+  return (w & 0x8080808080808080ULL) == 0;
+}
+
+bool IsTrail(unsigned char c) { return (c & 0xC0) == 0x80; }
+
+// Length of the valid multi-byte sequence at p (lead byte >= 0x80), or 0.
+// The second-byte ranges are what rule out overlongs, surrogates and values
+// past U+10FFFF.
+std::size_t SequenceLength(const unsigned char* p, std::size_t avail) {
+  const unsigned char c = p[0];
+  std::size_t len;
+  unsigned char lo = 0x80, hi = 0xBF;
+  if (c >= 0xC2 && c <= 0xDF) {
+    len = 2;
+  } else if (c >= 0xE0 && c <= 0xEF) {
+    len = 3;
+    if (c == 0xE0) lo = 0xA0;
+    if (c == 0xED) hi = 0x9F;
+  } else if (c >= 0xF0 && c <= 0xF4) {
+    len = 4;
+    if (c == 0xF0) lo = 0x90;
+    if (c == 0xF4) hi = 0x8F;
+  } else {
+    return 0;
+  }
+  if (avail < len || p[1] < lo || p[1] > hi) return 0;
+  for (std::size_t k = 2; k < len; ++k)
+    if (!IsTrail(p[k])) return 0;
+  return len;
+}
+
+// Offset of the first byte that starts no valid sequence; size() if none.
+std::size_t ValidPrefix(std::string_view text) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t n = text.size();
+  std::size_t i = 0;
+  while (i < n) {
+    if (p[i] < 0x80) {
+      ++i;
+      while (i + 8 <= n && AllAscii8(p + i)) i += 8;
+      continue;
+    }
+    const std::size_t len = SequenceLength(p + i, n - i);
+    if (len == 0) return i;
+    i += len;
+  }
+  return n;
+}
+
+void AppendUtf8(char32_t cp, std::string& out) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+// unit(i) yields the i-th UTF-16 code unit of n.
+template <class Unit>
+void AppendUtf16(Unit unit, std::size_t n, std::string& out) {
+  for (std::size_t i = 0; i < n; ++i) {
+    const char16_t u = unit(i);
+    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < n) {
+      const char16_t v = unit(i + 1);
+      if (v >= 0xDC00 && v <= 0xDFFF) {
+        AppendUtf8(0x10000 + ((char32_t(u) - 0xD800) << 10) + (v - 0xDC00), out);
+        ++i;
+        continue;
+      }
+    }
+    if (u >= 0xD800 && u <= 0xDFFF)
+      out += kReplacement;
+    else
+      AppendUtf8(u, out);
+  }
+}
+
+std::string DecodeUtf16(std::string_view bytes, bool little_endian) {
+  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+  const std::size_t units = bytes.size() / 2;
+  std::string out;
+  out.reserve(bytes.size() + bytes.size() / 2);
+  if (little_endian)
+    AppendUtf16([p](std::size_t i) { return char16_t(p[2 * i] | (p[2 * i + 1] << 8)); },
+                units, out);
+  else
+    AppendUtf16([p](std::size_t i) { return char16_t((p[2 * i] << 8) | p[2 * i + 1]); },
+                units, out);
+  if (bytes.size() % 2 != 0) out += kReplacement;
+  return out;
+}
+
+enum class Utf16Guess { kNone, kLittle, kBig };
+
+// ASCII-heavy UTF-16 without a byte-order mark shows as zero bytes at every
+// other position; UTF-8 and GB18030 text practically never does.
+Utf16Guess GuessUtf16(std::string_view bytes) {
+  const std::size_t n = std::min<std::size_t>(bytes.size(), 64) & ~std::size_t{1};
+  if (n < 4) return Utf16Guess::kNone;
+  bool even_zero = true, odd_zero = true;
+  for (std::size_t i = 0; i < n; i += 2) {
+    even_zero = even_zero && bytes[i] == 0;
+    odd_zero = odd_zero && bytes[i + 1] == 0;
+  }
+  if (odd_zero && !even_zero) return Utf16Guess::kLittle;
+  if (even_zero && !odd_zero) return Utf16Guess::kBig;
+  return Utf16Guess::kNone;
+}
+
+// Opened lazily: most files never need it.
+class Gb18030Decoder {
+ public:
+  Gb18030Decoder() = default;
+  Gb18030Decoder(const Gb18030Decoder&) = delete;
+  Gb18030Decoder& operator=(const Gb18030Decoder&) = delete;
+  ~Gb18030Decoder() {
+    if (cnv_) ucnv_close(cnv_);
+  }
+
+  void Append(std::string_view line, std::string& out) {
+    if (!Open()) {
+      out += SanitizeUtf8(line);
+      return;
+    }
+    ucnv_resetToUnicode(cnv_);
+    const char* src = line.data();
+    const char* const src_end = src + line.size();
+    UChar buf[2048];
+    for (;;) {
+      UChar* dst = buf;
+      UErrorCode err = U_ZERO_ERROR;
+      ucnv_toUnicode(cnv_, &dst, buf + std::size(buf), &src, src_end, nullptr, true, &err);
+      AppendUtf16([&buf](std::size_t i) { return char16_t(buf[i]); },
+                  static_cast<std::size_t>(dst - buf), out);
+      if (err != U_BUFFER_OVERFLOW_ERROR) break;
+    }
+  }
+
+ private:
+  bool Open() {
+    if (cnv_ || failed_) return cnv_ != nullptr;
+    UErrorCode err = U_ZERO_ERROR;
+    // ICU's default to-Unicode callback already substitutes U+FFFD for
+    // bytes GB18030 cannot explain, without swallowing following ASCII.
+    cnv_ = ucnv_open("GB18030", &err);
+    if (U_FAILURE(err)) cnv_ = nullptr;
+    failed_ = cnv_ == nullptr;
+    return cnv_ != nullptr;
+  }
+
+  UConverter* cnv_ = nullptr;
+  bool failed_ = false;
+};
+
+}  // namespace
+
+std::string DecodeText(std::string bytes) {
+  const auto starts = [&bytes](std::string_view prefix) {
+    return std::string_view(bytes).substr(0, prefix.size()) == prefix;
+  };
+  if (starts("\xEF\xBB\xBF")) {
+    bytes.erase(0, 3);
+  } else if (starts("\xFF\xFE")) {
+    return DecodeUtf16(std::string_view(bytes).substr(2), true);
+  } else if (starts("\xFE\xFF")) {
+    return DecodeUtf16(std::string_view(bytes).substr(2), false);
+  } else if (const Utf16Guess g = GuessUtf16(bytes); g != Utf16Guess::kNone) {
+    return DecodeUtf16(bytes, g == Utf16Guess::kLittle);
+  }
+
+  const std::string_view text(bytes);
+  const std::size_t bad = ValidPrefix(text);
+  if (bad == text.size()) return bytes;
+
+  // Everything before the line holding the first bad byte is known valid.
+  const std::size_t prev_end = text.find_last_of("\r\n", bad);
+  std::size_t pos = prev_end == std::string_view::npos ? 0 : prev_end + 1;
+  std::string out;
+  out.reserve(text.size() + text.size() / 2);
+  out.append(text.substr(0, pos));
+  Gb18030Decoder gb;
+  while (pos < text.size()) {
+    std::size_t end = text.find_first_of("\r\n", pos);
+    if (end == std::string_view::npos) end = text.size();
+    const std::string_view line = text.substr(pos, end - pos);
+    if (ValidPrefix(line) == line.size())
+      out.append(line);
+    else
+      gb.Append(line, out);
+    // Line ends are copied byte for byte so CR-only and CR LF files keep them.
+    pos = text.find_first_not_of("\r\n", end);
+    if (pos == std::string_view::npos) pos = text.size();
+    out.append(text.substr(end, pos - end));
+  }
+  return out;
+}
+
+bool IsValidUtf8(std::string_view text) { return ValidPrefix(text) == text.size(); }
+
+std::string SanitizeUtf8(std::string_view text) {
+  std::size_t i = ValidPrefix(text);
+  if (i == text.size()) return std::string(text);
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  std::string out(text.substr(0, i));
+  while (i < text.size()) {
+    if (p[i] < 0x80) {
+      out += text[i++];
+      continue;
+    }
+    const std::size_t len = SequenceLength(p + i, text.size() - i);
+    if (len == 0) {
+      out += kReplacement;
+      ++i;
+    } else {
+      out.append(text.substr(i, len));
+      i += len;
+    }
+  }
+  return out;
+}
+
+std::vector<std::string_view> SplitLines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  ForEachLine(text, [&lines](std::string_view line) { lines.push_back(line); });
+  return lines;
+}
+
+}  // namespace korvel

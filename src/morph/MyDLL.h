@@ -1,0 +1,30 @@
+// MyDLL — English inflection, shipped as sys/libMyDLL.so with a C interface.
+//
+// LoadArrays prepares the tables once, before the first Inflection call;
+// FreeArrays releases them after the last. Between the two, Inflection may be
+// called from any number of threads at once: it only reads the tables.
+//
+// Inflection(word, forms): `word` is one UTF-8 word (letter case ignored);
+// `forms` is the caller's buffer of at least 68 bytes. It receives the other
+// forms of the word in lower case, each followed by "|" (at most 67 characters
+// and a terminating NUL), or "" when the word has no other forms or is
+// unknown. The text never holds a pattern character other than "|", so the
+// caller can append the word itself and use the whole as an alternation.
+#ifndef KORVEL_MYDLL_H
+#define KORVEL_MYDLL_H
+
+#define MYDLL_API __attribute__((visibility("default")))
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+MYDLL_API int LoadArrays(void);
+MYDLL_API int FreeArrays(void);
+MYDLL_API void Inflection(const char* word, char* forms);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

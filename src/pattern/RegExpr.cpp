@@ -1,0 +1,273 @@
+#include "RegExpr.h"
+
+#define PCRE2_CODE_UNIT_WIDTH 8
+#include <pcre2.h>
+
+#include <string>
+
+namespace korvel {
+namespace {
+
+// Bounds that turn a catastrophic pattern into an error instead of a hang.
+constexpr uint32_t kMatchLimit = 5'000'000;
+constexpr uint32_t kDepthLimit = 100'000;
+constexpr std::size_t kJitStackStart = 32 * 1024;
+constexpr std::size_t kJitStackMax = 8 * 1024 * 1024;
+
+std::size_t CharCount(std::string_view text, std::size_t byteOffset) {
+  std::size_t count = 0;
+  for (std::size_t i = 0; i < byteOffset && i < text.size(); ++i)
+    if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) ++count;
+  return count;
+}
+
+std::string ErrorText(int code) {
+  PCRE2_UCHAR buffer[256];
+  if (pcre2_get_error_message(code, buffer, sizeof buffer) < 0) return "unknown error " + std::to_string(code);
+  return reinterpret_cast<const char*>(buffer);
+}
+
+[[noreturn]] void ThrowCompileError(std::string reason, std::string_view expr, std::size_t byteOffset) {
+  throw ERegExpr(reason + " (pos " + std::to_string(CharCount(expr, byteOffset)) + ")");
+}
+
+std::size_t SkipClass(std::string_view p, std::size_t i) {
+  std::size_t j = i + 1;
+  if (j < p.size() && p[j] == '^') ++j;
+  if (j < p.size() && p[j] == ']') ++j;  // a "]" first is a member
+  while (j < p.size()) {
+    char c = p[j];
+    if (c == '\\') {
+      j += 1 + (j + 1 < p.size() ? TRegExpr::CharLength(p, j + 1) : 0);
+    } else if (c == '[' && j + 1 < p.size() && p[j + 1] == ':') {
+      std::size_t e = p.find(":]", j + 2);
+      j = (e == std::string_view::npos) ? j + 1 : e + 2;
+    } else if (c == ']') {
+      return j + 1;
+    } else {
+      j += TRegExpr::CharLength(p, j);
+    }
+  }
+  return p.size();
+}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// {n}, {n,} or {n,m}; sets `end` past the closing brace.
+bool IsBraceQuantifier(std::string_view p, std::size_t i, std::size_t& end) {
+  std::size_t j = i + 1;
+  std::size_t digits = 0;
+  while (j < p.size() && IsDigit(p[j])) ++j, ++digits;
+  if (digits == 0) return false;
+  if (j < p.size() && p[j] == ',') {
+    ++j;
+    while (j < p.size() && IsDigit(p[j])) ++j;
+  }
+  if (j < p.size() && p[j] == '}') {
+    end = j + 1;
+    return true;
+  }
+  return false;
+}
+
+// PCRE2 reads a quantifier followed by "+" as possessive; here it is one
+// repetition after another, which is an error. Returns the offset of the
+// offending "+", or npos.
+std::size_t FindPossessiveQuantifier(std::string_view p) {
+  std::size_t i = 0;
+  bool afterQuantifier = false;
+  while (i < p.size()) {
+    char c = p[i];
+    if (afterQuantifier) {
+      afterQuantifier = false;
+      if (c == '+') return i;
+      if (c == '?') {  // lazy form
+        ++i;
+        continue;
+      }
+    }
+    switch (c) {
+      case '\\':
+        if (i + 1 < p.size() && p[i + 1] == 'Q') {
+          std::size_t e = p.find("\\E", i + 2);
+          i = (e == std::string_view::npos) ? p.size() : e + 2;
+        } else {
+          i += 1 + (i + 1 < p.size() ? TRegExpr::CharLength(p, i + 1) : 0);
+        }
+        break;
+      case '[':
+        i = SkipClass(p, i);
+        break;
+      case '(':
+        if (p.substr(i, 3) == "(?#") {
+          std::size_t e = p.find(')', i);
+          i = (e == std::string_view::npos) ? p.size() : e + 1;
+        } else {
+          ++i;
+          if (i < p.size() && (p[i] == '?' || p[i] == '*')) ++i;  // group syntax, not repetition
+        }
+        break;
+      case '*':
+      case '+':
+      case '?':
+        afterQuantifier = true;
+        ++i;
+        break;
+      case '{': {
+        std::size_t end = 0;
+        if (IsBraceQuantifier(p, i, end)) {
+          afterQuantifier = true;
+          i = end;
+        } else {
+          ++i;
+        }
+        break;
+      }
+      default:
+        i += TRegExpr::CharLength(p, i);
+    }
+  }
+  return std::string_view::npos;
+}
+
+}  // namespace
+
+struct TRegExpr::Code {
+  pcre2_code* code = nullptr;
+  ~Code() { pcre2_code_free(code); }
+};
+
+struct TRegExpr::MatchState {
+  pcre2_match_data* data = nullptr;
+  pcre2_match_context* context = nullptr;
+  pcre2_jit_stack* jitStack = nullptr;
+
+  explicit MatchState(const pcre2_code* code) {
+    data = pcre2_match_data_create_from_pattern(code, nullptr);
+    context = pcre2_match_context_create(nullptr);
+    jitStack = pcre2_jit_stack_create(kJitStackStart, kJitStackMax, nullptr);
+    if (!data || !context || !jitStack) {
+      Release();
+      throw std::bad_alloc();
+    }
+    pcre2_set_match_limit(context, kMatchLimit);
+    pcre2_set_depth_limit(context, kDepthLimit);
+    pcre2_jit_stack_assign(context, nullptr, jitStack);
+  }
+  ~MatchState() { Release(); }
+  void Release() {
+    pcre2_match_data_free(data);
+    pcre2_match_context_free(context);
+    pcre2_jit_stack_free(jitStack);
+    data = nullptr;
+    context = nullptr;
+    jitStack = nullptr;
+  }
+};
+
+TRegExpr::TRegExpr(std::string_view expression, bool caseInsensitive) : expression_(expression) {
+  std::size_t possessive = FindPossessiveQuantifier(expression_);
+  if (possessive != std::string_view::npos)
+    ThrowCompileError("a repetition cannot follow a repetition", expression_, possessive);
+
+  uint32_t options = PCRE2_UTF | PCRE2_MATCH_INVALID_UTF | PCRE2_DOTALL | PCRE2_DOLLAR_ENDONLY |
+                     PCRE2_NEVER_UCP | PCRE2_NEVER_BACKSLASH_C;
+  if (caseInsensitive) options |= PCRE2_CASELESS;
+
+  pcre2_compile_context* cc = pcre2_compile_context_create(nullptr);
+  if (!cc) throw std::bad_alloc();
+  pcre2_set_compile_extra_options(cc, PCRE2_EXTRA_BAD_ESCAPE_IS_LITERAL);
+  int error = 0;
+  PCRE2_SIZE offset = 0;
+  pcre2_code* code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(expression_.data()), expression_.size(), options,
+                                   &error, &offset, cc);
+  pcre2_compile_context_free(cc);
+  if (!code) ThrowCompileError(ErrorText(error), expression_, offset);
+
+  auto shared = std::make_shared<Code>();
+  shared->code = code;
+  pcre2_jit_compile(code, PCRE2_JIT_COMPLETE);  // the interpreter serves where JIT is unavailable
+  code_ = std::move(shared);
+  state_ = std::make_unique<MatchState>(code_->code);
+}
+
+TRegExpr::TRegExpr(const TRegExpr& other)
+    : expression_(other.expression_), code_(other.code_), state_(std::make_unique<MatchState>(code_->code)) {}
+
+TRegExpr::~TRegExpr() = default;
+
+std::size_t TRegExpr::CharLength(std::string_view text, std::size_t at) {
+  unsigned char c = static_cast<unsigned char>(text[at]);
+  std::size_t len = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 1;
+  if (at + len > text.size()) len = 1;
+  for (std::size_t k = 1; k < len; ++k)
+    if ((static_cast<unsigned char>(text[at + k]) & 0xC0) != 0x80) return 1;
+  return len;
+}
+
+bool TRegExpr::Find(std::string_view input, std::size_t start, std::size_t& matchBegin,
+                    std::size_t& matchEnd) const {
+  int rc = pcre2_match(code_->code, reinterpret_cast<PCRE2_SPTR>(input.data()), input.size(), start, 0,
+                       state_->data, state_->context);
+  if (rc == PCRE2_ERROR_NOMATCH) return false;
+  if (rc < 0) throw ERegExpr(ErrorText(rc));
+  const PCRE2_SIZE* ov = pcre2_get_ovector_pointer(state_->data);
+  matchBegin = ov[0];
+  matchEnd = ov[1];
+  if (matchEnd < matchBegin) matchEnd = matchBegin;  // \K in a lookahead can invert them
+  return true;
+}
+
+bool TRegExpr::Exec(std::string_view input) const {
+  std::size_t b = 0, e = 0;
+  return Find(input, 0, b, e);
+}
+
+std::string TRegExpr::Replace(std::string_view input, std::string_view tmpl) const {
+  std::string out;
+  out.reserve(input.size() + 16);
+  std::size_t copied = 0;
+  ForEachMatch(input, [&](std::size_t b, std::size_t e) {
+    out.append(input, copied, b - copied);
+    const PCRE2_SIZE* ov = pcre2_get_ovector_pointer(state_->data);
+    const uint32_t pairs = pcre2_get_ovector_count(state_->data);
+    auto group = [&](unsigned long n) {
+      if (n == 0) {
+        out.append(input, b, e - b);
+      } else if (n <= 14 && n < pairs && ov[2 * n] != PCRE2_UNSET && ov[2 * n + 1] >= ov[2 * n]) {
+        out.append(input, ov[2 * n], ov[2 * n + 1] - ov[2 * n]);
+      }
+    };
+    for (std::size_t t = 0; t < tmpl.size(); ++t) {
+      char c = tmpl[t];
+      if (c == '\\' && t + 1 < tmpl.size()) {
+        out += tmpl[++t];
+      } else if (c == '$' && t + 1 < tmpl.size() && tmpl[t + 1] == '&') {
+        group(0);
+        ++t;
+      } else if (c == '$' && t + 1 < tmpl.size() && IsDigit(tmpl[t + 1])) {
+        unsigned long n = 0;
+        while (t + 1 < tmpl.size() && IsDigit(tmpl[t + 1]) && n < 1000) n = n * 10 + (tmpl[++t] - '0');
+        group(n);
+      } else if (c == '$' && t + 2 < tmpl.size() && tmpl[t + 1] == '{' && IsDigit(tmpl[t + 2])) {
+        std::size_t close = tmpl.find('}', t + 2);
+        std::size_t k = t + 2;
+        unsigned long n = 0;
+        while (k < tmpl.size() && IsDigit(tmpl[k]) && n < 1000) n = n * 10 + (tmpl[k++] - '0');
+        if (close == k) {
+          group(n);
+          t = close;
+        } else {
+          out += c;
+        }
+      } else {
+        out += c;
+      }
+    }
+    copied = e;
+  });
+  out.append(input, copied);
+  return out;
+}
+
+}  // namespace korvel

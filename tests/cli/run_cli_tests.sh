@@ -1,0 +1,126 @@
+#!/usr/bin/env bash
+# korvel-cli end to end on the fixture corpus: export lines, result page,
+# exit status and error messages against expected files.
+# KORVEL_REGEN=1 rewrites the expected files instead of comparing.
+set -u
+cli=$1
+fixtures=$2
+expected=$fixtures/expected
+corpus=$fixtures/corpus
+dic=$fixtures/dic
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+# check NAME FILE: compare FILE with expected/NAME
+check() {
+  if [ "${KORVEL_REGEN:-}" = 1 ]; then cp "$2" "$expected/$1"; return; fi
+  cmp -s "$2" "$expected/$1" || { fail "$1 differs"; diff <(cat -A "$expected/$1") <(cat -A "$2") | head -20; }
+}
+
+# run NAME EXPECTED_STATUS ARGS...: stdout and stderr kept in $work/NAME.{out,err}
+run() {
+  local name=$1 want=$2; shift 2
+  "$cli" "$@" >"$work/$name.out" 2>"$work/$name.err"
+  local got=$?
+  [ "$got" = "$want" ] || fail "$name: exit status $got, expected $want ($(cat "$work/$name.err"))"
+}
+
+# The status line holds a time; compare everything after it.
+status_tail() { sed -E 's/^[0-9]+\.[0-9]{3} second\(s\), //' "$work/$1.err"; }
+
+run phrase 0 search --dic "$dic" --html "$work/phrase.html" "give up" "$corpus"
+check phrase.tsv "$work/phrase.out"
+check phrase.html "$work/phrase.html"
+[ "$(status_tail phrase)" = '2 item(s).   EN-ZH   @search=\b(give up)\b' ] || fail "phrase status: $(cat "$work/phrase.err")"
+
+# Options after the query and paths, and --tsv to a file: the same bytes as stdout.
+run phrase_tsv 0 search "give up" "$corpus" --dic="$dic" --tsv "$work/phrase_file.tsv"
+cmp -s "$work/phrase_file.tsv" "$work/phrase.out" || fail "--tsv file differs from standard output"
+[ -s "$work/phrase_tsv.out" ] && fail "--tsv must keep standard output empty"
+
+run lemma 0 search --lemma --dic "$dic" --html "$work/lemma.html" "give up" "$corpus"
+check lemma.tsv "$work/lemma.out"
+check lemma.html "$work/lemma.html"
+
+run chinese 0 search --dic "$dic" --filter hope --exclude --html "$work/chinese.html" 放弃 "$corpus"
+check chinese.tsv "$work/chinese.out"
+check chinese.html "$work/chinese.html"
+[ "$(status_tail chinese)" = '2 item(s).   ZH-EN   @search=放弃' ] || fail "chinese status: $(cat "$work/chinese.err")"
+
+run include 0 search --dic "$dic" --filter 颜色 --html "$work/include.html" "colou?r" "$corpus"
+check include.tsv "$work/include.out"
+check include.html "$work/include.html"
+
+run count 0 search --count --dic "$dic" work "$corpus"
+[ "$(cat "$work/count.out")" = 2 ] || fail "count: $(cat "$work/count.out")"
+
+run none 1 search --count --dic "$dic" zebra "$corpus"
+[ "$(cat "$work/none.out")" = 0 ] || fail "none: $(cat "$work/none.out")"
+
+# Individual files, in any order, form the pair; a query after "--" may start with "-".
+run files 0 search --count --dic "$dic" work "$corpus/story.ZH.txt" "$corpus/story.EN.txt"
+[ "$(cat "$work/files.out")" = 1 ] || fail "files: $(cat "$work/files.out")"
+run dashdash 1 search --count --dic "$dic" -- --work "$corpus"
+
+# Bad input: a clear message and status 2, never a crash.
+expect_error() {
+  local name=$1 message=$2; shift 2
+  run "$name" 2 "$@"
+  grep -qF -- "$message" "$work/$name.err" || fail "$name: expected '$message', got '$(cat "$work/$name.err")'"
+}
+expect_error paren "korvel-cli: missing closing parenthesis (pos 2)" search --dic "$dic" "(a" "$corpus"
+expect_error possessive "korvel-cli: a repetition cannot follow a repetition (pos 2)" search --dic "$dic" "A++" "$corpus"
+expect_error star "korvel-cli: " search --dic "$dic" "*" "$corpus"
+expect_error empty "korvel-cli: The query is empty." search --dic "$dic" "  " "$corpus"
+expect_error nofolder "korvel-cli: Cannot open file \"$work/missing\". No such file or directory." search work "$work/missing"
+expect_error odd "korvel-cli: Cannot pair an odd number of files (3)" search work "$corpus/news.EN.txt" "$corpus/news.ZH.txt" "$corpus/story.EN.txt"
+mkdir "$work/nopairs"
+expect_error nopairs "holds no pair" search work "$work/nopairs"
+expect_error unknown "korvel-cli: Unknown option --bogus." search --bogus work "$corpus"
+expect_error shortlines "korvel-cli: List index out of bounds (5)" search work "$corpus/news.EN.txt" "$corpus/story.ZH.txt"
+
+# An unreadable file: root reads everything, so drop to an unprivileged user.
+cp "$corpus/news.EN.txt" "$corpus/news.ZH.txt" "$work/"
+chmod 000 "$work/news.ZH.txt"
+chmod 755 "$work"
+if [ "$(id -u)" = 0 ]; then
+  if command -v setpriv >/dev/null; then
+    as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+  else
+    as_user=()
+  fi
+else
+  as_user=()
+fi
+if [ "$(id -u)" != 0 ] || [ ${#as_user[@]} -gt 0 ]; then
+  "${as_user[@]}" "$cli" search work "$work/news.EN.txt" "$work/news.ZH.txt" >/dev/null 2>"$work/unreadable.err"
+  status=$?
+  [ $status = 2 ] && grep -qF "Cannot open file \"$work/news.ZH.txt\". Permission denied." "$work/unreadable.err" \
+    || fail "unreadable: status $status, $(cat "$work/unreadable.err")"
+fi
+
+# A program folder without its template.
+mkdir -p "$work/prog/sys"
+cp "$cli" "$work/prog/"
+cp "$(dirname "$cli")/sys/libMyDLL.so" "$work/prog/sys/"
+"$work/prog/$(basename "$cli")" search --html "$work/x.html" work "$corpus" >/dev/null 2>"$work/notpl.err"
+status=$?
+[ $status = 2 ] && grep -qF "Cannot open file \"$work/prog/sys/result.tpl\". No such file or directory." "$work/notpl.err" \
+  || fail "missing template: status $status, $(cat "$work/notpl.err")"
+[ -e "$work/x.html" ] && fail "missing template must not write the page"
+
+# The other commands.
+[ "$("$cli" lookup --dic "$dic" " Give Up ")" = "放弃|戒" ] || fail "lookup"
+[ "$("$cli" lookup --dic "$dic" nothing)" = "" ] || fail "lookup of an unknown word"
+[ "$("$cli" inflect give)" = "gives|gave|given|giving|" ] || fail "inflect give: $("$cli" inflect give)"
+[ "$("$cli" expand "give up")" = "(gives|gave|given|giving|give) up" ] || fail "expand: $("$cli" expand "give up")"
+"$cli" --help | grep -q "korvel-cli search" || fail "--help"
+
+if [ $failures -gt 0 ]; then
+  echo "$failures failure(s)"
+  exit 1
+fi
+echo "all korvel-cli checks passed"

@@ -1,0 +1,104 @@
+#include "TextDecode.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace korvel {
+namespace {
+
+using namespace std::string_literals;  // "\0" must survive in literals
+
+const std::string kZhong = "\xE4\xB8\xAD";  // 中 in UTF-8
+const std::string kWen = "\xE6\x96\x87";    // 文
+const std::string kFffd = "\xEF\xBF\xBD";
+
+TEST(TextDecode, Utf8KeptAndBomDropped) {
+  EXPECT_EQ(DecodeText("a" + kZhong + "\n"), "a" + kZhong + "\n");
+  EXPECT_EQ(DecodeText("\xEF\xBB\xBF" + kZhong), kZhong);
+  EXPECT_EQ(DecodeText("\xEF\xBB\xBF"), "");
+}
+
+TEST(TextDecode, Utf16WithBom) {
+  // "a中" then U+20000 as the pair D840 DC00, in both byte orders.
+  EXPECT_EQ(DecodeText("\xFF\xFE" "a\0\x2D\x4E\x40\xD8\x00\xDC"s),
+            "a" + kZhong + "\xF0\xA0\x80\x80");
+  EXPECT_EQ(DecodeText("\xFE\xFF" "\0a\x4E\x2D\xD8\x40\xDC\x00"s),
+            "a" + kZhong + "\xF0\xA0\x80\x80");
+  // A NUL unit stays; lone surrogates and an odd last byte do not vanish.
+  EXPECT_EQ(DecodeText("\xFF\xFE" "\0\0\x00\xDC" "b\0" "\x40\xD8" "c"s),
+            "\0"s + kFffd + "b" + kFffd + kFffd);
+}
+
+TEST(TextDecode, Utf16LeWithoutBom) {
+  // "ab\r\n" with the zero high bytes that give it away.
+  EXPECT_EQ(DecodeText("a\0b\0\r\0\n\0"s), "ab\r\n");
+  EXPECT_EQ(DecodeText("\0a\0b"s), "ab");
+  // Only the start is sniffed: CJK units later have no zero byte.
+  std::string le;
+  for (int i = 0; i < 40; ++i) le += "a\0"s;
+  EXPECT_EQ(DecodeText(le + "\x2D\x4E"), std::string(40, 'a') + kZhong);
+  // Too short to judge, or zero throughout: taken as they are.
+  EXPECT_EQ(DecodeText("a\0b"s), "a\0b"s);
+  EXPECT_EQ(DecodeText(std::string(8, '\0')), std::string(8, '\0'));
+}
+
+TEST(TextDecode, GbkLines) {
+  const std::string gbk = "\xD6\xD0\xCE\xC4";  // 中文 in GBK, invalid as UTF-8
+  EXPECT_EQ(DecodeText(gbk), kZhong + kWen);
+  // Each line is judged apart; CR-only and CR LF ends are copied through.
+  EXPECT_EQ(DecodeText(kZhong + "\r" + gbk + "\r\n\r\n" + kWen + "\n" + gbk),
+            kZhong + "\r" + kZhong + kWen + "\r\n\r\n" + kWen + "\n" + kZhong + kWen);
+}
+
+TEST(TextDecode, BadBytesBecomeReplacement) {
+  // 0xFF is no GB18030 byte; a lead byte cut off by the line end is neither.
+  EXPECT_EQ(DecodeText("x\xFFy\n\xD6\nnext"), "x" + kFffd + "y\n" + kFffd + "\nnext");
+}
+
+TEST(TextDecode, NulBytesKept) {
+  // Past the 64 bytes that are sniffed for UTF-16, on both decode paths.
+  const std::string pad(70, 'a');
+  const std::string with_nul = pad + "\0z"s;
+  EXPECT_EQ(DecodeText(with_nul), with_nul);
+  EXPECT_EQ(DecodeText(with_nul + "\n\xD6\xD0\0"s), with_nul + "\n" + kZhong + "\0"s);
+}
+
+TEST(TextDecode, IsValidUtf8) {
+  EXPECT_TRUE(IsValidUtf8(""));
+  EXPECT_TRUE(IsValidUtf8("\xF4\x8F\xBF\xBF"));             // U+10FFFF
+  EXPECT_TRUE(IsValidUtf8("\xED\x9F\xBF" + kZhong));        // U+D7FF
+  EXPECT_FALSE(IsValidUtf8("\xC0\xAF"));                    // overlong '/'
+  EXPECT_FALSE(IsValidUtf8("\xE0\x9F\xBF"));                // overlong U+07FF
+  EXPECT_FALSE(IsValidUtf8("\xF0\x8F\xBF\xBF"));            // overlong U+FFFF
+  EXPECT_FALSE(IsValidUtf8("\xED\xA0\x80"));                // U+D800
+  EXPECT_FALSE(IsValidUtf8("\xF4\x90\x80\x80"));            // U+110000
+  EXPECT_FALSE(IsValidUtf8("\xE4\xB8"));                    // truncated
+  EXPECT_FALSE(IsValidUtf8("\xE4\xB8" "a"));                // trail missing
+  // A bad byte at each position after an ASCII run: the 8-byte stride must
+  // not step over it.
+  for (std::size_t i = 0; i < 24; ++i) {
+    std::string s(24, 'a');
+    s[i] = '\x80';
+    EXPECT_FALSE(IsValidUtf8(s)) << i;
+  }
+}
+
+TEST(TextDecode, SanitizeUtf8) {
+  EXPECT_EQ(SanitizeUtf8("r\xFFport" + kZhong + ".txt"), "r" + kFffd + "port" + kZhong + ".txt");
+  // Each byte of a broken sequence is replaced on its own.
+  EXPECT_EQ(SanitizeUtf8("\xE4\xB8" "a"), kFffd + kFffd + "a");
+}
+
+TEST(TextDecode, SplitLines) {
+  using V = std::vector<std::string_view>;
+  EXPECT_EQ(SplitLines(""), V{});
+  EXPECT_EQ(SplitLines("\n"), V{""});
+  EXPECT_EQ(SplitLines("a\n\nb"), (V{"a", "", "b"}));
+  EXPECT_EQ(SplitLines("a\r\nb\rc\n"), (V{"a", "b", "c"}));
+  EXPECT_EQ(SplitLines("a\n\r"), (V{"a", ""}));  // LF CR is two breaks
+}
+
+}  // namespace
+}  // namespace korvel

@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Installs the Debian/Ubuntu packages Korvel needs, skipping those present.
+# Usage: tools/deps.sh [--tests]
+set -euo pipefail
+packages=(g++ cmake ninja-build pkg-config libpcre2-dev libicu-dev)
+if [ "${1:-}" = "--tests" ]; then packages+=(libgtest-dev util-linux); fi
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+if [ "$(id -u)" = 0 ]; then sudo=(); else sudo=(sudo); fi
+echo "Installing: ${missing[*]}"
+"${sudo[@]}" apt-get update -qq
+DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
