@@ -65,7 +65,9 @@ std::string MyDllInflection(const std::string& word) {
 
 std::vector<std::string> SplitItems(std::string_view text, char separator) {
   std::vector<std::string> items;
-  auto isSpace = [](char c) { return static_cast<unsigned char>(c) >= 1 && static_cast<unsigned char>(c) <= 32; };
+  // NUL counts as a blank: it is no end of text here, and an item cannot
+  // start at a byte that both ends an item and is never skipped.
+  auto isSpace = [](char c) { return static_cast<unsigned char>(c) <= 32; };
   auto isStop = [&](char c) { return c == separator || static_cast<unsigned char>(c) <= 32; };
   std::size_t i = 0;
   const std::size_t n = text.size();

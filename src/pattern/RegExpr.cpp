@@ -92,7 +92,14 @@ std::size_t FindPossessiveQuantifier(std::string_view p) {
           std::size_t e = p.find("\\E", i + 2);
           i = (e == std::string_view::npos) ? p.size() : e + 2;
         } else {
+          const char escaped = i + 1 < p.size() ? p[i + 1] : '\0';
           i += 1 + (i + 1 < p.size() ? TRegExpr::CharLength(p, i + 1) : 0);
+          // The braces of "\x{41}" or "\g{1}" belong to the escape; they are
+          // no repetition, so a "+" after them is an ordinary quantifier.
+          if (i < p.size() && p[i] == '{' && std::string_view("xogkpP").find(escaped) != std::string_view::npos) {
+            std::size_t e = p.find('}', i);
+            i = (e == std::string_view::npos) ? p.size() : e + 1;
+          }
         }
         break;
       case '[':

@@ -1,0 +1,148 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "TestUtil.h"
+#include "unKorvel.h"
+
+namespace korvel {
+namespace {
+
+using test::TempDir;
+
+class Search : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    engine_.SetInflector(test::FakeInflect);
+    std::vector<std::string> files = {
+        dir_.Write("s.EN.txt",
+                   "Please make up your mind.\n"
+                   "They are making up stories.\n"
+                   "The colourful kite.\n"
+                   "She gave up; she gives up often.\n"
+                   "Give THE book to him.\n"),
+        dir_.Write("s.ZH.txt", "请下定决心。\n他们在编故事。\n彩色的风筝。\n她放弃了，她常常放弃。\n把书给他。\n"),
+        dir_.Write("t.EN.txt", "Up and up we go.\n"),
+        dir_.Write("t.ZH.txt", "我们越来越高。\n")};
+    engine_.SetFiles(files);
+  }
+
+  TIntArr Hits(const std::string& query, bool lemmatize = false) {
+    engine_.Search(query, lemmatize);
+    EXPECT_EQ(engine_.HitCount(), static_cast<int>(engine_.Hits().size()));
+    return engine_.Hits();
+  }
+  TIntArr Filtered(const std::string& query, const std::string& filter, bool exclude, bool lemmatize = false) {
+    engine_.SetFilter(filter, exclude, lemmatize);
+    return Hits(query);
+  }
+
+  void LoadWordLists() {
+    // "kite" maps to an expression that does not compile.
+    dir_.Write("dic/EN-ZH.txt", "make up=下定|编\nkite=(\n");
+    dir_.Write("dic/ZH-EN.txt", "放弃=give up|abandon\n");
+    engine_.LoadDictionaries(dir_.Path("dic"));
+  }
+
+  using V = TIntArr;
+  TempDir dir_;
+  TKorvel engine_;
+};
+
+TEST_F(Search, PhraseIsOneUnitInWordBoundariesUnlessLemmatised) {
+  EXPECT_EQ(Hits("make up"), V({0}));
+  EXPECT_EQ(engine_.Pattern(), "\\b(make up)\\b");
+  EXPECT_EQ(Hits("make up", true), V({0, 1}));
+  EXPECT_EQ(engine_.Pattern(), "\\b((makes|made|making|make) up)\\b");
+  EXPECT_EQ(Hits("give", true), V({3, 4}));
+}
+
+TEST_F(Search, LemmatisingWordsWithoutFormsGivesThePlainSearch) {
+  for (const char* q : {"up", "make up", "the", "kite", "colou?r", "放弃"}) {
+    engine_.SetInflector(test::FakeInflect);
+    const V plain = Hits(q);
+    const std::string pattern = engine_.Pattern();
+    engine_.SetInflector([](const std::string&) { return std::string(); });
+    EXPECT_EQ(Hits(q, true), plain) << q;
+    EXPECT_EQ(engine_.Pattern(), pattern) << q;
+  }
+}
+
+TEST_F(Search, RegexAndChineseQueriesAreUsedVerbatim) {
+  engine_.SetInflector([](const std::string&) { return std::string("x|"); });  // any expansion would show
+  EXPECT_EQ(Hits("colour"), V({}));
+  EXPECT_EQ(Hits("colou?r", true), V({2}));  // inside "colourful"
+  EXPECT_EQ(engine_.Pattern(), "colou?r");
+  EXPECT_EQ(Hits(" 放弃 ", true), V({3}));
+  EXPECT_TRUE(engine_.QueryIsChinese());
+  EXPECT_EQ(engine_.Pattern(), "放弃");
+  EXPECT_EQ(Hits("kite*"), V({2}));
+  EXPECT_EQ(engine_.Pattern(), "\\b(kite*)\\b");  // "*" alone does not make a regex
+}
+
+TEST_F(Search, ExcludeFilterDropsPairsWhoseAlignedLineMatches) {
+  EXPECT_EQ(Filtered("up", "放弃", false), V({3}));
+  EXPECT_EQ(Filtered("up", "放弃", true), V({0, 1, 5}));
+  // Ascending, once per pair though "up" is twice in 3 and 5; an empty
+  // filter excludes nothing.
+  EXPECT_EQ(Filtered("UP", " ", true), V({0, 1, 3, 5}));
+  // An English filter is still tried on the Chinese side.
+  EXPECT_EQ(Filtered("up", "mind", false), V({}));
+  EXPECT_EQ(Filtered("up", "mind", true), V({0, 1, 3, 5}));
+  // A lemmatised filter is a word group; for a Chinese query it tests English.
+  EXPECT_EQ(Filtered("放弃", "SHE", false), V({3}));
+  EXPECT_EQ(Filtered("放弃", "give", false, true), V({3}));
+  EXPECT_EQ(engine_.Filter(), "\\b(gives|gave|given|giving|give)\\b");
+}
+
+TEST_F(Search, SetFilterTakesEffectOnlyWithTheNextSearch) {
+  engine_.SetFilter("彩色", true, false);
+  EXPECT_EQ(engine_.Filter(), "");
+  EXPECT_FALSE(engine_.ExcludeFilter());
+  EXPECT_EQ(Hits("the"), V({4}));  // "The" in 2 is excluded, "THE" in 4 kept
+  EXPECT_EQ(engine_.Filter(), "彩色");
+  EXPECT_TRUE(engine_.ExcludeFilter());
+}
+
+TEST_F(Search, EquivalentsComeFromTheQueryLanguagesList) {
+  EXPECT_EQ(Hits("make up"), V({0}));
+  EXPECT_EQ(engine_.Equivalents(), "");  // no word lists loaded
+  LoadWordLists();
+  Hits("make up", true);
+  EXPECT_EQ(engine_.Equivalents(), "下定|编");
+  Hits("放弃");  // expanded and wrapped though the query is not lemmatised
+  EXPECT_EQ(engine_.Equivalents(), "\\b(gives|gave|given|giving|give|up|abandon)\\b");
+  Hits("colourful");
+  EXPECT_EQ(engine_.Equivalents(), "");
+  EXPECT_EQ(Hits("kite"), V({2}));  // a value that does not compile is dropped
+  EXPECT_EQ(engine_.Equivalents(), "");
+}
+
+TEST_F(Search, FailedSearchChangesNothing) {
+  LoadWordLists();
+  EXPECT_EQ(Filtered("make up", "编", true), V({0}));
+  auto state = [&] {
+    return std::tuple(engine_.QueryIsChinese(), engine_.Hits(), engine_.HitCount(), engine_.Pattern(),
+                      engine_.Filter(), engine_.ExcludeFilter(), engine_.Equivalents());
+  };
+  const auto before = state();
+  engine_.SetFilter("(", false, false);
+  EXPECT_THROW(engine_.Search("放弃", false), ERegExpr);
+  EXPECT_EQ(state(), before);
+  engine_.SetFilter("", false, false);
+  EXPECT_THROW(engine_.Search("A++", false), ERegExpr);
+  EXPECT_THROW(engine_.Search("*", false), ERegExpr);  // wrapped, nothing to repeat
+  EXPECT_EQ(state(), before);
+  auto cancelAtSecond = [](std::size_t done, std::size_t) {
+    if (done == 1) throw EAbort();
+  };
+  EXPECT_THROW(engine_.Search("up", false, cancelAtSecond), EAbort);
+  EXPECT_EQ(state(), before);
+  TKorvel empty;  // expressions compile even with no lines to search
+  EXPECT_THROW(empty.Search("(", false), ERegExpr);
+}
+
+}  // namespace
+}  // namespace korvel
