@@ -32,7 +32,7 @@ class DictionaryLookup : public ::testing::Test {
   TKorvel engine_;
 };
 
-TEST_F(DictionaryLookup, NameIsWholeTrimmedQueryIgnoringCase) {
+TEST_F(DictionaryLookup, NameIsWholeTrimmedQueryIgnoringCaseInTheQueryLanguagesList) {
   const std::string apple = "\xE8\x8B\xB9\xE6\x9E\x9C|\xE8\x8B\xB9\xE6\x9E\x9C\xE6\xA0\x91";
   EXPECT_EQ(engine_.Lookup("apple"), apple);
   EXPECT_EQ(engine_.Lookup("  Apple\t"), apple);
@@ -41,21 +41,16 @@ TEST_F(DictionaryLookup, NameIsWholeTrimmedQueryIgnoringCase) {
   EXPECT_EQ(engine_.Lookup("pear"), "");
   EXPECT_EQ(engine_.Lookup("noequals"), "");
   EXPECT_EQ(engine_.Lookup("apple pie"), "");
-}
-
-TEST_F(DictionaryLookup, EachLanguageLooksOnlyInItsOwnList) {
+  // Each language looks only in its own list.
   EXPECT_EQ(engine_.Lookup("\xE8\x8B\xB9\xE6\x9E\x9C"), "apple|apple tree");
   EXPECT_EQ(engine_.Lookup("orange"), "");
 }
 
-TEST(Dictionary, MissingFilesLeaveEmptyListsAndEmptyLookups) {
+TEST(Dictionary, MissingFilesAreNoError) {
   TempDir dir;
   TKorvel engine;
   engine.LoadDictionaries(dir.Root());
-  EXPECT_EQ(engine.Dictionary(0).Count(), 0u);
-  EXPECT_EQ(engine.Dictionary(1).Count(), 0u);
-  EXPECT_EQ(engine.Lookup("apple"), "");
-  EXPECT_EQ(engine.Lookup("\xE8\x8B\xB9\xE6\x9E\x9C"), "");
+  EXPECT_EQ(engine.Dictionary(0).Count() + engine.Dictionary(1).Count(), 0u);
 }
 
 }  // namespace

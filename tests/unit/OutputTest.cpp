@@ -9,9 +9,6 @@
 namespace korvel {
 namespace {
 
-using test::ReadBytes;
-using test::TempDir;
-
 class Output : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -36,15 +33,15 @@ class Output : public ::testing::Test {
   std::string Page(const std::string& tpl) {
     engine_.SetTemplatePath(dir_.Write("result.tpl", tpl));
     engine_.WriteResultPage(dir_.Path("result.html"));
-    return ReadBytes(dir_.Path("result.html"));
+    return test::ReadBytes(dir_.Path("result.html"));
   }
 
   std::string Export() {
     engine_.ExportText(dir_.Path("out.txt"));
-    return ReadBytes(dir_.Path("out.txt"));
+    return test::ReadBytes(dir_.Path("out.txt"));
   }
 
-  TempDir dir_;
+  test::TempDir dir_;
   TKorvel engine_;
 };
 
@@ -88,7 +85,7 @@ TEST_F(Output, PageWithoutPlaceholderFailsAndKeepsTheEarlierPage) {
   engine_.SetTemplatePath(dir_.Write("result.tpl", " {@content}\n"));
   EXPECT_EQ(test::ErrorOf([&] { engine_.WriteResultPage(dir_.Path("result.html")); }),
             "List index out of bounds (-1)");
-  EXPECT_EQ(ReadBytes(dir_.Path("result.html")), earlier);
+  EXPECT_EQ(test::ReadBytes(dir_.Path("result.html")), earlier);
 }
 
 TEST_F(Output, ExportMarksQueryEquivalentsAndIncludeFilter) {
@@ -127,7 +124,7 @@ TEST_F(Output, ExportReplacesFilesOnlyWhenComplete) {
     if (done == 1) throw EAbort();
   };
   EXPECT_THROW(engine_.ExportText(dir_.Path("out.txt"), cancel), EAbort);
-  EXPECT_EQ(ReadBytes(dir_.Path("out.txt")), full);
+  EXPECT_EQ(test::ReadBytes(dir_.Path("out.txt")), full);
   EXPECT_EQ(test::ErrorOf([&] { engine_.ExportText("/dev/full"); }),
             "Cannot create file \"/dev/full\". No space left on device");
   Run("nothing");

@@ -25,8 +25,6 @@ class TempDir {
     std::error_code ec;
     std::filesystem::remove_all(path_, ec);
   }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
 
   std::string Root() const { return path_.string(); }
   std::string Path(const std::string& name) const { return (path_ / name).string(); }
