@@ -1,0 +1,53 @@
+#include "Desktop.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QUrl>
+
+#include "Unit1.h"
+
+QString TDesktop::ChooseFolder(QWidget* parent, const QString& preselected) {
+  return QFileDialog::getExistingDirectory(parent, QString(), preselected);
+}
+
+QString TDesktop::SaveFileName(QWidget* parent, const QString& suggested) {
+  return QFileDialog::getSaveFileName(parent, QString(), suggested, "Text File (*.txt)");
+}
+
+void TDesktop::ShowFileInExplorer(const QString& path) {
+  const QString trimmed = path.trimmed();
+  QFileInfo info(trimmed);
+  if (trimmed.isEmpty() || !info.isFile()) return;
+  const QString uri = QUrl::fromLocalFile(info.absoluteFilePath()).toString();
+
+  const QUrl folder = QUrl::fromLocalFile(info.absolutePath());
+  QDBusConnection bus = QDBusConnection::sessionBus();
+  if (!bus.isConnected()) {
+    QDesktopServices::openUrl(folder);
+    return;
+  }
+  const QString service = "org.freedesktop.FileManager1";
+  QDBusMessage call = QDBusMessage::createMethodCall(service, "/org/freedesktop/FileManager1", service, "ShowItems");
+  call << QStringList{uri} << QString();
+  // Asynchronous, so the window never waits on the file manager; without
+  // one on the bus, the folder opens instead.
+  auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call));
+  QObject::connect(watcher, &QDBusPendingCallWatcher::finished, [folder](QDBusPendingCallWatcher* w) {
+    if (w->isError()) QDesktopServices::openUrl(folder);
+    w->deleteLater();
+  });
+}
+
+void TDesktop::OpenFolder(const QString& path) {
+  if (!path.trimmed().isEmpty()) QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+void TDesktop::ShowError(QWidget* parent, const QString& message) {
+  QMessageBox box(QMessageBox::Critical, kAppTitle, message, QMessageBox::Ok, parent);
+  box.exec();
+}

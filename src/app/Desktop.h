@@ -1,0 +1,28 @@
+// TDesktop — what the window asks of the desktop: dialogs, the file manager,
+// the error report. One seam, so tests replace every interaction with the
+// user's session by a fake. Used on the GUI thread only.
+#ifndef KORVEL_DESKTOP_H
+#define KORVEL_DESKTOP_H
+
+#include <QString>
+
+class QWidget;
+
+class TDesktop {
+ public:
+  virtual ~TDesktop() = default;
+
+  // The chosen folder, or an empty string when the user cancels.
+  virtual QString ChooseFolder(QWidget* parent, const QString& preselected);
+  // The chosen file name, or an empty string when the user cancels. The
+  // dialog asks before replacing an existing file.
+  virtual QString SaveFileName(QWidget* parent, const QString& suggested);
+  // Asks the file manager to show the file selected; never waits for it.
+  virtual void ShowFileInExplorer(const QString& path);
+  // Opens the folder with the desktop's default action.
+  virtual void OpenFolder(const QString& path);
+  // The error report: title, stop icon, one OK button.
+  virtual void ShowError(QWidget* parent, const QString& message);
+};
+
+#endif

@@ -1,0 +1,726 @@
+#include "Unit1.h"
+
+#include <unistd.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFile>
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QLocale>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStackedLayout>
+#include <QStandardPaths>
+#include <QTabWidget>
+#include <QThread>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QWebEnginePage>
+#include <QWebEngineSettings>
+#include <QWebEngineView>
+
+#include "CorpusFolder.h"
+#include "Desktop.h"
+#include "FileIO.h"
+#include "MyDLL.h"
+
+using namespace korvel;
+
+namespace {
+
+const QColor kBlue(0, 0, 255);
+const QColor kRed(255, 0, 0);
+const QColor kMaroon(128, 0, 0);
+const QColor kGrey(128, 128, 128);
+constexpr int kPathRole = Qt::UserRole;  // the entry's path in the file system's own bytes
+
+std::string ToStd(const QString& text) { return text.toUtf8().toStdString(); }
+QString FromStd(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+QString TrimmedText(const QLineEdit* edit) { return FromStd(Trim(ToStd(edit->text()))); }
+
+// True for an English word or phrase: not empty, no pattern character, not Chinese.
+bool CanLemmatize(const QString& text) {
+  const std::string t(Trim(ToStd(text)));
+  return !t.empty() && !IsRegexQuery(t) && !IsChinese(t);
+}
+
+QString FolderPart(const QString& path) {
+  const qsizetype slash = path.lastIndexOf('/');
+  return slash < 0 ? QString() : path.left(slash);
+}
+
+void SetTextColor(QWidget* widget, const QColor& color) {
+  QPalette palette = widget->palette();
+  palette.setColor(QPalette::Text, color);
+  palette.setColor(QPalette::WindowText, color);
+  widget->setPalette(palette);
+}
+
+QPixmap DrawLogo() {
+  QPixmap logo(120, 120);
+  logo.fill(Qt::transparent);
+  QPainter p(&logo);
+  p.setRenderHint(QPainter::Antialiasing);
+  QLinearGradient sky(0, 0, 120, 120);
+  sky.setColorAt(0, QColor(30, 90, 170));
+  sky.setColorAt(1, QColor(10, 40, 100));
+  p.setBrush(sky);
+  p.setPen(Qt::NoPen);
+  p.drawRoundedRect(QRectF(4, 4, 112, 112), 22, 22);
+  // Two aligned lines of text, one above the other: the idea of the program.
+  p.setBrush(QColor(255, 255, 255, 235));
+  p.drawRoundedRect(QRectF(20, 30, 80, 14), 7, 7);
+  p.setBrush(QColor(255, 196, 64));
+  p.drawRoundedRect(QRectF(20, 54, 56, 14), 7, 7);
+  p.setBrush(QColor(255, 255, 255, 235));
+  p.drawRoundedRect(QRectF(20, 78, 68, 14), 7, 7);
+  p.setPen(QPen(QColor(255, 196, 64), 4));
+  p.setBrush(Qt::NoBrush);
+  p.drawEllipse(QPointF(88, 61), 13, 13);
+  p.drawLine(QPointF(97, 70), QPointF(108, 81));
+  return logo;
+}
+
+// The result view shows local pages the program wrote; it follows no link
+// and loads nothing a page asks for.
+class TResultPage : public QWebEnginePage {
+ public:
+  using QWebEnginePage::QWebEnginePage;
+
+ protected:
+  bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override {
+    return isMainFrame && type == NavigationTypeTyped && url.isLocalFile();
+  }
+};
+
+}  // namespace
+
+void TActiveLabel::mouseReleaseEvent(QMouseEvent* event) {
+  QLabel::mouseReleaseEvent(event);
+  if (isEnabled()) emit clicked();
+}
+
+void TActiveLabel::enterEvent(QEnterEvent* event) {
+  QLabel::enterEvent(event);
+  emit entered();
+}
+
+void TActiveLabel::leaveEvent(QEvent* event) {
+  QLabel::leaveEvent(event);
+  emit left();
+}
+
+TfrmMain::TfrmMain(std::unique_ptr<TDesktop> desktop, QWidget* parent)
+    : QMainWindow(parent), desktop_(desktop ? std::move(desktop) : std::make_unique<TDesktop>()) {
+  setWindowTitle(kAppTitle);
+  setMinimumSize(772, 674);
+  resize(766, 647);
+  setWindowIcon(QIcon(DrawLogo()));
+
+  pcMain = new QTabWidget(this);
+  setCentralWidget(pcMain);
+  tsSettings = new QWidget;
+  tsQuery = new QWidget;
+  tsAbout = new QWidget;
+  pcMain->addTab(tsSettings, "Settings");
+  pcMain->addTab(tsQuery, "Query");
+  pcMain->addTab(tsAbout, "About");
+  BuildSettingsPage();
+  BuildQueryPage();
+  BuildAboutPage();
+
+  Timer1 = new QTimer(this);
+  Timer1->setInterval(100);
+  connect(Timer1, &QTimer::timeout, this, &TfrmMain::Timer1Timer);
+
+  tsQuery->setEnabled(false);
+  FormCreate();
+}
+
+TfrmMain::~TfrmMain() {
+  if (worker_) {
+    cancel_ = true;
+    worker_->wait();
+  }
+  FormClose();
+}
+
+void TfrmMain::BuildSettingsPage() {
+  btnChoseText = new QPushButton("Choose Folder");
+  btnChoseText->setAccessibleName("Choose Folder");
+  btnChoseText->setMinimumWidth(99);
+  lblDir = new TActiveLabel;
+  lblDir->setCursor(Qt::PointingHandCursor);
+  lblDir->setToolTip("Double click will open the folder");
+  lblDir->setAccessibleDescription("Folder");
+  clbFileList = new QListWidget;
+  clbFileList->setAccessibleName("Corpus files");
+  clbFileList->setSelectionMode(QAbstractItemView::SingleSelection);
+
+  plSettings = new QWidget;
+  edtFileFilter = new QLineEdit;
+  edtFileFilter->setAccessibleName("File filter");
+  edtFileFilter->setFixedWidth(121);
+  btnFilter = new QPushButton("Filter");
+  btnFilter->setAccessibleName("Filter");
+  btnFilter->setEnabled(false);
+  lblFileInfo = new QLabel;
+  lblFileInfo->setAccessibleDescription("File counts");
+  SetTextColor(lblFileInfo, kBlue);
+  btnSelAll = new QPushButton("Select All");
+  btnSelAll->setAccessibleName("Select All");
+  btnClearSel = new QPushButton("Clear Selection");
+  btnClearSel->setAccessibleName("Clear Selection");
+
+  auto* panel = new QHBoxLayout(plSettings);
+  panel->setContentsMargins(6, 4, 0, 0);
+  panel->addWidget(edtFileFilter);
+  panel->addWidget(btnFilter);
+  panel->addSpacing(12);
+  panel->addWidget(lblFileInfo);
+  panel->addStretch(1);
+  panel->addWidget(btnSelAll);
+  panel->addWidget(btnClearSel);
+
+  auto* top = new QHBoxLayout;
+  top->addWidget(btnChoseText);
+  top->addWidget(lblDir, 1);
+  auto* page = new QVBoxLayout(tsSettings);
+  page->addLayout(top);
+  page->addWidget(clbFileList, 1);
+  page->addWidget(plSettings);
+
+  setTabOrder(btnChoseText, clbFileList);
+  setTabOrder(clbFileList, btnFilter);
+  setTabOrder(btnFilter, edtFileFilter);
+  setTabOrder(edtFileFilter, btnClearSel);
+  setTabOrder(btnClearSel, btnSelAll);
+
+  connect(btnChoseText, &QPushButton::clicked, this, &TfrmMain::btnChoseTextClick);
+  connect(lblDir, &TActiveLabel::clicked, this, &TfrmMain::lblDirClick);
+  connect(clbFileList, &QListWidget::itemClicked, this, &TfrmMain::clbFileListClick);
+  connect(clbFileList, &QListWidget::itemChanged, this, &TfrmMain::clbFileListClickCheck);
+  connect(edtFileFilter, &QLineEdit::textChanged, this, &TfrmMain::edtFileFilterChange);
+  connect(edtFileFilter, &QLineEdit::returnPressed, this, &TfrmMain::edtFileFilterKeyPress);
+  connect(btnFilter, &QPushButton::clicked, this, &TfrmMain::btnFilterClick);
+  connect(btnSelAll, &QPushButton::clicked, this, &TfrmMain::btnSelAllClick);
+  connect(btnClearSel, &QPushButton::clicked, this, &TfrmMain::btnClearSelClick);
+}
+
+void TfrmMain::BuildQueryPage() {
+  pb = new QProgressBar;
+  pb->setRange(0, 100);
+  pb->setValue(0);
+  pb->setTextVisible(false);
+  pb->setAccessibleName("Progress");
+  pb->setFixedWidth(329);
+  pb->hide();
+  lbDic = new QLabel;
+  lbDic->setAccessibleDescription("Dictionary equivalents");
+  QFont dicFont = lbDic->font();
+  dicFont.setBold(true);
+  lbDic->setFont(dicFont);
+  SetTextColor(lbDic, kMaroon);
+  edtSearch = new QLineEdit;
+  edtSearch->setAccessibleName("Query");
+  edtSearch->setFixedWidth(329);
+  QFont searchFont = edtSearch->font();
+  searchFont.setBold(true);
+  searchFont.setPointSizeF(searchFont.pointSizeF() * 1.15);
+  edtSearch->setFont(searchFont);
+  SetTextColor(edtSearch, kBlue);
+  btnSearch = new QPushButton("Search");
+  btnSearch->setAccessibleName("Search");
+  btnSearch->setEnabled(false);
+  cbxLemma = new QCheckBox("Lemmatize");
+  cbxLemma->setAccessibleName("Lemmatize query");
+  cbxLemma->hide();
+  cbxExclude = new QCheckBox("Exclude");
+  cbxExclude->setAccessibleName("Exclude");
+  cbxFilterLemma = new QCheckBox("Lemmatize");
+  cbxFilterLemma->setAccessibleName("Lemmatize filter");
+  cbxFilterLemma->hide();
+  edtFilter = new QLineEdit;
+  edtFilter->setAccessibleName("Aligned-line filter");
+  edtFilter->setFixedWidth(205);
+  QFont filterFont = edtFilter->font();
+  filterFont.setBold(true);
+  edtFilter->setFont(filterFont);
+  SetTextColor(edtFilter, kBlue);
+
+  plResult = new QFrame;
+  plResult->setFrameShape(QFrame::Box);
+  plResult->setLineWidth(1);
+  wbResult = new QWebEngineView;
+  wbResult->setPage(new TResultPage(wbResult));
+  wbResult->setAccessibleName("Results");
+  QWebEngineSettings* web = wbResult->settings();
+  web->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
+  web->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
+  web->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
+  web->setAttribute(QWebEngineSettings::PluginsEnabled, false);
+  auto* frame = new QVBoxLayout(plResult);
+  frame->setContentsMargins(1, 1, 1, 1);
+  frame->addWidget(wbResult);
+
+  lbLog = new QLabel;
+  lbLog->setAccessibleDescription("Status");
+  lbLog->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  btnSave = new QPushButton("Save");
+  btnSave->setAccessibleName("Save");
+  btnSave->setEnabled(false);
+
+  // The progress bar lies over the dictionary hint and is shown only during a run.
+  auto* hintCell = new QWidget;
+  auto* hint = new QStackedLayout(hintCell);
+  hint->setStackingMode(QStackedLayout::StackAll);
+  hint->addWidget(lbDic);
+  hint->addWidget(pb);
+
+  auto* left = new QGridLayout;
+  left->addWidget(hintCell, 0, 0, 1, 3);
+  left->addWidget(edtSearch, 1, 0);
+  left->addWidget(btnSearch, 1, 1);
+  left->addWidget(cbxLemma, 1, 2);
+  auto* right = new QGridLayout;
+  auto* filterBoxes = new QHBoxLayout;
+  filterBoxes->addWidget(cbxExclude);
+  filterBoxes->addWidget(cbxFilterLemma);
+  filterBoxes->addStretch(1);
+  right->addLayout(filterBoxes, 0, 0);
+  right->addWidget(edtFilter, 1, 0);
+  auto* top = new QHBoxLayout;
+  top->addLayout(left);
+  top->addStretch(1);
+  top->addLayout(right);
+  auto* bottom = new QHBoxLayout;
+  bottom->addWidget(lbLog, 1);
+  bottom->addWidget(btnSave);
+  auto* page = new QVBoxLayout(tsQuery);
+  page->addLayout(top);
+  page->addWidget(plResult, 1);
+  page->addLayout(bottom);
+
+  setTabOrder(btnSave, plResult);
+  setTabOrder(plResult, edtSearch);
+  setTabOrder(edtSearch, btnSearch);
+  setTabOrder(btnSearch, edtFilter);
+  setTabOrder(edtFilter, cbxExclude);
+  setTabOrder(cbxExclude, cbxLemma);
+  setTabOrder(cbxLemma, cbxFilterLemma);
+
+  connect(edtSearch, &QLineEdit::textChanged, this, &TfrmMain::edtSearchChange);
+  connect(edtSearch, &QLineEdit::returnPressed, this, &TfrmMain::edtSearchKeyPress);
+  connect(edtFilter, &QLineEdit::textChanged, this, &TfrmMain::edtFilterChange);
+  connect(cbxExclude, &QCheckBox::clicked, this, &TfrmMain::cbxExcludeClick);
+  connect(cbxLemma, &QCheckBox::clicked, this, &TfrmMain::cbxExcludeClick);
+  connect(cbxFilterLemma, &QCheckBox::clicked, this, &TfrmMain::cbxExcludeClick);
+  connect(btnSearch, &QPushButton::clicked, this, &TfrmMain::btnSearchClick);
+  connect(btnSave, &QPushButton::clicked, this, &TfrmMain::btnSaveClick);
+}
+
+void TfrmMain::BuildAboutPage() {
+  Image1 = new QLabel;
+  Image1->setPixmap(DrawLogo());
+  Image1->setFixedSize(121, 121);
+  Image1->setAccessibleName("Korvel logo");
+  Label2 = new QLabel(kAppTitle);
+  QFont bold = Label2->font();
+  bold.setBold(true);
+  Label2->setFont(bold);
+  Label1 = new QLabel(
+      "Programmed and designed by the Korvel developers.\n\n"
+      "TAVO Korvel is a free parallel concordancing tool. It is provided \"as is\", without warranty of any "
+      "kind; the authors accept no liability for any damage arising from its use.\n\n"
+      "We thank the translators, teachers and corpus linguists whose questions shaped it, and the open "
+      "projects whose data and libraries it builds on: PCRE2, ICU, Qt, WordNet, SCOWL and CC-CEDICT.\n\n"
+      "Please cite the program as:");
+  Label1->setWordWrap(true);
+  Label1->setFixedWidth(569);
+  QFont aboutFont = Label1->font();
+  aboutFont.setPointSizeF(aboutFont.pointSizeF() * 1.3);
+  Label1->setFont(aboutFont);
+  mmAbout = new QPlainTextEdit;
+  mmAbout->setReadOnly(true);
+  mmAbout->setFrameShape(QFrame::NoFrame);
+  mmAbout->setPlainText(
+      "\nThe Korvel developers (2026). TAVO Korvel 1.2.1: a parallel concordancer for English-Chinese "
+      "corpora [Computer software]. The Korvel project.");
+  mmAbout->setFixedSize(501, 78);
+  QFont citeFont = mmAbout->font();
+  citeFont.setPointSizeF(citeFont.pointSizeF() * 1.15);
+  mmAbout->setFont(citeFont);
+  SetTextColor(mmAbout, QColor(0, 0, 128));
+  lbInfo = new TActiveLabel("Released 2026-12-06     korvel@example.org");
+  SetTextColor(lbInfo, kGrey);
+
+  auto* grid = new QGridLayout(tsAbout);
+  grid->setContentsMargins(20, 24, 20, 12);
+  grid->setHorizontalSpacing(24);
+  auto* leftColumn = new QVBoxLayout;
+  leftColumn->addWidget(Image1);
+  leftColumn->addSpacing(18);
+  leftColumn->addWidget(Label2);
+  leftColumn->addStretch(1);
+  auto* rightColumn = new QVBoxLayout;
+  rightColumn->addWidget(Label1);
+  rightColumn->addWidget(mmAbout);
+  rightColumn->addStretch(1);
+  grid->addLayout(leftColumn, 0, 0);
+  grid->addLayout(rightColumn, 0, 1);
+  grid->setColumnStretch(2, 1);
+  grid->setRowStretch(1, 1);
+  grid->addWidget(lbInfo, 2, 0, 1, 3, Qt::AlignRight | Qt::AlignBottom);
+
+  connect(lbInfo, &TActiveLabel::entered, this, &TfrmMain::lbInfoMouseEnter);
+  connect(lbInfo, &TActiveLabel::left, this, &TfrmMain::lbInfoMouseLeave);
+}
+
+void TfrmMain::FormCreate() {
+  LoadArrays();
+  lblDir->setText("");
+  lblFileInfo->setText("");
+  lblDir->setEnabled(false);
+  plSettings->setEnabled(false);
+  pcMain->setCurrentWidget(tsSettings);
+  QPalette about = mmAbout->palette();
+  about.setColor(QPalette::Base, palette().color(QPalette::Window));
+  mmAbout->setPalette(about);
+  wbResult->setUrl(QUrl::fromLocalFile(FromStd(ExeDir() + "sys/blank.htm")));
+  SelectedFiles.clear();
+  Engine = std::make_unique<TKorvel>();
+  try {
+    Engine->LoadDictionaries("");
+  } catch (const std::exception& e) {
+    // The window still opens; the next folder choice sets FilesChanged.
+    QTimer::singleShot(0, this, [this, message = QString::fromUtf8(e.what())] { ShowError(message); });
+    return;
+  }
+  FilesChanged = true;
+}
+
+void TfrmMain::FormClose() {
+  if (closed_) return;
+  closed_ = true;
+  FreeArrays();
+  SelectedFiles.clear();
+  Engine.reset();
+}
+
+void TfrmMain::closeEvent(QCloseEvent* event) {
+  if (worker_) {
+    // Abandon the run first: nothing is freed under it.
+    cancel_ = true;
+    worker_->wait();
+    disconnect(worker_, nullptr, this, nullptr);
+    delete worker_;
+    worker_ = nullptr;
+  }
+  Timer1->stop();
+  FormClose();
+  event->accept();
+}
+
+// ---- errors -----------------------------------------------------------------
+
+void TfrmMain::ShowError(const QString& message) { desktop_->ShowError(this, FromStd(WithFullStop(ToStd(message)))); }
+
+void TfrmMain::ReportError(std::exception_ptr error) {
+  try {
+    std::rethrow_exception(error);
+  } catch (const EAbort&) {
+  } catch (const std::bad_alloc&) {
+    ShowError("Out of memory");
+  } catch (const std::exception& e) {
+    ShowError(QString::fromUtf8(e.what()));
+  }
+}
+
+// ---- runs on the worker thread -------------------------------------------------
+
+void TfrmMain::StartRun(std::function<void(const TProgressFn&)> job, std::function<void(std::exception_ptr)> done) {
+  cancel_ = false;
+  runError_ = nullptr;
+  worker_ = QThread::create([this, job = std::move(job)] {
+    try {
+      job([this](std::size_t, std::size_t) {
+        if (cancel_.load(std::memory_order_relaxed)) throw EAbort();
+      });
+    } catch (...) {
+      runError_ = std::current_exception();
+    }
+  });
+  connect(worker_, &QThread::finished, this, [this, done = std::move(done)] {
+    worker_->deleteLater();
+    worker_ = nullptr;
+    UpdateRunLocks();
+    done(runError_);
+  });
+  UpdateRunLocks();
+  worker_->start();
+}
+
+void TfrmMain::UpdateRunLocks() {
+  const bool idle = !Running();
+  btnChoseText->setEnabled(idle);
+  clbFileList->setEnabled(idle);
+  plSettings->setEnabled(idle && listed_);
+  btnSearch->setEnabled(idle && !TrimmedText(edtSearch).isEmpty());
+  btnSave->setEnabled(idle && Engine && Engine->HitCount() > 0);
+}
+
+// ---- Settings page ---------------------------------------------------------------
+
+int TfrmMain::CountTickedFiles() const {
+  int ticked = 0;
+  for (int i = 0; i < clbFileList->count(); ++i)
+    if (clbFileList->item(i)->checkState() == Qt::Checked) ++ticked;
+  return ticked % 2 == 0 ? ticked : 0;
+}
+
+void TfrmMain::SetAllTicked(bool ticked) {
+  updatingList_ = true;
+  for (int i = 0; i < clbFileList->count(); ++i) clbFileList->item(i)->setCheckState(ticked ? Qt::Checked : Qt::Unchecked);
+  updatingList_ = false;
+}
+
+void TfrmMain::CollectSelectedFiles() {
+  SelectedFiles.clear();
+  for (int i = 0; i < clbFileList->count(); ++i) {
+    const QListWidgetItem* item = clbFileList->item(i);
+    if (item->checkState() == Qt::Checked) SelectedFiles.push_back(item->data(kPathRole).toByteArray().toStdString());
+  }
+}
+
+void TfrmMain::Refresh(int ticked) {
+  TickedCount = ticked;
+  tsQuery->setEnabled(TickedCount > 0);
+  FilesChanged = true;
+  lblFileInfo->setText(QString("%1 file(s) selected, %2 file(s) in the list.").arg(TickedCount).arg(clbFileList->count()));
+}
+
+void TfrmMain::AddEntry(const std::string& path) {
+  auto* item = new QListWidgetItem(FromStd(DisplayPath(path)));
+  item->setData(kPathRole, QByteArray::fromStdString(path));
+  item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+  item->setCheckState(Qt::Checked);
+  clbFileList->addItem(item);
+}
+
+void TfrmMain::ShowEntryFolder(QListWidgetItem* item) { lblDir->setText(FolderPart(item->text())); }
+
+void TfrmMain::btnChoseTextClick() {
+  if (Running()) return;
+  const QString folder = desktop_->ChooseFolder(this, FromStd(ExeDir()));
+  if (!folder.isEmpty()) {
+    updatingList_ = true;
+    clbFileList->clear();
+    std::vector<std::string> listed;
+    try {
+      listed = ListCorpusFolder(QFile::encodeName(folder).toStdString());
+    } catch (const EKorvel&) {
+      // A folder that cannot be read lists nothing, like one without pairs.
+    }
+    lblDir->setText(folder);
+    for (const std::string& path : listed) AddEntry(path);
+    updatingList_ = false;
+    FilesChanged = true;
+  }
+  if (clbFileList->count() > 0) {
+    listed_ = true;
+    lblDir->setEnabled(true);
+    plSettings->setEnabled(true);
+    TickedCount = CountTickedFiles();
+    tsQuery->setEnabled(TickedCount > 0);
+    lblFileInfo->setText(
+        QString("%1 file(s) selected, %2 file(s) in the list.").arg(TickedCount).arg(clbFileList->count()));
+  }
+}
+
+void TfrmMain::lblDirClick() { desktop_->OpenFolder(lblDir->text()); }
+
+void TfrmMain::clbFileListClick(QListWidgetItem* item) {
+  if (item) ShowEntryFolder(item);
+}
+
+void TfrmMain::clbFileListClickCheck(QListWidgetItem* item) {
+  if (updatingList_ || !item || Running()) return;
+  Refresh(CountTickedFiles());
+}
+
+void TfrmMain::edtFileFilterChange() { btnFilter->setEnabled(!TrimmedText(edtFileFilter).isEmpty()); }
+
+void TfrmMain::edtFileFilterKeyPress() {
+  if (!TrimmedText(edtFileFilter).isEmpty() && btnFilter->isEnabled() && plSettings->isEnabled()) btnFilterClick();
+}
+
+void TfrmMain::btnFilterClick() {
+  if (clbFileList->count() == 0 || Running()) return;
+  // Compile first: a bad pattern must not untick anything.
+  std::unique_ptr<TRegExpr> pattern;
+  try {
+    pattern = std::make_unique<TRegExpr>(ToStd(TrimmedText(edtFileFilter)), false);
+  } catch (const ERegExpr& e) {
+    ShowError(QString::fromUtf8(e.what()));
+    return;
+  }
+  SetAllTicked(false);
+  updatingList_ = true;
+  for (int i = 0; i < clbFileList->count(); ++i) {
+    QListWidgetItem* item = clbFileList->item(i);
+    bool match = false;
+    try {
+      match = pattern->Exec(ToStd(item->text()));
+    } catch (const ERegExpr&) {
+      // A match limit reached on one path leaves that entry unticked.
+    }
+    if (match) {
+      item->setCheckState(Qt::Checked);
+      clbFileList->setCurrentItem(item);
+      ShowEntryFolder(item);
+    }
+  }
+  updatingList_ = false;
+  Refresh(CountTickedFiles());
+}
+
+void TfrmMain::btnSelAllClick() {
+  SetAllTicked(true);
+  Refresh(CountTickedFiles());
+}
+
+void TfrmMain::btnClearSelClick() {
+  SetAllTicked(false);
+  Refresh(0);
+}
+
+// ---- Query page -------------------------------------------------------------------
+
+void TfrmMain::edtSearchChange() {
+  lbDic->clear();
+  lbLog->clear();
+  const QString q = TrimmedText(edtSearch);
+  const bool lemma = CanLemmatize(q);
+  cbxLemma->setVisible(lemma);
+  cbxLemma->setChecked(lemma);
+  const std::string query = ToStd(q);
+  if (!query.empty() && !IsRegexQuery(query) && Engine) {
+    lbDic->setText(FromStd(Trim(Engine->Lookup(query))));
+    lbDic->setVisible(!lbDic->text().isEmpty());
+  }
+  btnSearch->setEnabled(!q.isEmpty() && !Running());
+}
+
+void TfrmMain::edtSearchKeyPress() {
+  if (!TrimmedText(edtSearch).isEmpty() && !Running()) btnSearchClick();
+}
+
+void TfrmMain::edtFilterChange() {
+  const bool lemma = CanLemmatize(edtFilter->text());
+  cbxFilterLemma->setVisible(lemma);
+  cbxFilterLemma->setChecked(lemma);
+}
+
+void TfrmMain::cbxExcludeClick() { SetTextColor(edtFilter, cbxExclude->isChecked() ? kRed : kBlue); }
+
+QString TfrmMain::ResultPagePath() const {
+  // Beside the program when it may write there; an installed, read-only
+  // program uses the user's cache folder.
+  if (access(ExeDir().c_str(), W_OK) == 0) return FromStd(ExeDir() + "result.html");
+  const QString cache = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
+  QDir().mkpath(cache);
+  return cache + "/result.html";
+}
+
+void TfrmMain::ResetResultView() {
+  pb->hide();
+  wbResult->setUrl(QUrl::fromLocalFile(FromStd(ExeDir() + "sys/blank.htm")));
+  lbLog->clear();
+  pb->setValue(0);
+}
+
+void TfrmMain::btnSearchClick() {
+  if (Running() || closed_ || TrimmedText(edtSearch).isEmpty()) return;
+  runClock_.start();
+  ResetResultView();
+  Timer1->start();
+  tickClock_.start();
+  largestTickGap_ = 0;
+  pb->show();
+  const bool load = FilesChanged;
+  if (load) CollectSelectedFiles();
+  lbLog->clear();
+
+  std::vector<std::string> files = SelectedFiles;
+  const std::string filter = ToStd(TrimmedText(edtFilter));
+  const bool exclude = cbxExclude->isChecked();
+  const bool filterLemma = cbxFilterLemma->isChecked();
+  const std::string query = ToStd(TrimmedText(edtSearch));
+  const bool lemma = cbxLemma->isChecked();
+  const std::string page = ToStd(ResultPagePath());
+  TKorvel* engine = Engine.get();
+
+  StartRun(
+      [=, this](const TProgressFn& progress) mutable {
+        if (load) {
+          engine->SetFiles(files, progress);
+          ++loadCount_;
+        }
+        engine->SetFilter(filter, exclude, filterLemma);
+        engine->Search(query, lemma, progress);
+        engine->WriteResultPage(page, progress);
+        runNanoseconds_ = runClock_.nsecsElapsed();
+      },
+      [=, this](std::exception_ptr error) {
+        Timer1->stop();
+        pb->hide();
+        if (error) {
+          ReportError(error);
+          return;
+        }
+        wbResult->setUrl(QUrl::fromLocalFile(FromStd(page)));
+        FilesChanged = false;
+        const double seconds = static_cast<double>(runNanoseconds_.load()) / 1e9;
+        lbLog->setText(QLocale().toString(seconds, 'f', 3) + " second(s), " + QString::number(Engine->HitCount()) +
+                       " item(s).   " + (Engine->QueryIsChinese() ? "ZH-EN" : "EN-ZH") + "   @search=" +
+                       FromStd(Engine->Pattern()));
+      });
+}
+
+void TfrmMain::btnSaveClick() {
+  if (Running() || !Engine || Engine->HitCount() == 0) return;
+  QString name = desktop_->SaveFileName(this, lastSaveName_);
+  if (name.isEmpty()) return;
+  const QString fileName = name.mid(name.lastIndexOf('/') + 1);
+  const qsizetype dot = fileName.lastIndexOf('.');
+  if (dot < 0 || fileName.mid(dot).compare(".txt", Qt::CaseInsensitive) != 0) name += ".txt";
+  lastSaveName_ = name;
+  const std::string path = QFile::encodeName(name).toStdString();
+  TKorvel* engine = Engine.get();
+  StartRun([engine, path](const TProgressFn& progress) { engine->ExportText(path, progress); },
+           [this, name](std::exception_ptr error) {
+             if (error) {
+               ReportError(error);
+               return;
+             }
+             desktop_->ShowFileInExplorer(name);
+           });
+}
+
+void TfrmMain::Timer1Timer() {
+  largestTickGap_ = std::max(largestTickGap_, tickClock_.restart());
+  pb->setValue((pb->value() + 1) % pb->maximum());
+}
+
+void TfrmMain::lbInfoMouseEnter() { SetTextColor(lbInfo, kBlue); }
+void TfrmMain::lbInfoMouseLeave() { SetTextColor(lbInfo, kGrey); }

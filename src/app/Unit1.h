@@ -1,0 +1,173 @@
+// TfrmMain — the one main window: Settings (corpus folder and file list),
+// Query (search, result view, save) and About.
+//
+// The window owns the engine and the list of selected files. Loading,
+// searching, page writing and export run on one worker thread at a time;
+// while a run is under way every control that would start another engine
+// operation is disabled, and closing the window cancels the run and waits
+// for it. Everything else happens on the GUI thread.
+#ifndef KORVEL_UNIT1_H
+#define KORVEL_UNIT1_H
+
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QMainWindow>
+#include <QString>
+#include <atomic>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Desktop.h"
+#include "unKorvel.h"
+
+class QCheckBox;
+class QFrame;
+class QLineEdit;
+class QListWidget;
+class QListWidgetItem;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QTabWidget;
+class QThread;
+class QTimer;
+class QWebEngineView;
+
+inline const QString kAppTitle = QStringLiteral("TAVO Korvel 1.2.1");
+
+// A label that reports a click (the folder label) or the pointer entering
+// and leaving it (the About page's contact line).
+class TActiveLabel : public QLabel {
+  Q_OBJECT
+ public:
+  using QLabel::QLabel;
+ signals:
+  void clicked();
+  void entered();
+  void left();
+
+ protected:
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void enterEvent(QEnterEvent* event) override;
+  void leaveEvent(QEvent* event) override;
+};
+
+class TfrmMain : public QMainWindow {
+  Q_OBJECT
+ public:
+  // `desktop` answers dialogs and talks to the file manager; null for the
+  // real desktop.
+  explicit TfrmMain(std::unique_ptr<TDesktop> desktop = nullptr, QWidget* parent = nullptr);
+  ~TfrmMain() override;
+
+  QTabWidget* pcMain;
+  QWidget* tsSettings;
+  QWidget* tsQuery;
+  QWidget* tsAbout;
+
+  QPushButton* btnChoseText;
+  TActiveLabel* lblDir;
+  QListWidget* clbFileList;
+  QWidget* plSettings;
+  QLineEdit* edtFileFilter;
+  QPushButton* btnFilter;
+  QLabel* lblFileInfo;
+  QPushButton* btnSelAll;
+  QPushButton* btnClearSel;
+
+  QProgressBar* pb;
+  QLabel* lbDic;
+  QLineEdit* edtSearch;
+  QPushButton* btnSearch;
+  QCheckBox* cbxLemma;
+  QCheckBox* cbxExclude;
+  QCheckBox* cbxFilterLemma;
+  QLineEdit* edtFilter;
+  QFrame* plResult;
+  QWebEngineView* wbResult;
+  QLabel* lbLog;
+  QPushButton* btnSave;
+  QTimer* Timer1;
+
+  QLabel* Image1;
+  QLabel* Label2;
+  QLabel* Label1;
+  QPlainTextEdit* mmAbout;
+  TActiveLabel* lbInfo;
+
+  std::unique_ptr<korvel::TKorvel> Engine;
+  std::vector<std::string> SelectedFiles;  // full paths of the ticked entries
+  int TickedCount = 0;                      // ticked entries when even, else 0
+  bool FilesChanged = false;                // the engine lacks the current ticked set
+
+  bool Running() const { return worker_ != nullptr; }
+  int LoadCount() const { return loadCount_.load(); }
+  qint64 LargestTickGapMs() const { return largestTickGap_; }
+  QString ResultPagePath() const;
+
+  // Settings page
+  void btnChoseTextClick();
+  void lblDirClick();
+  void clbFileListClick(QListWidgetItem* item);
+  void clbFileListClickCheck(QListWidgetItem* item);
+  void edtFileFilterChange();
+  void edtFileFilterKeyPress();
+  void btnFilterClick();
+  void btnSelAllClick();
+  void btnClearSelClick();
+  // Query page
+  void edtSearchChange();
+  void edtSearchKeyPress();
+  void edtFilterChange();
+  void cbxExcludeClick();
+  void btnSearchClick();
+  void btnSaveClick();
+  void Timer1Timer();
+  // About page
+  void lbInfoMouseEnter();
+  void lbInfoMouseLeave();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void BuildSettingsPage();
+  void BuildQueryPage();
+  void BuildAboutPage();
+  void FormCreate();
+  void FormClose();
+
+  int CountTickedFiles() const;
+  void SetAllTicked(bool ticked);
+  void CollectSelectedFiles();
+  void Refresh(int ticked);
+  void AddEntry(const std::string& path);
+  void ShowEntryFolder(QListWidgetItem* item);
+  void ResetResultView();
+  void ShowError(const QString& message);
+  void ReportError(std::exception_ptr error);
+
+  // Runs `job` on the worker thread, then `done` on the GUI thread with the
+  // job's exception (null on success).
+  void StartRun(std::function<void(const korvel::TProgressFn&)> job, std::function<void(std::exception_ptr)> done);
+  void UpdateRunLocks();
+
+  std::unique_ptr<TDesktop> desktop_;
+  QThread* worker_ = nullptr;
+  std::atomic<bool> cancel_{false};
+  std::exception_ptr runError_;
+  QElapsedTimer runClock_;
+  std::atomic<qint64> runNanoseconds_{0};
+  QElapsedTimer tickClock_;
+  qint64 largestTickGap_ = 0;
+  std::atomic<int> loadCount_{0};
+  bool listed_ = false;   // a folder with pairs has been listed
+  bool closed_ = false;   // FormClose has run
+  bool updatingList_ = false;
+  QString lastSaveName_;
+};
+
+#endif

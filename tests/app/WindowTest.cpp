@@ -1,0 +1,388 @@
+// The main window driven as a user would, with dialogs and the file manager
+// replaced by a fake desktop. Runs under a virtual display.
+#include <unistd.h>
+
+#include <QAccessible>
+#include <QCheckBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QWebEnginePage>
+#include <QWebEngineSettings>
+#include <QWebEngineView>
+
+#include "FileIO.h"
+#include "Unit1.h"
+
+namespace {
+
+struct FakeDesktop : TDesktop {
+  QString folder, saveName, preselected;
+  QStringList suggestions, shown, opened, errors;
+  QString ChooseFolder(QWidget*, const QString& pre) override {
+    preselected = pre;
+    return folder;
+  }
+  QString SaveFileName(QWidget*, const QString& suggested) override {
+    suggestions << suggested;
+    return saveName;
+  }
+  void ShowFileInExplorer(const QString& path) override { shown << path; }
+  void OpenFolder(const QString& path) override { opened << path; }
+  void ShowError(QWidget*, const QString& message) override { errors << message; }
+};
+
+void WriteFile(const QString& path, const QByteArray& bytes) {
+  QFile f(path);
+  QVERIFY(f.open(QIODevice::WriteOnly));
+  f.write(bytes);
+}
+
+QString PageText(QWebEngineView* view) {
+  QString text;
+  bool done = false;
+  view->page()->toPlainText([&](const QString& t) {
+    text = t;
+    done = true;
+  });
+  for (int waited = 0; !done && waited < 10000; waited += 20) QTest::qWait(20);
+  return text;
+}
+
+QStringList Entries(const TfrmMain& w) {
+  QStringList out;
+  for (int i = 0; i < w.clbFileList->count(); ++i) out << w.clbFileList->item(i)->text().section('/', -1);
+  return out;
+}
+
+}  // namespace
+
+class WindowTest : public QObject {
+  Q_OBJECT
+
+  std::unique_ptr<TfrmMain> w_;
+  FakeDesktop* desktop_ = nullptr;
+  std::unique_ptr<QTemporaryDir> tmp_;
+
+  // A fresh window over `folder` (listed when given).
+  void Open(const QString& folder = {}) {
+    auto desktop = std::make_unique<FakeDesktop>();
+    desktop_ = desktop.get();
+    w_ = std::make_unique<TfrmMain>(std::move(desktop));
+    w_->Engine->SetTemplatePath(KORVEL_SOURCE_DIR "/sys/result.tpl");
+    w_->Engine->LoadDictionaries(KORVEL_SOURCE_DIR "/tests/fixtures/dic");
+    w_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w_.get()));
+    if (!folder.isEmpty()) {
+      desktop_->folder = folder;
+      w_->btnChoseText->click();
+    }
+  }
+  void Untick(int row) { w_->clbFileList->item(row)->setCheckState(Qt::Unchecked); }
+  void Tick(int row) { w_->clbFileList->item(row)->setCheckState(Qt::Checked); }
+  void Search(const QString& query, bool lemma = false) {
+    w_->edtSearch->setText(query);
+    w_->cbxLemma->setChecked(lemma);
+    w_->btnSearch->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!w_->Running(), 60000);
+  }
+  QString Fixtures() const { return KORVEL_SOURCE_DIR "/tests/fixtures/corpus"; }
+
+ private slots:
+  void init() {
+    tmp_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(tmp_->isValid());
+  }
+  void cleanup() {
+    w_.reset();
+    desktop_ = nullptr;
+  }
+
+  void StartsOnSettingsWithQueryPageLocked() {
+    Open();
+    QCOMPARE(w_->windowTitle(), QString("TAVO Korvel 1.2.1"));
+    QCOMPARE(w_->pcMain->currentWidget(), w_->tsSettings);
+    QVERIFY(!w_->tsQuery->isEnabled());
+    QVERIFY(!w_->lblDir->isEnabled());
+    QVERIFY(w_->lblDir->text().isEmpty() && w_->lblFileInfo->text().isEmpty());
+    QVERIFY(!w_->plSettings->isEnabled() && !w_->btnSelAll->isEnabled() && !w_->btnClearSel->isEnabled());
+    QVERIFY(w_->pb->isHidden() && w_->cbxLemma->isHidden() && w_->cbxFilterLemma->isHidden());
+    QVERIFY(!w_->btnSearch->isEnabled() && !w_->btnSave->isEnabled() && !w_->Timer1->isActive());
+    QVERIFY(w_->FilesChanged);
+    QCOMPARE(w_->minimumSize(), QSize(772, 674));
+    QCOMPARE(w_->Timer1->interval(), 100);
+    QVERIFY(!w_->wbResult->settings()->testAttribute(QWebEngineSettings::JavascriptEnabled));
+    QVERIFY(!w_->wbResult->settings()->testAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls));
+    QVERIFY(!w_->wbResult->settings()->testAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls));
+    const QList<QPair<QWidget*, QString>> named = {
+        {w_->btnChoseText, "Choose Folder"}, {w_->clbFileList, "Corpus files"}, {w_->edtFileFilter, "File filter"},
+        {w_->btnFilter, "Filter"}, {w_->btnSelAll, "Select All"}, {w_->btnClearSel, "Clear Selection"},
+        {w_->edtSearch, "Query"}, {w_->btnSearch, "Search"}, {w_->cbxLemma, "Lemmatize query"},
+        {w_->cbxExclude, "Exclude"}, {w_->cbxFilterLemma, "Lemmatize filter"},
+        {w_->edtFilter, "Aligned-line filter"}, {w_->wbResult, "Results"}, {w_->btnSave, "Save"},
+        {w_->pb, "Progress"}};
+    for (const auto& [widget, name] : named) QCOMPARE(widget->accessibleName(), name);
+    QCOMPARE(w_->lbLog->accessibleDescription(), QString("Status"));
+    QCOMPARE(w_->lbDic->accessibleDescription(), QString("Dictionary equivalents"));
+  }
+
+  void ChoosingAFolderListsEachEnglishFileBeforeItsTwin() {
+    const QString d = tmp_->path();
+    for (const char* name : {"b.EN.txt", "c.ZH.txt", "a.ZH.txt", "a.EN.txt", "a.en.txt", "d.EN.TXT", "d.ZH.TXT"})
+      WriteFile(d + "/" + name, "x\n");
+    Open(d);
+    QCOMPARE(desktop_->preselected, QString::fromStdString(korvel::ExeDir()));
+    QCOMPARE(Entries(*w_), QStringList({"a.EN.txt", "a.ZH.txt", "d.EN.TXT", "d.ZH.TXT"}));
+    for (int i = 0; i < 4; ++i) QCOMPARE(w_->clbFileList->item(i)->checkState(), Qt::Checked);
+    QCOMPARE(w_->lblFileInfo->text(), QString("4 file(s) selected, 4 file(s) in the list."));
+    QCOMPARE(w_->lblDir->text(), d);
+    QVERIFY(w_->tsQuery->isEnabled() && w_->plSettings->isEnabled() && w_->lblDir->isEnabled());
+
+    w_->lblDir->setText("");  // clicking an entry shows its folder, changes nothing else
+    w_->FilesChanged = false;
+    QTest::mouseClick(w_->clbFileList->viewport(), Qt::LeftButton, {},
+                      w_->clbFileList->visualItemRect(w_->clbFileList->item(1)).center());
+    QCOMPARE(w_->lblDir->text(), d);
+    QVERIFY(!w_->FilesChanged);
+    w_->lblDir->setText(d);
+    QTest::mouseClick(w_->lblDir, Qt::LeftButton);
+    QCOMPARE(desktop_->opened, QStringList{d});
+
+    // A cancelled dialog keeps the list; an empty folder leaves the list empty.
+    desktop_->folder.clear();
+    w_->btnChoseText->click();
+    QCOMPARE(w_->clbFileList->count(), 4);
+    QTemporaryDir empty;
+    desktop_->folder = empty.path();
+    w_->btnChoseText->click();
+    QCOMPARE(w_->clbFileList->count(), 0);
+    QCOMPARE(w_->lblDir->text(), empty.path());
+  }
+
+  void TickingAnOddCountLocksTheQueryPage() {
+    const QString d = tmp_->path();
+    for (const char* name : {"a.EN.txt", "a.ZH.txt", "b.EN.txt", "b.ZH.txt"}) WriteFile(d + "/" + name, "x\n");
+    Open(d);
+    w_->FilesChanged = false;
+    Untick(0);
+    QCOMPARE(w_->lblFileInfo->text(), QString("0 file(s) selected, 4 file(s) in the list."));
+    QVERIFY(!w_->tsQuery->isEnabled());
+    QVERIFY(w_->FilesChanged);
+    Untick(1);
+    QCOMPARE(w_->lblFileInfo->text(), QString("2 file(s) selected, 4 file(s) in the list."));
+    QVERIFY(w_->tsQuery->isEnabled());
+
+    w_->btnSelAll->click();
+    QCOMPARE(w_->lblFileInfo->text(), QString("4 file(s) selected, 4 file(s) in the list."));
+    w_->btnClearSel->click();
+    QCOMPARE(w_->lblFileInfo->text(), QString("0 file(s) selected, 4 file(s) in the list."));
+    QVERIFY(!w_->tsQuery->isEnabled());
+    QCOMPARE(w_->TickedCount, 0);
+  }
+
+  void FileFilterTicksByPatternAndKeepsTicksWhenThePatternIsInvalid() {
+    const QString d = tmp_->path();
+    for (const char* name : {"news.EN.txt", "news.ZH.txt", "talk.EN.txt", "talk.ZH.txt"})
+      WriteFile(d + "/" + name, "x\n");
+    Open(d);
+    QVERIFY(!w_->btnFilter->isEnabled());
+    w_->edtFileFilter->setText("  ");
+    QVERIFY(!w_->btnFilter->isEnabled());
+    w_->edtFileFilter->setText("EN");
+    QVERIFY(w_->btnFilter->isEnabled());
+    w_->btnFilter->click();
+    QCOMPARE(w_->lblFileInfo->text(), QString("2 file(s) selected, 4 file(s) in the list."));
+    QCOMPARE(w_->clbFileList->item(2)->checkState(), Qt::Checked);
+    QCOMPARE(w_->clbFileList->item(3)->checkState(), Qt::Unchecked);
+    QCOMPARE(w_->clbFileList->currentRow(), 2);  // the last ticked entry
+
+    w_->edtFileFilter->setText("news");
+    QTest::keyClick(w_->edtFileFilter, Qt::Key_Return);
+    QCOMPARE(w_->lblFileInfo->text(), QString("2 file(s) selected, 4 file(s) in the list."));
+    QCOMPARE(w_->clbFileList->item(1)->checkState(), Qt::Checked);
+
+    // Regression: an invalid pattern used to untick everything while the
+    // counts and the Query page still claimed the old selection.
+    w_->FilesChanged = false;
+    w_->edtFileFilter->setText("(news");
+    w_->btnFilter->click();
+    QCOMPARE(desktop_->errors.size(), 1);
+    QVERIFY(desktop_->errors[0].endsWith(")"));
+    QCOMPARE(w_->clbFileList->item(0)->checkState(), Qt::Checked);
+    QCOMPARE(w_->clbFileList->item(1)->checkState(), Qt::Checked);
+    QCOMPARE(w_->lblFileInfo->text(), QString("2 file(s) selected, 4 file(s) in the list."));
+    QVERIFY(!w_->FilesChanged);
+  }
+
+  void LemmatizeBoxesFollowTheTextAndExcludeColoursTheFilter() {
+    Open(Fixtures());
+    w_->edtSearch->setText("give");
+    QVERIFY(!w_->cbxLemma->isHidden() && w_->cbxLemma->isChecked());
+    w_->cbxLemma->setChecked(false);
+    w_->edtSearch->setText("give ");
+    QVERIFY(w_->cbxLemma->isChecked());
+    for (const char* q : {"放弃", "colou?r", "   "}) {
+      w_->edtSearch->setText(QString::fromUtf8(q));
+      QVERIFY(w_->cbxLemma->isHidden() && !w_->cbxLemma->isChecked());
+    }
+    QVERIFY(!w_->btnSearch->isEnabled());
+
+    w_->edtSearch->setText(" Give Up ");
+    QCOMPARE(w_->lbDic->text(), QString::fromUtf8("放弃|戒"));
+    w_->edtSearch->setText("zebra");
+    QVERIFY(w_->lbDic->text().isEmpty() && w_->lbDic->isHidden());
+
+    w_->edtFilter->setText("hope");
+    QVERIFY(!w_->cbxFilterLemma->isHidden() && w_->cbxFilterLemma->isChecked());
+    w_->edtFilter->setText("希望");
+    QVERIFY(w_->cbxFilterLemma->isHidden());
+
+    auto textColour = [&] { return w_->edtFilter->palette().color(QPalette::Text); };
+    QCOMPARE(textColour(), QColor(0, 0, 255));
+    w_->cbxExclude->click();
+    QCOMPARE(textColour(), QColor(255, 0, 0));
+    w_->cbxLemma->click();
+    QCOMPARE(textColour(), QColor(255, 0, 0));
+    w_->cbxExclude->click();
+    QCOMPARE(textColour(), QColor(0, 0, 255));
+  }
+
+  void EnterRunsASearchThatShowsTheResultPageAndStatus() {
+    Open(Fixtures());
+    w_->edtSearch->setText("give up");
+    w_->cbxLemma->setChecked(false);
+    QTest::keyClick(w_->edtSearch, Qt::Key_Return);
+    QVERIFY(w_->Running());
+    QVERIFY(w_->Timer1->isActive() && !w_->pb->isHidden());
+    QTRY_VERIFY_WITH_TIMEOUT(!w_->Running(), 30000);
+    const QRegularExpression status(R"(^\d+[.,]\d{3} second\(s\), 2 item\(s\).   EN-ZH   @search=\\b\(give up\)\\b$)");
+    QVERIFY2(status.match(w_->lbLog->text()).hasMatch(), qPrintable(w_->lbLog->text()));
+    QCOMPARE(w_->wbResult->url(), QUrl::fromLocalFile(w_->ResultPagePath()));
+    QVERIFY(w_->btnSave->isEnabled() && w_->pb->isHidden() && !w_->Timer1->isActive());
+    QVERIFY(!w_->FilesChanged);
+
+    Search(QString::fromUtf8("放弃"));
+    QVERIFY2(w_->lbLog->text().endsWith(QString::fromUtf8("3 item(s).   ZH-EN   @search=放弃")), qPrintable(w_->lbLog->text()));
+
+    Search("zebra");
+    QVERIFY(w_->lbLog->text().contains(" 0 item(s).   EN-ZH"));
+    QVERIFY(!w_->btnSave->isEnabled());
+    QCOMPARE(w_->LoadCount(), 1);  // the ticked files went to the engine once
+
+    Untick(0);
+    Tick(0);
+    Search("work");
+    QCOMPARE(w_->LoadCount(), 2);
+  }
+
+  void AFailedRunStopsTheProgressAndKeepsSaveHonest() {
+    Open(Fixtures());
+    Search("work");
+    QVERIFY(w_->btnSave->isEnabled());
+    Search("(work");
+    QCOMPARE(desktop_->errors.size(), 1);
+    QVERIFY(w_->pb->isHidden() && !w_->Timer1->isActive());
+    QVERIFY(w_->btnSave->isEnabled());  // the last good result is still there
+
+    // A reload that fails drops the old hits, so Save must not offer them.
+    w_->Engine->SetTemplatePath((tmp_->path() + "/none.tpl").toStdString());
+    Untick(0);
+    Tick(0);
+    Search("work");
+    QCOMPARE(desktop_->errors.size(), 2);
+    QVERIFY(desktop_->errors[1].startsWith("Cannot open file"));
+    QCOMPARE(w_->btnSave->isEnabled(), w_->Engine->HitCount() > 0);
+  }
+
+  void SaveAddsTxtAndOffersTheLastName() {
+    Open(Fixtures());
+    Search("give up");
+    const QString base = tmp_->path() + "/";
+    const QList<QPair<QString, QString>> names = {
+        {"results", "results.txt"}, {"Results.TXT", "Results.TXT"}, {"hits.csv", "hits.csv.txt"}};
+    for (const auto& [chosen, written] : names) {
+      desktop_->saveName = base + chosen;
+      w_->btnSave->click();
+      QTRY_VERIFY(!w_->Running());
+      QVERIFY2(QFile::exists(base + written), qPrintable(written));
+      QCOMPARE(desktop_->shown.last(), base + written);
+    }
+    QCOMPARE(desktop_->suggestions, QStringList({"", base + "results.txt", base + "Results.TXT"}));
+    QFile saved(base + "results.txt");
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QVERIFY(saved.readAll().startsWith("1\tnews.EN.txt\tnews.ZH.txt\t1\t"));
+
+    desktop_->saveName.clear();  // cancelled: nothing written, nothing shown
+    const int shown = desktop_->shown.size();
+    w_->btnSave->click();
+    QVERIFY(!w_->Running());
+    QCOMPARE(desktop_->shown.size(), shown);
+  }
+
+  void ASecondRequestDuringARunIsRefused() {
+    Open(Fixtures());
+    w_->edtSearch->setText("work");
+    w_->btnSearch->click();
+    QVERIFY(w_->Running());
+    QVERIFY(!w_->btnSearch->isEnabled() && !w_->btnChoseText->isEnabled() && !w_->clbFileList->isEnabled());
+    w_->btnSearchClick();
+    QTest::keyClick(w_->edtSearch, Qt::Key_Return);
+    w_->btnSaveClick();
+    QTRY_VERIFY_WITH_TIMEOUT(!w_->Running(), 30000);
+    QCOMPARE(w_->LoadCount(), 1);
+    QVERIFY(desktop_->suggestions.isEmpty());
+    QVERIFY(w_->btnSearch->isEnabled() && w_->clbFileList->isEnabled());
+  }
+
+  void ClosingDuringALongRunCancelsIt() {
+    // Enough lines that loading is still going on when the close arrives.
+    QByteArray en, zh;
+    for (int i = 0; i < 400000; ++i) {
+      en += "line " + QByteArray::number(i) + " of work\n";
+      zh += QByteArray("第") + QByteArray::number(i) + "行\n";
+    }
+    WriteFile(tmp_->path() + "/big.EN.txt", en);
+    WriteFile(tmp_->path() + "/big.ZH.txt", zh);
+    Open(tmp_->path());
+    w_->edtSearch->setText("work");
+    w_->btnSearch->click();
+    QVERIFY(w_->Running());
+    w_->close();
+    QVERIFY(!w_->Running());
+    QVERIFY(!w_->Engine);
+    QVERIFY(desktop_->errors.isEmpty());
+  }
+
+  void CorpusMarkupShowsAsText() {
+    const QString d = tmp_->path();
+    WriteFile(d + "/x.EN.txt", "work <script>alert(1)</script> and <img src=x onerror=alert(2)>\n");
+    WriteFile(d + "/x.ZH.txt", "<iframe src=\"https://example.org\"></iframe>\n");
+    Open(d);
+    Search("work");
+    QCOMPARE(w_->wbResult->url().fileName(), QString("result.html"));
+    // The page may still be loading: ask until its text arrives.
+    QTRY_VERIFY_WITH_TIMEOUT(PageText(w_->wbResult).contains("work"), 30000);
+    const QString text = PageText(w_->wbResult);
+    QVERIFY2(text.contains("<script>alert(1)</script>"), qPrintable(text));
+    QVERIFY(text.contains("<img src=x onerror=alert(2)>"));
+    QVERIFY(text.contains("<iframe src=\"https://example.org\"></iframe>"));
+  }
+};
+
+int main(int argc, char** argv) {
+  if (geteuid() == 0) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  QApplication app(argc, argv);
+  WindowTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "WindowTest.moc"
