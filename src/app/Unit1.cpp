@@ -393,9 +393,9 @@ void TfrmMain::FormCreate() {
   lblDir->setEnabled(false);
   plSettings->setEnabled(false);
   pcMain->setCurrentWidget(tsSettings);
-  QPalette about = mmAbout->palette();
-  about.setColor(QPalette::Base, palette().color(QPalette::Window));
-  mmAbout->setPalette(about);
+  // The citation reads as part of the page, not as an input box.
+  mmAbout->viewport()->setAutoFillBackground(false);
+  mmAbout->setStyleSheet("QPlainTextEdit { background: transparent; color: rgb(0, 0, 128); }");
   wbResult->setUrl(QUrl::fromLocalFile(FromStd(ExeDir() + "sys/blank.htm")));
   SelectedFiles.clear();
   Engine = std::make_unique<TKorvel>();

@@ -392,7 +392,11 @@ class WindowTest : public QObject {
     w_->edtSearch->setText("give up");
     w_->btnSearch->click();
     QTRY_VERIFY_WITH_TIMEOUT(!w_->Running(), 30000);
-    QTest::qWait(seconds * 1000);
+    QTest::qWait(seconds * 500);
+    w_->pcMain->setCurrentWidget(w_->tsAbout);
+    QTest::qWait(seconds * 250);
+    w_->pcMain->setCurrentWidget(w_->tsSettings);
+    QTest::qWait(seconds * 250);
   }
 
   void LargestTickGapOnManyPairs() {
