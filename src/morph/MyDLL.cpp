@@ -1,355 +1,233 @@
 // English inflection for query expansion: the other forms of a word's lemmas,
 // written as "form|form|" so the caller can add the word and search for all.
+//
+// The forms come from english.lex beside the library (made from WordNet and
+// SCOWL by tools/lexicon/build_lexicon.py): one family a line, a lemma and
+// its forms, each word led by a digit ranking how common it is. Nothing is
+// made up at run time, so every form written is a listed English word.
 #include "MyDLL.h"
-#include "MorphData.h"
 
+#include <dlfcn.h>
+
+#include <algorithm>
 #include <array>
 #include <atomic>
+#include <bit>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <memory>
 #include <mutex>
+#include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace {
 
 using std::string_view;
-using namespace korvel::morph;
 
 constexpr size_t kOutMax = 67;   // characters of forms, the NUL not counted
-constexpr size_t kMaxWord = 64;  // even the -s form of a longer word cannot fit
+constexpr size_t kMaxWord = 64;  // the data holds no longer word
+constexpr const char* kDataFile = "english.lex";
 
-enum Flag : uint8_t {
-  kVerb = 1,
-  kNoun = 2,
-  kAdjective = 4,
-  kUninflected = 8,
-  kClosed = 16,
-  kStressed = 32,
-};
-constexpr uint8_t kRegular = kVerb | kNoun | kAdjective;
-
-struct Entry {
-  uint8_t flags = 0;
-  std::vector<uint16_t> families;  // irregular families holding the word
-};
-
-template <class F>
-void forEachWord(string_view text, F&& f) {
-  size_t i = 0;
-  while (i < text.size()) {
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\n')) ++i;
-    size_t end = i;
-    while (end < text.size() && text[end] != ' ' && text[end] != '\n') ++end;
-    if (end > i) f(text.substr(i, end - i));
-    i = end;
-  }
-}
-
-// Keys are views into the compiled-in lists, so nothing is copied.
-struct Tables {
-  std::unordered_map<string_view, Entry> words;
-  std::vector<string_view> familyWords;  // all families, one after another
-  std::vector<uint32_t> familyStart;     // family i is [start[i], start[i+1])
-
-  Tables() {
-    words.reserve(4096);
-    size_t line = 0;
-    while (line < kFamilies.size()) {
-      size_t end = kFamilies.find('\n', line);
-      if (end == string_view::npos) end = kFamilies.size();
-      const auto id = static_cast<uint16_t>(familyStart.size());
-      const size_t first = familyWords.size();
-      forEachWord(kFamilies.substr(line, end - line), [&](string_view w) {
-        familyWords.push_back(w);
-        auto& fams = words[w].families;
-        if (fams.empty() || fams.back() != id) fams.push_back(id);
-      });
-      if (familyWords.size() > first) familyStart.push_back(static_cast<uint32_t>(first));
-      line = end + 1;
-    }
-    familyStart.push_back(static_cast<uint32_t>(familyWords.size()));
-    addList(kVerbs, kVerb);
-    addList(kNouns, kNoun);
-    addList(kAdjectives, kAdjective);
-    addList(kUninflectedWords, kUninflected);
-    addList(kClosedWords, kClosed);
-  }
-
-  void addList(string_view list, uint8_t flag) {
-    forEachWord(list, [&](string_view w) {
-      uint8_t f = flag;
-      if (w.back() == '*') {
-        w.remove_suffix(1);
-        f |= kStressed;
-      }
-      words[w].flags |= f;
-    });
-  }
-
-  const Entry* find(string_view w) const {
-    auto it = words.find(w);
-    return it == words.end() ? nullptr : &it->second;
-  }
-};
-
-// A few generated words on the stack: a lookup never allocates.
-class FormList {
+// Every distinct word once, and for each the families it belongs to. Words
+// are views into the file text; families list word ids, so comparing two
+// forms is comparing two numbers.
+class Lexicon {
  public:
-  void add(string_view a, string_view b = {}, string_view c = {}) {
-    const size_t n = a.size() + b.size() + c.size();
-    if (count_ == kCapacity || n > kWidth) return;
-    char* p = text_[count_].data();
-    for (string_view part : {a, b, c}) {
-      if (!part.empty()) std::memcpy(p, part.data(), part.size());
-      p += part.size();
+  // False on a missing or malformed file: better no forms than wrong ones.
+  bool load(const std::string& path) {
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    if (!in) return false;
+    const std::streamoff size = in.tellg();
+    if (size <= 0) return false;
+    text_.resize(static_cast<size_t>(size));
+    if (!in.seekg(0).read(text_.data(), size)) return false;
+
+    // (word, family) pairs in file order, grouped by word below.
+    std::vector<std::pair<uint32_t, uint32_t>> memberships;
+    memberships.reserve(text_.size() / 8);
+    forms_.reserve(text_.size() / 8);
+    words_.reserve(text_.size() / 8);
+    slots_.assign(std::bit_ceil(text_.size() / 4 + 16), 0);  // well under half full
+    familyStart_.push_back(0);
+    size_t pos = 0;
+    while (pos < text_.size()) {
+      size_t end = text_.find('\n', pos);
+      if (end == std::string::npos) end = text_.size();
+      const string_view line(text_.data() + pos, end - pos);
+      const size_t lineStart = pos;
+      pos = end + 1;
+      if (line.empty() || line[0] == '#') continue;
+      const auto family = static_cast<uint32_t>(familyStart_.size() - 1);
+      size_t i = 0;
+      while (i < line.size()) {
+        size_t j = line.find(' ', i);
+        if (j == string_view::npos) j = line.size();
+        const string_view token = line.substr(i, j - i);
+        if (token.size() < 2 || token.size() > kMaxWord + 1 || token[0] < '0' || token[0] > '9')
+          return false;
+        const string_view word = token.substr(1);
+        if (!std::all_of(word.begin(), word.end(), [](char c) { return c >= 'a' && c <= 'z'; }))
+          return false;
+        const uint32_t id = intern(static_cast<uint32_t>(lineStart + i + 1), word, token[0] - '0');
+        forms_.push_back(id);
+        memberships.emplace_back(id, family);
+        i = j + 1;
+      }
+      familyStart_.push_back(static_cast<uint32_t>(forms_.size()));
     }
-    len_[count_++] = n;
+    // Counting sort by word keeps each word's families in file order, which
+    // runs from the commonest lemma down.
+    memberStart_.assign(words_.size() + 1, 0);
+    for (const auto& m : memberships) ++memberStart_[m.first + 1];
+    for (size_t w = 0; w < words_.size(); ++w) memberStart_[w + 1] += memberStart_[w];
+    members_.resize(memberships.size());
+    std::vector<uint32_t> next(memberStart_.begin(), memberStart_.end() - 1);
+    for (const auto& m : memberships) members_[next[m.first]++] = m.second;
+    return true;
   }
-  size_t size() const { return count_; }
-  string_view operator[](size_t i) const { return {text_[i].data(), len_[i]}; }
-  bool contains(string_view w) const {
-    for (size_t i = 0; i < count_; ++i)
-      if ((*this)[i] == w) return true;
-    return false;
+
+  struct Word {
+    uint32_t offset;
+    uint8_t length;
+    uint8_t rank;  // 0 = commonest
+  };
+
+  // Id of the word, or -1 when it is not in the lexicon.
+  int64_t find(string_view w) const {
+    for (size_t s = hash(w) & (slots_.size() - 1);; s = (s + 1) & (slots_.size() - 1)) {
+      if (slots_[s] == 0) return -1;
+      if (text(slots_[s] - 1) == w) return slots_[s] - 1;
+    }
+  }
+
+  string_view text(uint32_t id) const { return {text_.data() + words_[id].offset, words_[id].length}; }
+  const Word& word(uint32_t id) const { return words_[id]; }
+
+  template <class F>
+  void forEachFamily(uint32_t id, F&& f) const {
+    for (uint32_t m = memberStart_[id]; m < memberStart_[id + 1]; ++m) {
+      const uint32_t family = members_[m];
+      f(forms_.data() + familyStart_[family], forms_.data() + familyStart_[family + 1]);
+    }
   }
 
  private:
-  static constexpr size_t kCapacity = 16;
-  static constexpr size_t kWidth = kMaxWord + 8;
-  std::array<std::array<char, kWidth>, kCapacity> text_;
-  std::array<size_t, kCapacity> len_{};
+  static size_t hash(string_view w) {
+    uint64_t h = 14695981039346656037ull;  // FNV-1a
+    for (char c : w) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    return static_cast<size_t>(h ^ (h >> 29));
+  }
+
+  uint32_t intern(uint32_t offset, string_view w, int rank) {
+    size_t s = hash(w) & (slots_.size() - 1);
+    for (; slots_[s] != 0; s = (s + 1) & (slots_.size() - 1))
+      if (text(slots_[s] - 1) == w) return slots_[s] - 1;
+    words_.push_back({offset, static_cast<uint8_t>(w.size()), static_cast<uint8_t>(rank)});
+    slots_[s] = static_cast<uint32_t>(words_.size());
+    return slots_[s] - 1;
+  }
+
+  std::string text_;
+  std::vector<Word> words_;
+  std::vector<uint32_t> slots_;        // word id + 1, or 0 for empty
+  std::vector<uint32_t> forms_;        // word ids, family after family
+  std::vector<uint32_t> familyStart_;  // family f is forms_[start[f], start[f + 1])
+  std::vector<uint32_t> memberStart_;  // word w is in members_[start[w], start[w + 1])
+  std::vector<uint32_t> members_;      // family ids
+};
+
+// Collects the union of the families, each form once, then writes what fits.
+class Answer {
+ public:
+  Answer(const Lexicon& lex, uint32_t self) : lex_(lex), self_(self) {}
+
+  void addFamily(const uint32_t* first, const uint32_t* last) {
+    for (const uint32_t* p = first; p != last; ++p) {
+      if (*p == self_ || count_ == kCapacity || std::find(ids_.begin(), ids_.begin() + count_, *p) != ids_.begin() + count_)
+        continue;
+      ids_[count_++] = *p;
+    }
+  }
+
+  // In family order when all fits; otherwise the commonest forms that fit,
+  // still written in family order, and no form cut short.
+  void write(char* out) const {
+    std::array<bool, kCapacity> keep{};
+    size_t total = 0;
+    for (size_t i = 0; i < count_; ++i) total += lex_.word(ids_[i]).length + 1;
+    if (total <= kOutMax) {
+      keep.fill(true);
+    } else {
+      std::array<uint16_t, kCapacity> order;
+      for (size_t i = 0; i < count_; ++i) order[i] = static_cast<uint16_t>(i);
+      std::stable_sort(order.begin(), order.begin() + count_,
+                       [&](uint16_t a, uint16_t b) { return lex_.word(ids_[a]).rank < lex_.word(ids_[b]).rank; });
+      size_t used = 0;
+      for (size_t k = 0; k < count_; ++k) {
+        const size_t need = lex_.word(ids_[order[k]]).length + 1;
+        if (used + need <= kOutMax) {
+          keep[order[k]] = true;
+          used += need;
+        }
+      }
+    }
+    size_t used = 0;
+    for (size_t i = 0; i < count_; ++i) {
+      if (!keep[i]) continue;
+      const string_view w = lex_.text(ids_[i]);
+      std::memcpy(out + used, w.data(), w.size());
+      used += w.size();
+      out[used++] = '|';
+    }
+    out[used] = '\0';
+  }
+
+ private:
+  // Far beyond any word's union; past it the rarest families are ignored.
+  static constexpr size_t kCapacity = 128;
+  const Lexicon& lex_;
+  uint32_t self_;
+  std::array<uint32_t, kCapacity> ids_;
   size_t count_ = 0;
 };
 
-// Fills the caller's buffer with whole forms while they fit. Callers offer
-// forms most frequent first, so what gets dropped is the rarest.
-class Output {
- public:
-  Output(char* buf, string_view word) : buf_(buf), word_(word) { buf_[0] = '\0'; }
-  void add(string_view form) {
-    if (form.empty() || form == word_ || used_ + form.size() + 1 > kOutMax || has(form))
-      return;
-    std::memcpy(buf_ + used_, form.data(), form.size());
-    used_ += form.size();
-    buf_[used_++] = '|';
-    buf_[used_] = '\0';
-  }
-  void add(const FormList& forms) {
-    for (size_t i = 0; i < forms.size(); ++i) add(forms[i]);
-  }
-
- private:
-  bool has(string_view form) const {
-    string_view s(buf_, used_);
-    while (!s.empty()) {
-      const size_t bar = s.find('|');
-      if (s.substr(0, bar) == form) return true;
-      s.remove_prefix(bar + 1);
-    }
-    return false;
-  }
-  char* buf_;
-  string_view word_;
-  size_t used_ = 0;
-};
-
-bool isVowel(char c) { return c == 'a' || c == 'e' || c == 'i' || c == 'o' || c == 'u'; }
-
-// Vowel groups; a 'y' after a consonant counts as a vowel, a 'u' after 'q' not.
-int syllables(string_view w) {
-  int count = 0;
-  bool inVowel = false;
-  for (size_t i = 0; i < w.size(); ++i) {
-    bool v = isVowel(w[i]) || (w[i] == 'y' && i > 0 && !isVowel(w[i - 1]));
-    if (w[i] == 'u' && i > 0 && w[i - 1] == 'q') v = false;
-    if (v && !inVowel) ++count;
-    inVowel = v;
-  }
-  return count;
-}
-
-// Consonant, single vowel, consonant at the end (stop, admit, quit): the shape
-// whose last letter doubles. w, x and y never double; c would need a k.
-bool endsCVC(string_view w) {
-  const size_t n = w.size();
-  if (n < 3) return false;
-  const char last = w[n - 1];
-  if (isVowel(last) || string_view("wxyc").find(last) != string_view::npos) return false;
-  if (!isVowel(w[n - 2])) return false;
-  return !isVowel(w[n - 3]) || (w[n - 3] == 'u' && n >= 4 && w[n - 4] == 'q');
-}
-
-// kBoth: travel gives traveled and the British travelled, both found in text.
-enum class Doubling { kNo, kYes, kBoth };
-
-Doubling doubling(string_view w, bool stressed) {
-  if (!endsCVC(w)) return Doubling::kNo;
-  if (stressed || syllables(w) == 1) return Doubling::kYes;
-  return w.back() == 'l' ? Doubling::kBoth : Doubling::kNo;
-}
-
-bool endsSibilant(string_view w) {
-  const char last = w.back();
-  return last == 's' || last == 'x' || last == 'z' || w.ends_with("ch") || w.ends_with("sh");
-}
-
-// Forms by rule, most frequent first: -s, -ed, -ing, then the British
-// doubled spellings, then -er, -est.
-void addRegularForms(string_view w, uint8_t flags, FormList& out) {
-  const size_t n = w.size();
-  if (n < 2) return;
-  const char last = w.back();
-  const bool consonantY = last == 'y' && !isVowel(w[n - 2]);
-  const string_view stem = w.substr(0, n - 1);
-  const string_view lastLetter = w.substr(n - 1);
-  if (flags & (kVerb | kNoun)) {
-    if (endsSibilant(w))
-      out.add(w, "es");
-    else if (consonantY)
-      out.add(stem, "ies");
-    else  // -o words with -oes (echo, potato) have families of their own
-      out.add(w, "s");
-  }
-  if (flags & kVerb) {
-    const Doubling d = doubling(w, flags & kStressed);
-    if (last == 'e')
-      out.add(w, "d");
-    else if (consonantY)
-      out.add(stem, "ied");
-    else if (d == Doubling::kYes)
-      out.add(w, lastLetter, "ed");
-    else
-      out.add(w, "ed");
-    if (w.ends_with("ie"))
-      out.add(w.substr(0, n - 2), "ying");
-    else if (last == 'e' && n >= 3 && string_view("eoy").find(w[n - 2]) == string_view::npos)
-      out.add(stem, "ing");  // make: making, but agree: agreeing, dye: dyeing
-    else if (d == Doubling::kYes)
-      out.add(w, lastLetter, "ing");
-    else
-      out.add(w, "ing");
-    if (d == Doubling::kBoth) {
-      out.add(w, lastLetter, "ed");
-      out.add(w, lastLetter, "ing");
-    }
-  }
-  if (flags & kAdjective) {
-    if (last == 'e') {
-      out.add(w, "r");
-      out.add(w, "st");
-    } else if (consonantY) {
-      out.add(stem, "ier");
-      out.add(stem, "iest");
-    } else if (doubling(w, false) == Doubling::kYes) {
-      out.add(w, lastLetter, "er");
-      out.add(w, lastLetter, "est");
-    } else {
-      out.add(w, "er");
-      out.add(w, "est");
-    }
-  }
-}
-
-// Every lemma the rules could have made w from. Generous on purpose: a
-// candidate counts only if it is listed and its own forms include w.
-void addLemmaCandidates(string_view w, FormList& out) {
-  const size_t n = w.size();
-  auto cut = [&](size_t k) { return w.substr(0, n - k); };
-  auto undouble = [&](string_view stem) {
-    const size_t k = stem.size();
-    if (k >= 3 && stem[k - 1] == stem[k - 2]) out.add(stem.substr(0, k - 1));
-  };
-  if (n >= 3 && w.ends_with('s') && !w.ends_with("ss")) {
-    out.add(cut(1));
-    if (w.ends_with("es")) out.add(cut(2));
-    if (n >= 4 && w.ends_with("ies")) out.add(cut(3), "y");
-  } else if (n >= 4 && w.ends_with("ed")) {
-    out.add(cut(2));
-    out.add(cut(1));
-    if (w.ends_with("ied")) out.add(cut(3), "y");
-    undouble(cut(2));
-  } else if (n >= 5 && w.ends_with("ing")) {
-    out.add(cut(3));
-    out.add(cut(3), "e");
-    if (w.ends_with("ying")) out.add(cut(4), "ie");
-    undouble(cut(3));
-  } else if (n >= 4 && w.ends_with("er")) {
-    out.add(cut(2));
-    out.add(cut(1));
-    if (w.ends_with("ier")) out.add(cut(3), "y");
-    undouble(cut(2));
-  } else if (n >= 5 && w.ends_with("est")) {
-    out.add(cut(3));
-    out.add(cut(2));
-    if (w.ends_with("iest")) out.add(cut(4), "y");
-    undouble(cut(3));
-  }
-}
-
-// Whether an unlisted word may get forms by rule: not when it already looks
-// inflected or is shaped like an adjective or adverb. Plurals cannot be told
-// from lemmas (bus, lens), so only -ss and -us words count as lemmas.
-bool mayGenerate(string_view w) {
-  if (w.size() < 3) return false;
-  for (string_view suffix : {"ing", "ed", "ly", "ous", "less", "ful"})
-    if (w.ends_with(suffix)) return false;
-  return !w.ends_with('s') || w.ends_with("ss") || w.ends_with("us");
-}
-
-void inflect(const Tables& t, string_view w, Output& out) {
-  const Entry* self = t.find(w);
-  if (self && (self->flags & kClosed)) return;
-  bool known = self != nullptr;
-  if (self) {
-    for (uint16_t id : self->families)
-      for (uint32_t i = t.familyStart[id]; i < t.familyStart[id + 1]; ++i) out.add(t.familyWords[i]);
-    if (self->flags & kRegular) {
-      FormList forms;
-      addRegularForms(w, self->flags, forms);
-      out.add(forms);
-    }
-  }
-  FormList lemmas;
-  addLemmaCandidates(w, lemmas);
-  for (size_t i = 0; i < lemmas.size(); ++i) {
-    const Entry* e = t.find(lemmas[i]);
-    if (!e || !(e->flags & kRegular)) continue;
-    FormList forms;
-    addRegularForms(lemmas[i], e->flags, forms);
-    if (!forms.contains(w)) continue;
-    known = true;
-    out.add(lemmas[i]);
-    out.add(forms);
-  }
-  if (!known && mayGenerate(w)) {
-    FormList forms;
-    addRegularForms(w, kVerb | kNoun, forms);
-    out.add(forms);
-  }
+// The data sits beside the library, wherever the program folder was put,
+// unless KORVEL_LEXICON names another file.
+std::string dataPath() {
+  if (const char* own = std::getenv("KORVEL_LEXICON"); own != nullptr && *own != '\0') return own;
+  Dl_info info{};
+  if (dladdr(reinterpret_cast<void*>(&LoadArrays), &info) == 0 || info.dli_fname == nullptr)
+    return kDataFile;
+  const string_view lib(info.dli_fname);
+  const size_t slash = lib.rfind('/');
+  return slash == string_view::npos ? kDataFile : std::string(lib.substr(0, slash + 1)) + kDataFile;
 }
 
 std::mutex g_loadMutex;
-std::atomic<const Tables*> g_tables{nullptr};
+std::atomic<const Lexicon*> g_lexicon{nullptr};
 
 }  // namespace
 
 extern "C" int LoadArrays(void) {
   try {
     std::lock_guard lock(g_loadMutex);
-    if (g_tables.load(std::memory_order_acquire) == nullptr)
-      g_tables.store(new Tables, std::memory_order_release);
+    if (g_lexicon.load(std::memory_order_acquire) != nullptr) return 0;
+    auto lex = std::make_unique<Lexicon>();
+    if (!lex->load(dataPath())) return 1;  // Inflection then keeps returning ""
+    g_lexicon.store(lex.release(), std::memory_order_release);
     return 0;
   } catch (...) {
-    return 1;  // out of memory; Inflection then keeps returning ""
+    return 1;
   }
 }
 
 extern "C" int FreeArrays(void) {
   try {
     std::lock_guard lock(g_loadMutex);
-    delete g_tables.exchange(nullptr, std::memory_order_acq_rel);
+    delete g_lexicon.exchange(nullptr, std::memory_order_acq_rel);
     return 0;
   } catch (...) {
     return 1;
@@ -372,14 +250,18 @@ extern "C" void Inflection(const char* word, char* forms) {
     lower[n++] = c;
   }
   if (n == 0) return;
-  const Tables* t = g_tables.load(std::memory_order_acquire);
-  if (t == nullptr) {
+  const Lexicon* lex = g_lexicon.load(std::memory_order_acquire);
+  if (lex == nullptr) {
     // A caller that forgot LoadArrays still gets answers.
     LoadArrays();
-    t = g_tables.load(std::memory_order_acquire);
-    if (t == nullptr) return;
+    lex = g_lexicon.load(std::memory_order_acquire);
+    if (lex == nullptr) return;
   }
-  const string_view w(lower, n);
-  Output out(forms, w);
-  inflect(*t, w, out);
+  const int64_t id = lex->find(string_view(lower, n));
+  if (id < 0) return;
+  Answer answer(*lex, static_cast<uint32_t>(id));
+  lex->forEachFamily(static_cast<uint32_t>(id), [&](const uint32_t* first, const uint32_t* last) {
+    answer.addFamily(first, last);
+  });
+  answer.write(forms);
 }

@@ -10,6 +10,10 @@
 // and a terminating NUL), or "" when the word has no other forms or is
 // unknown. The text never holds a pattern character other than "|", so the
 // caller can append the word itself and use the whole as an alternation.
+//
+// The forms come from sys/english.lex beside the library, or from the file
+// the environment variable KORVEL_LEXICON names. LoadArrays returns nonzero
+// when that file is missing or malformed; Inflection then answers "".
 #ifndef KORVEL_MYDLL_H
 #define KORVEL_MYDLL_H
 
