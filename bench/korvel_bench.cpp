@@ -144,10 +144,12 @@ std::vector<std::string> RgCommand(const std::vector<std::string>& flags, const 
   return cmd;
 }
 
-long PeakResidentBytes() {
+// A "Name:   123 kB" field of /proc/self/status, in bytes; -1 when absent.
+long StatusBytes(const std::string& name) {
   std::ifstream in("/proc/self/status");
+  const std::string key = name + ":";
   for (std::string line; std::getline(in, line);)
-    if (line.rfind("VmHWM:", 0) == 0) return std::atol(line.c_str() + 6) * 1024;
+    if (line.rfind(key, 0) == 0) return std::atol(line.c_str() + key.size()) * 1024;
   return -1;
 }
 
@@ -230,9 +232,13 @@ std::string PickWord(korvel::TKorvel& engine, long target, long& hits) {
 }
 
 int Run(const Options& o) {
+  auto start = Clock::now();
   LoadArrays();
+  const double arraysMs = MsSince(start);
   korvel::TKorvel engine;
+  start = Clock::now();
   engine.LoadDictionaries("");
+  const double dictionariesMs = MsSince(start);
 
   std::vector<std::string> files = korvel::ListCorpusFolder(o.folder);
   if (files.empty()) throw std::runtime_error("no .EN./.ZH. file pairs in " + o.folder);
@@ -249,7 +255,8 @@ int Run(const Options& o) {
   const auto loadStart = Clock::now();
   engine.SetFiles(files);
   const double loadMs = MsSince(loadStart);
-  const long peak = PeakResidentBytes();
+  const long peak = StatusBytes("VmHWM");
+  const long anon = StatusBytes("RssAnon"), fileBacked = StatusBytes("RssFile");
   const long pairs = static_cast<long>(engine.Data().size());
   std::vector<double> rgLoadTimes;
   long rgLines = 0;
@@ -387,12 +394,15 @@ int Run(const Options& o) {
             << Fixed(pageMs, 1) << " ms (" << Fixed(pageShown / pageMs, 1) << " hits/ms)\n";
   std::cout << "export: " << exportHits << " hits of \"" << exportWord << "\" in " << Fixed(exportMs, 1) << " ms ("
             << Fixed(exportHits / exportMs, 1) << " hits/ms)\n";
+  std::cout << "startup: LoadArrays " << Fixed(arraysMs, 1) << " ms, LoadDictionaries " << Fixed(dictionariesMs, 1)
+            << " ms\n";
   std::cout << "load: SetFiles " << Fixed(loadMs, 1) << " ms vs rg -c '' " << Fixed(rgLoadMs, 1)
             << " ms (" << rgLines << " lines), ratio " << Fixed(loadMs / rgLoadMs, 2) << "\n";
   const double budget = 1.3 * static_cast<double>(corpusBytes) + 64 * mib;
   std::cout << "memory: peak resident " << Fixed(peak / mib, 1) << " MiB after load, corpus "
             << Fixed(corpusBytes / mib, 1) << " MiB on disk, " << Fixed(peak / static_cast<double>(corpusBytes), 2)
-            << "x corpus; ratio to 1.3 x corpus + 64 MiB: " << Fixed(peak / budget, 2) << "\n";
+            << "x corpus (resident then: " << Fixed(anon / mib, 1) << " MiB anonymous, " << Fixed(fileBacked / mib, 1)
+            << " MiB file-backed); ratio to 1.3 x corpus + 64 MiB: " << Fixed(peak / budget, 2) << "\n";
   char last[64];
   std::snprintf(last, sizeof last, "worst search ratio: %.2f", worst);
   std::cout << last << std::endl;
@@ -404,6 +414,8 @@ int Run(const Options& o) {
       csv << pairs << ',' << corpusBytes << ',' << peak << ',' << item << ',' << hits << ',' << rgHits << ','
           << Fixed(ms, 3) << ',' << Fixed(rgMs, 3) << '\n';
     };
+    put("load_arrays", -1, -1, arraysMs, -1);
+    put("load_dictionaries", -1, -1, dictionariesMs, -1);
     put("load", pairs, rgLines, loadMs, rgLoadMs);
     for (const Row& r : rows) put(r.q->id, r.hits, r.rgHits, r.ms, r.rgMs);
     put("page", pageShown, -1, pageMs, -1);

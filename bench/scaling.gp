@@ -17,7 +17,7 @@ compared = "word phrase lemma_phrase absent_word regex alternation5 zh_word zh_a
 filtered = "filter_include filter_exclude"
 
 # One scale for both search panels, so that they compare at a glance.
-stats sprintf("< awk -F, 'NR > 1 && $4 !~ /^(load|page|export)$/ { print $7; if ($8 > 0) print $8 }' %s", csv) \
+stats sprintf("< awk -F, 'NR > 1 && $4 !~ /^(load.*|page|export)$/ { print $7; if ($8 > 0) print $8 }' %s", csv) \
   using 1 nooutput
 set yrange [STATS_min / 1.5 : STATS_max * 1.5]
 
