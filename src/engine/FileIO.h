@@ -4,6 +4,7 @@
 #ifndef KORVEL_FILEIO_H
 #define KORVEL_FILEIO_H
 
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -17,6 +18,18 @@ std::string ReadFileBytes(const std::string& path);
 
 // Whole file decoded to UTF-8 (see DecodeText).
 std::string ReadTextFile(const std::string& path);
+
+// A corpus file's decoded text, held once: lines are views into it. Plain
+// UTF-8 files are read straight into their final buffer, with no copy.
+class THeldText {
+ public:
+  static THeldText Read(const std::string& path);
+  std::string_view Text() const { return text_; }
+
+ private:
+  std::shared_ptr<const void> owner_;
+  std::string_view text_;
+};
 
 // Replaces the file with `content` only once all of it is written: a regular
 // or missing target gets a temporary file in its folder renamed over it

@@ -2,6 +2,7 @@
 // Corpus text and file names are escaped; matches are found on the raw text
 // and the markup is added around them, so nothing from a corpus line ever
 // acts as markup and highlighting never lands inside a tag.
+#include <algorithm>
 #include <optional>
 
 #include "FileIO.h"
@@ -57,6 +58,13 @@ void AppendMarked(std::string& out, std::string_view text, const TRegExpr* re, s
   AppendEscaped(out, text.substr(copied));
 }
 
+// 12345 -> "12,345"
+std::string GroupDigits(std::size_t n) {
+  std::string digits = std::to_string(n);
+  for (std::size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");
+  return digits;
+}
+
 void AppendSource(std::string& out, std::string_view path, const std::string& lineNo) {
   out += "<span class=\"x\">&nbsp;&nbsp;(";
   AppendEscaped(out, DisplayPath(FileNamePart(path)));
@@ -91,8 +99,11 @@ std::string TKorvel::RenderResultPage(const TProgressFn& progress) const {
   const std::string_view queryClass = queryIsChinese_ ? "zh" : "en";
   const std::string_view equivClass = queryIsChinese_ ? "en" : "zh";
 
-  for (std::size_t k = 0; k < hits_.size(); ++k) {
-    if (progress) progress(k, hits_.size());
+  // A page of every hit of a common word would run to hundreds of megabytes
+  // and stall the viewer; the page stops at the limit, the export does not.
+  const std::size_t shown = std::min(hits_.size(), kPageHitLimit);
+  for (std::size_t k = 0; k < shown; ++k) {
+    if (progress) progress(k, shown);
     const TData& d = data_[hits_[k]];
     const TFilePair& fp = filePairs_[d.PairIndex];
     const std::string_view a = queryIsChinese_ ? d.ZhLine : d.EnLine;
@@ -144,6 +155,10 @@ std::string TKorvel::RenderResultPage(const TProgressFn& progress) const {
     AppendSource(out, fb, lineNo);
   }
 
+  if (shown < hits_.size()) {
+    out += "<tr class=\"more\">\r\n\t<td class=\"no\"></td>\r\n\t<td>Showing the first " + GroupDigits(shown) +
+           " of " + GroupDigits(hits_.size()) + " hits. Save exports all of them.</td>\r\n</tr>\r\n";
+  }
   out += "\r\n";  // the emptied placeholder line
   for (std::size_t i = p + 1; i < lines.size(); ++i) {
     out += lines[i];

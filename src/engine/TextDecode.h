@@ -3,6 +3,7 @@
 #ifndef KORVEL_TEXTDECODE_H
 #define KORVEL_TEXTDECODE_H
 
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,6 +18,10 @@ namespace korvel {
 // explains become U+FFFD. NUL bytes are kept. Line ends are kept as they are.
 std::string DecodeText(std::string bytes);
 
+// True when DecodeText would give the bytes back unchanged: valid UTF-8 with
+// no byte-order mark and no sign of UTF-16.
+bool IsPlainUtf8(std::string_view bytes);
+
 bool IsValidUtf8(std::string_view text);
 
 // Each byte that does not belong to a valid UTF-8 sequence becomes U+FFFD.
@@ -26,20 +31,36 @@ std::string SanitizeUtf8(std::string_view text);
 // line. The views point into `text`.
 std::vector<std::string_view> SplitLines(std::string_view text);
 
-// Calls f(line) for each line by the same rule, without allocating.
+// Reads lines one at a time by the same rule, without allocating.
+class TLineReader {
+ public:
+  explicit TLineReader(std::string_view text) : p_(text.data()), end_(text.data() + text.size()) {}
+
+  bool Next(std::string_view& line) {
+    if (p_ >= end_) return false;
+    const char* nl = static_cast<const char*>(std::memchr(p_, '\n', static_cast<std::size_t>(end_ - p_)));
+    const char* stop = nl ? nl : end_;
+    // A CR ends a line too: before the LF (CR LF) or on its own.
+    const char* cr = static_cast<const char*>(std::memchr(p_, '\r', static_cast<std::size_t>(stop - p_)));
+    if (cr) {
+      line = std::string_view(p_, static_cast<std::size_t>(cr - p_));
+      p_ = (cr + 1 == nl) ? nl + 1 : cr + 1;
+    } else {
+      line = std::string_view(p_, static_cast<std::size_t>(stop - p_));
+      p_ = nl ? nl + 1 : end_;
+    }
+    return true;
+  }
+
+ private:
+  const char* p_;
+  const char* end_;
+};
+
 template <class F>
 void ForEachLine(std::string_view text, F&& f) {
-  std::size_t pos = 0;
-  const std::size_t n = text.size();
-  while (pos < n) {
-    std::size_t end = text.find_first_of("\r\n", pos);
-    if (end == std::string_view::npos) {
-      f(text.substr(pos));
-      return;
-    }
-    f(text.substr(pos, end - pos));
-    pos = end + ((text[end] == '\r' && end + 1 < n && text[end + 1] == '\n') ? 2 : 1);
-  }
+  TLineReader reader(text);
+  for (std::string_view line; reader.Next(line);) f(line);
 }
 
 }  // namespace korvel

@@ -1,5 +1,6 @@
 #include "unKorvel.h"
 
+#include <sys/mman.h>
 #include <unicode/ucol.h>
 
 #include <algorithm>
@@ -10,6 +11,7 @@
 
 #include "CorpusFolder.h"
 #include "FileIO.h"
+#include "Parallel.h"
 #include "TextDecode.h"
 
 namespace korvel {
@@ -17,8 +19,24 @@ namespace {
 
 constexpr std::string_view kEnMarker = ".EN.";
 constexpr std::string_view kZhMarker = ".ZH.";
-// Loading reports progress per pair and every this many lines.
-constexpr std::size_t kLinesPerProgressStep = 1 << 16;
+// Long loops look for a cancel every this many lines (a power of two).
+constexpr int32_t kLinesPerPoll = 1 << 12;
+// Fewer lines than this are not worth a thread of their own.
+constexpr std::size_t kMinChunk = 1 << 14;
+
+// Whether an expression matches a line exactly where it matches inside the
+// file's text: nothing in it may look at where the subject starts or ends
+// (anchors, lookarounds, verbs). A blank, a CR or LF stands beside every
+// trimmed line, so \b reads the same either way.
+bool ScansAsWholeText(std::string_view pattern) {
+  if (pattern.find_first_of("^$") != std::string_view::npos) return false;
+  if (pattern.find("(?") != std::string_view::npos || pattern.find("(*") != std::string_view::npos) return false;
+  for (std::size_t i = pattern.find('\\'); i != std::string_view::npos && i + 1 < pattern.size();
+       i = pattern.find('\\', i + 2)) {
+    if (std::string_view("AZzGK").find(pattern[i + 1]) != std::string_view::npos) return false;
+  }
+  return true;
+}
 
 // The user's locale for sorting file names; the root locale when the
 // environment names none.
@@ -66,6 +84,20 @@ void SortFileNames(std::vector<std::string>& files) {
 }
 
 }  // namespace
+
+void* AllocateBig(std::size_t bytes) {
+  constexpr std::size_t kHuge = 2u << 20;
+  void* p = nullptr;
+  if (bytes >= 2 * kHuge) {
+    const std::size_t rounded = (bytes + kHuge - 1) / kHuge * kHuge;
+    p = std::aligned_alloc(kHuge, rounded);
+    if (p) madvise(p, rounded, MADV_HUGEPAGE);
+  } else {
+    p = std::malloc(bytes ? bytes : 1);
+  }
+  if (!p) throw std::bad_alloc();
+  return p;
+}
 
 TKorvel::TKorvel() : templatePath_(ExeDir() + "sys/result.tpl"), inflect_(MyDllInflection) {}
 
@@ -144,26 +176,58 @@ void TKorvel::SetFiles(std::vector<std::string>& Files, const TProgressFn& progr
 
 void TKorvel::LoadData(const TProgressFn& progress) {
   ClearData();
-  std::vector<std::string_view> zhLines;
+  // Pairs load in parallel, each into its own records; they join in order,
+  // so the first failing pair reports as if they had loaded one by one.
+  struct Loaded {
+    THeldText en, zh;
+    TDataArr records;
+    std::exception_ptr error;
+  };
   const std::size_t pairs = filePairs_.size();
-  for (std::size_t i = 0; i < pairs; ++i) {
-    if (progress) progress(i, pairs);
-    const TFilePair& pair = filePairs_[i];
-    texts_.push_back(std::make_unique<const std::string>(ReadTextFile(pair.EnFile)));
-    const std::string& en = *texts_.back();
-    texts_.push_back(std::make_unique<const std::string>(ReadTextFile(pair.ZhFile)));
-    zhLines = SplitLines(*texts_.back());
+  std::vector<Loaded> loaded(pairs);
+  ParallelFor(pairs, WorkerCount(tuning_.Threads), progress, [&](std::size_t i, unsigned, auto& poll) {
+    Loaded& out = loaded[i];
+    try {
+      out.en = THeldText::Read(filePairs_[i].EnFile);
+      poll();
+      out.zh = THeldText::Read(filePairs_[i].ZhFile);
+      // The Chinese file is read in step with the English one: line j of
+      // each is needed only for a non-empty English line j.
+      TLineReader zh(out.zh.Text());
+      std::string_view zhLine;
+      int32_t zhRead = 0;
+      out.records.reserve(out.en.Text().size() / 16 + 16);
+      int32_t j = 0;
+      ForEachLine(out.en.Text(), [&](std::string_view line) {
+        if ((j & (kLinesPerPoll - 1)) == kLinesPerPoll - 1) poll();
+        std::string_view enLine = Trim(line);
+        if (!enLine.empty()) {
+          while (zhRead <= j && zh.Next(zhLine)) ++zhRead;
+          if (zhRead <= j) ThrowListIndex(j);
+          out.records.push_back({Trim(zhLine), enLine, static_cast<int32_t>(i), j});
+        }
+        ++j;
+      });
+    } catch (const EAbort&) {
+      throw;
+    } catch (...) {
+      out.error = std::current_exception();
+    }
+  });
 
-    int32_t j = 0;
-    ForEachLine(en, [&](std::string_view line) {
-      if (progress && j > 0 && j % kLinesPerProgressStep == 0) progress(i, pairs);
-      std::string_view enLine = Trim(line);
-      if (!enLine.empty()) {
-        if (static_cast<std::size_t>(j) >= zhLines.size()) ThrowListIndex(j);
-        data_.push_back({Trim(zhLines[j]), enLine, static_cast<int32_t>(i), j});
-      }
-      ++j;
-    });
+  std::size_t total = 0;
+  for (const Loaded& l : loaded) {
+    total += l.records.size();
+    if (l.error) break;
+  }
+  data_.reserve(total);
+  texts_.reserve(2 * pairs);
+  for (Loaded& l : loaded) {
+    texts_.push_back(std::move(l.en));
+    texts_.push_back(std::move(l.zh));
+    data_.insert(data_.end(), l.records.begin(), l.records.end());
+    TDataArr().swap(l.records);
+    if (l.error) std::rethrow_exception(l.error);
   }
 }
 
@@ -193,6 +257,74 @@ void TKorvel::SetFilter(std::string_view filter, bool exclude, bool lemmatize) {
     pendingFilter_ = "\\b(" + ExpandLemma(f, inflect_) + ")\\b";
 }
 
+TIntArr TKorvel::SearchLines(const TRegExpr& query, const TRegExpr* filter, bool exclude, bool chinese,
+                             bool wholeText, const TProgressFn& progress) const {
+  const std::size_t n = data_.size();
+  const unsigned workers = WorkerCount(tuning_.Threads);
+  const std::size_t chunkSize = std::max<std::size_t>(kMinChunk, n / (workers * 8) + 1);
+  const std::size_t chunks = (n + chunkSize - 1) / chunkSize;
+  // Each worker matches with its own copies; each chunk keeps its own hits,
+  // joined in order, so any number of workers gives the same list.
+  std::vector<std::unique_ptr<TRegExpr>> queries, filters;
+  for (unsigned w = 0; w < workers; ++w) {
+    queries.push_back(std::make_unique<TRegExpr>(query));
+    filters.push_back(filter ? std::make_unique<TRegExpr>(*filter) : nullptr);
+  }
+  std::vector<TIntArr> found(chunks);
+
+  ParallelFor(chunks, workers, progress, [&](std::size_t c, unsigned w, auto& poll) {
+    const TRegExpr& re = *queries[w];
+    const TRegExpr* aligned = filters[w].get();
+    TIntArr& out = found[c];
+    auto searched = [chinese](const TData& d) { return chinese ? d.ZhLine : d.EnLine; };
+    auto take = [&](std::size_t i) {
+      if (aligned && aligned->Exec(chinese ? data_[i].EnLine : data_[i].ZhLine) == exclude) return;
+      out.push_back(static_cast<int32_t>(i));
+    };
+    const std::size_t lo = c * chunkSize, hi = std::min(n, lo + chunkSize);
+    if (!wholeText) {
+      for (std::size_t i = lo; i < hi; ++i) {
+        if ((i & (kLinesPerPoll - 1)) == 0) poll();
+        if (re.Exec(searched(data_[i]))) take(i);
+      }
+      return;
+    }
+    // One pass over the text of each file: lines without a match are never
+    // visited one by one. A match that lies within one line is a match of
+    // that line; any other candidate is checked on its line alone.
+    std::size_t candidates = 0;
+    for (std::size_t i = lo; i < hi;) {
+      poll();
+      std::size_t end = i;
+      while (end < hi && data_[end].PairIndex == data_[i].PairIndex) ++end;
+      const char* base = searched(data_[i]).data();
+      const std::string_view lastLine = searched(data_[end - 1]);
+      const std::string_view text(base, static_cast<std::size_t>(lastLine.data() + lastLine.size() - base));
+      auto startOf = [&](std::size_t r) { return static_cast<std::size_t>(searched(data_[r]).data() - base); };
+      auto endOf = [&](std::size_t r) { return startOf(r) + searched(data_[r]).size(); };
+      std::size_t r = i, pos = 0, b = 0, e = 0;
+      while (r < end && re.Find(text, pos, b, e)) {
+        while (r < end && endOf(r) < b) ++r;
+        if (r == end) break;
+        if (b >= startOf(r)) {
+          if (e <= endOf(r) || re.Exec(searched(data_[r]))) take(r);
+          ++r;
+        }
+        if (r < end) pos = startOf(r);
+        if ((++candidates & 255) == 0) poll();
+      }
+      i = end;
+    }
+  });
+
+  TIntArr hits;
+  std::size_t total = 0;
+  for (const TIntArr& f : found) total += f.size();
+  hits.reserve(total);
+  for (const TIntArr& f : found) hits.insert(hits.end(), f.begin(), f.end());
+  return hits;
+}
+
 void TKorvel::Search(std::string_view query, bool lemmatize, const TProgressFn& progress) {
   const std::string q(Trim(query));
   const bool chinese = IsChinese(q);
@@ -207,19 +339,8 @@ void TKorvel::Search(std::string_view query, bool lemmatize, const TProgressFn& 
   std::optional<TRegExpr> filterRe;
   if (!pendingFilter_.empty()) filterRe.emplace(pendingFilter_, true);
 
-  TIntArr hits;
-  const std::size_t n = data_.size();
-  for (std::size_t i = 0; i < n; ++i) {
-    if (progress) progress(i, n);
-    const TData& d = data_[i];
-    std::string_view searched = chinese ? d.ZhLine : d.EnLine;
-    if (!queryRe.Exec(searched)) continue;
-    if (filterRe) {
-      std::string_view aligned = chinese ? d.EnLine : d.ZhLine;
-      if (filterRe->Exec(aligned) == pendingExclude_) continue;
-    }
-    hits.push_back(static_cast<int32_t>(i));
-  }
+  TIntArr hits = SearchLines(queryRe, filterRe ? &*filterRe : nullptr, pendingExclude_, chinese,
+                             tuning_.ScanWholeText && ScansAsWholeText(pattern), progress);
 
   std::string equivalents;
   if (dictionaries_[0].Count() + dictionaries_[1].Count() > 0) {

@@ -3,14 +3,16 @@
 //
 // The engine owns all of it. Line pairs are views into one decoded UTF-8
 // buffer per file, also owned here, so they live until the next SetFiles.
-// One thread drives an engine; the long operations take a progress callback
-// (called once per item with done/total) and abandon the work when it
-// throws (EAbort for a user's cancel). Errors are EKorvel or ERegExpr with
+// One thread drives an engine; loading and searching spread their work over
+// all cores internally. The long operations take a progress callback, called
+// on the driving thread with done/total as the work advances, and abandon
+// the work when it throws (EAbort for a user's cancel). Errors are EKorvel or ERegExpr with
 // the message a user is shown.
 #ifndef KORVEL_UNKORVEL_H
 #define KORVEL_UNKORVEL_H
 
 #include <cstdint>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <string>
@@ -19,6 +21,7 @@
 
 #include "Dictionary.h"
 #include "Errors.h"
+#include "FileIO.h"
 #include "Query.h"
 #include "RegExpr.h"
 
@@ -36,10 +39,38 @@ struct TData {
   int32_t PairIndex;        // into FilePairs
   int32_t LineIndex;        // 0-based, the same in both files
 };
-using TDataArr = std::vector<TData>;
+// Large arrays come from huge pages: a million records otherwise cost tens of
+// thousands of page faults to fill.
+template <class T>
+struct TBigAllocator {
+  using value_type = T;
+  TBigAllocator() = default;
+  template <class U>
+  TBigAllocator(const TBigAllocator<U>&) {}
+  T* allocate(std::size_t n);
+  void deallocate(T* p, std::size_t) { std::free(p); }
+  friend bool operator==(const TBigAllocator&, const TBigAllocator&) { return true; }
+};
+void* AllocateBig(std::size_t bytes);  // malloc-compatible: released by free()
+template <class T>
+T* TBigAllocator<T>::allocate(std::size_t n) {
+  return static_cast<T*>(AllocateBig(n * sizeof(T)));
+}
+
+using TDataArr = std::vector<TData, TBigAllocator<TData>>;
 using TIntArr = std::vector<int32_t>;
 
 using TProgressFn = std::function<void(std::size_t done, std::size_t total)>;
+
+// How the engine spreads its work. Results never depend on it: every
+// setting gives the same hits, page and export.
+struct TTuning {
+  unsigned Threads = 0;       // 0: one per core
+  bool ScanWholeText = true;  // search a file's text in one pass where the expression allows
+};
+
+// The result page shows at most this many hits; the export has them all.
+constexpr std::size_t kPageHitLimit = 10000;
 
 class TKorvel {
  public:
@@ -86,9 +117,12 @@ class TKorvel {
   void SetTemplatePath(std::string path) { templatePath_ = std::move(path); }
   const std::string& TemplatePath() const { return templatePath_; }
   void SetInflector(TInflector inflect) { inflect_ = std::move(inflect); }
+  void SetTuning(TTuning tuning) { tuning_ = tuning; }
 
  private:
   void LoadData(const TProgressFn& progress);
+  TIntArr SearchLines(const TRegExpr& query, const TRegExpr* filter, bool exclude, bool chinese, bool wholeText,
+                      const TProgressFn& progress) const;
   void ClearData();
 
   TFilePairArr filePairs_;
@@ -106,7 +140,8 @@ class TKorvel {
   std::string pendingFilter_;
   bool pendingExclude_ = false;
 
-  std::vector<std::unique_ptr<const std::string>> texts_;  // decoded files the lines point into
+  std::vector<THeldText> texts_;  // decoded files the lines point into
+  TTuning tuning_;
   std::string templatePath_;
   TInflector inflect_;
 };

@@ -1,0 +1,104 @@
+// However the engine spreads its work (threads, one pass over a file's text),
+// the hits, expression, page and export are those of the plain one-thread,
+// line-by-line search.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "TestUtil.h"
+#include "unKorvel.h"
+
+namespace korvel {
+namespace {
+
+struct Outcome {
+  TIntArr hits;
+  std::string pattern, page, exportText;
+};
+
+class Tuning : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    // Enough lines for several chunks per pair, with what tempts a one-pass
+    // search into mistakes: matches at line edges, padding blanks, empty
+    // English lines, CR LF and CR-only line ends, lines that differ only in
+    // a neighbouring letter.
+    const char* en[] = {"Give up the work.", "  work  ", "homework and working", "The end. work",
+                        "", "give  up", "WORK\tIT", "colour colourful", "Xwork workX work_", "up give up, work"};
+    const char* zh[] = {"放弃工作。", "工作", "家庭作业", "结束了。工作", "空", "放弃", "工作吧", "颜色", "无", "放弃吧"};
+    for (int pair = 0; pair < 3; ++pair) {
+      std::string e, z;
+      const std::string eol = pair == 1 ? "\r\n" : pair == 2 ? "\r" : "\n";
+      for (int i = 0; i < 12000; ++i) {
+        e += std::string(en[(i * 7 + pair) % 10]) + (i % 13 == 0 ? " 发展" : "") + eol;
+        z += std::string(zh[(i * 7 + pair) % 10]) + (i % 11 == 0 ? " 发展 work" : "") + eol;
+      }
+      dir_->Write("p" + std::to_string(pair) + ".EN.txt", e);
+      dir_->Write("p" + std::to_string(pair) + ".ZH.txt", z);
+    }
+    dir_->Write("tpl", "<table>\n{@content}\n</table>\n");
+  }
+  static void TearDownTestSuite() { delete dir_; }
+
+  Outcome Run(TTuning tuning, const std::string& query, bool lemma, const std::string& filter, bool exclude) {
+    TKorvel engine;
+    engine.SetTuning(tuning);
+    engine.SetInflector(test::FakeInflect);
+    engine.SetTemplatePath(dir_->Path("tpl"));
+    std::vector<std::string> files;
+    for (int pair = 0; pair < 3; ++pair)
+      for (const char* side : {".EN.txt", ".ZH.txt"}) files.push_back(dir_->Path("p" + std::to_string(pair) + side));
+    engine.SetFiles(files);
+    engine.SetFilter(filter, exclude, false);
+    engine.Search(query, lemma);
+    return {engine.Hits(), engine.Pattern(), engine.RenderResultPage(), engine.RenderExport()};
+  }
+
+  static test::TempDir* dir_;
+};
+test::TempDir* Tuning::dir_ = new test::TempDir;
+
+TEST_F(Tuning, EveryWayOfSearchingGivesTheSameResult) {
+  struct Case {
+    const char* query;
+    bool lemma;
+    const char* filter;
+    bool exclude;
+  };
+  const Case cases[] = {
+      {"work", false, "", false},      {"give up", true, "", false},       {"colou?r", false, "", false},
+      {"^work", false, "", false},     {"work$", false, "", false},        {"(?<=\\s)work", false, "", false},
+      {"work(?!\\w)", false, "", false}, {"\\swork\\s", false, "", false},   {"up.give", false, "", false},
+      {"发展", false, "", false},      {"工作|放弃", false, "", false},      {"work", false, "工作", false},
+      {"work", false, "工作", true},   {"home|WORK|end", false, "", false}, {"zebra", false, "", false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.query);
+    const Outcome plain = Run({1, false}, c.query, c.lemma, c.filter, c.exclude);
+    for (TTuning t : {TTuning{1, true}, TTuning{4, true}, TTuning{3, false}}) {
+      const Outcome tuned = Run(t, c.query, c.lemma, c.filter, c.exclude);
+      EXPECT_EQ(tuned.hits, plain.hits) << t.Threads << " threads, whole text " << t.ScanWholeText;
+      EXPECT_EQ(tuned.pattern, plain.pattern);
+      EXPECT_EQ(tuned.page, plain.page);
+      EXPECT_EQ(tuned.exportText, plain.exportText);
+    }
+    EXPECT_FALSE(plain.hits.empty() && std::string(c.query) != "zebra");
+  }
+}
+
+TEST_F(Tuning, PageStopsAtTheLimitWhileTheExportKeepsEveryHit) {
+  const Outcome all = Run({}, "work", false, "", false);
+  ASSERT_GT(all.hits.size(), kPageHitLimit);
+  const std::string n = std::to_string(all.hits.size());
+  const std::string grouped = n.substr(0, n.size() - 3) + "," + n.substr(n.size() - 3);
+  EXPECT_NE(all.page.find("<td>Showing the first 10,000 of " + grouped + " hits. Save exports all of them.</td>"),
+            std::string::npos);
+  EXPECT_NE(all.page.find(">10000</td>"), std::string::npos);
+  EXPECT_EQ(all.page.find(">10001</td>"), std::string::npos);
+  std::size_t lines = 0;
+  for (char ch : all.exportText) lines += ch == '\n';
+  EXPECT_EQ(lines, all.hits.size());
+}
+
+}  // namespace
+}  // namespace korvel
