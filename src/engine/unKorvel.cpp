@@ -27,7 +27,9 @@ constexpr std::size_t kMinChunk = 1 << 14;
 // Whether an expression matches a line exactly where it matches inside the
 // file's text: nothing in it may look at where the subject starts or ends
 // (anchors, lookarounds, verbs). A blank, a CR or LF stands beside every
-// trimmed line, so \b reads the same either way.
+// trimmed line, so \b reads the same either way. The one pass pays only when
+// matches begin with a known byte: otherwise every position of the text is
+// tried, which costs more than trying line by line.
 bool ScansAsWholeText(std::string_view pattern) {
   if (pattern.find_first_of("^$") != std::string_view::npos) return false;
   if (pattern.find("(?") != std::string_view::npos || pattern.find("(*") != std::string_view::npos) return false;
@@ -340,7 +342,7 @@ void TKorvel::Search(std::string_view query, bool lemmatize, const TProgressFn& 
   if (!pendingFilter_.empty()) filterRe.emplace(pendingFilter_, true);
 
   TIntArr hits = SearchLines(queryRe, filterRe ? &*filterRe : nullptr, pendingExclude_, chinese,
-                             tuning_.ScanWholeText && ScansAsWholeText(pattern), progress);
+                             tuning_.ScanWholeText && ScansAsWholeText(pattern) && queryRe.HasFirstCodeUnit(), progress);
 
   std::string equivalents;
   if (dictionaries_[0].Count() + dictionaries_[1].Count() > 0) {

@@ -225,6 +225,11 @@ bool TRegExpr::Find(std::string_view input, std::size_t start, std::size_t& matc
   return true;
 }
 
+bool TRegExpr::HasFirstCodeUnit() const {
+  uint32_t type = 0;
+  return pcre2_pattern_info(code_->code, PCRE2_INFO_FIRSTCODETYPE, &type) == 0 && type == 1;
+}
+
 bool TRegExpr::Exec(std::string_view input) const {
   std::size_t b = 0, e = 0;
   return Find(input, 0, b, e);

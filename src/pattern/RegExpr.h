@@ -69,6 +69,10 @@ class TRegExpr {
 
   static std::size_t CharLength(std::string_view text, std::size_t at);
 
+  // Every match starts with one known byte (letter case aside), so a search
+  // through long text can skip to its occurrences.
+  bool HasFirstCodeUnit() const;
+
  private:
   struct Code;
   struct MatchState;
