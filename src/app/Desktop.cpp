@@ -19,6 +19,12 @@ QString TDesktop::SaveFileName(QWidget* parent, const QString& suggested) {
   return QFileDialog::getSaveFileName(parent, QString(), suggested, "Text File (*.txt)");
 }
 
+bool TDesktop::ConfirmOverwrite(QWidget* parent, const QString& path) {
+  const QString name = QFileInfo(path).fileName();
+  return QMessageBox::question(parent, kAppTitle, QString("%1 already exists.\nDo you want to replace it?").arg(name),
+                               QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+}
+
 void TDesktop::ShowFileInExplorer(const QString& path) {
   const QString trimmed = path.trimmed();
   QFileInfo info(trimmed);

@@ -17,6 +17,9 @@ class TDesktop {
   // The chosen file name, or an empty string when the user cancels. The
   // dialog asks before replacing an existing file.
   virtual QString SaveFileName(QWidget* parent, const QString& suggested);
+  // Asks before replacing a file the save dialog did not ask about (the
+  // name that gained ".txt"); true to replace it.
+  virtual bool ConfirmOverwrite(QWidget* parent, const QString& path);
   // Asks the file manager to show the file selected; never waits for it.
   virtual void ShowFileInExplorer(const QString& path);
   // Opens the folder with the desktop's default action.

@@ -7,6 +7,7 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -24,9 +25,6 @@
 #include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <QWebEnginePage>
-#include <QWebEngineSettings>
-#include <QWebEngineView>
 
 #include "CorpusFolder.h"
 #include "Desktop.h"
@@ -90,18 +88,6 @@ QPixmap DrawLogo() {
   p.drawLine(QPointF(97, 70), QPointF(108, 81));
   return logo;
 }
-
-// The result view shows local pages the program wrote; it follows no link
-// and loads nothing a page asks for.
-class TResultPage : public QWebEnginePage {
- public:
-  using QWebEnginePage::QWebEnginePage;
-
- protected:
-  bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override {
-    return isMainFrame && type == NavigationTypeTyped && url.isLocalFile();
-  }
-};
 
 }  // namespace
 
@@ -261,14 +247,9 @@ void TfrmMain::BuildQueryPage() {
   plResult = new QFrame;
   plResult->setFrameShape(QFrame::Box);
   plResult->setLineWidth(1);
-  wbResult = new QWebEngineView;
-  wbResult->setPage(new TResultPage(wbResult));
+  wbResult = new TResultView;
   wbResult->setAccessibleName("Results");
-  QWebEngineSettings* web = wbResult->settings();
-  web->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
-  web->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
-  web->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
-  web->setAttribute(QWebEngineSettings::PluginsEnabled, false);
+  if (QWidget* inner = wbResult->focusProxy()) inner->setAccessibleName("Results");
   auto* frame = new QVBoxLayout(plResult);
   frame->setContentsMargins(1, 1, 1, 1);
   frame->addWidget(wbResult);
@@ -396,7 +377,7 @@ void TfrmMain::FormCreate() {
   // The citation reads as part of the page, not as an input box.
   mmAbout->viewport()->setAutoFillBackground(false);
   mmAbout->setStyleSheet("QPlainTextEdit { background: transparent; color: rgb(0, 0, 128); }");
-  wbResult->setUrl(QUrl::fromLocalFile(FromStd(ExeDir() + "sys/blank.htm")));
+  wbResult->ShowFile(FromStd(ExeDir() + "sys/blank.htm"));
   SelectedFiles.clear();
   Engine = std::make_unique<TKorvel>();
   try {
@@ -644,7 +625,7 @@ QString TfrmMain::ResultPagePath() const {
 
 void TfrmMain::ResetResultView() {
   pb->hide();
-  wbResult->setUrl(QUrl::fromLocalFile(FromStd(ExeDir() + "sys/blank.htm")));
+  wbResult->ShowFile(FromStd(ExeDir() + "sys/blank.htm"));
   lbLog->clear();
   pb->setValue(0);
 }
@@ -688,7 +669,7 @@ void TfrmMain::btnSearchClick() {
           ReportError(error);
           return;
         }
-        wbResult->setUrl(QUrl::fromLocalFile(FromStd(page)));
+        wbResult->ShowFile(FromStd(page));
         FilesChanged = false;
         const double seconds = static_cast<double>(runNanoseconds_.load()) / 1e9;
         lbLog->setText(QLocale().toString(seconds, 'f', 3) + " second(s), " + QString::number(Engine->HitCount()) +
@@ -703,7 +684,11 @@ void TfrmMain::btnSaveClick() {
   if (name.isEmpty()) return;
   const QString fileName = name.mid(name.lastIndexOf('/') + 1);
   const qsizetype dot = fileName.lastIndexOf('.');
-  if (dot < 0 || fileName.mid(dot).compare(".txt", Qt::CaseInsensitive) != 0) name += ".txt";
+  if (dot < 0 || fileName.mid(dot).compare(".txt", Qt::CaseInsensitive) != 0) {
+    name += ".txt";
+    // The dialog asked about the name as typed, not about this one.
+    if (QFileInfo::exists(name) && !desktop_->ConfirmOverwrite(this, name)) return;
+  }
   lastSaveName_ = name;
   const std::string path = QFile::encodeName(name).toStdString();
   TKorvel* engine = Engine.get();

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "Desktop.h"
+#include "ResultView.h"
 #include "unKorvel.h"
 
 class QCheckBox;
@@ -34,7 +35,6 @@ class QPushButton;
 class QTabWidget;
 class QThread;
 class QTimer;
-class QWebEngineView;
 
 inline const QString kAppTitle = QStringLiteral("TAVO Korvel 1.2.1");
 
@@ -87,7 +87,7 @@ class TfrmMain : public QMainWindow {
   QCheckBox* cbxFilterLemma;
   QLineEdit* edtFilter;
   QFrame* plResult;
-  QWebEngineView* wbResult;
+  TResultView* wbResult;
   QLabel* lbLog;
   QPushButton* btnSave;
   QTimer* Timer1;

@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -16,9 +17,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include <QWebEnginePage>
-#include <QWebEngineSettings>
-#include <QWebEngineView>
 
 #include "FileIO.h"
 #include "Unit1.h"
@@ -39,6 +37,12 @@ struct FakeDesktop : TDesktop {
   void ShowFileInExplorer(const QString& path) override { shown << path; }
   void OpenFolder(const QString& path) override { opened << path; }
   void ShowError(QWidget*, const QString& message) override { errors << message; }
+  bool replace = false;
+  QStringList asked;
+  bool ConfirmOverwrite(QWidget*, const QString& path) override {
+    asked << path;
+    return replace;
+  }
 };
 
 void WriteFile(const QString& path, const QByteArray& bytes) {
@@ -47,10 +51,10 @@ void WriteFile(const QString& path, const QByteArray& bytes) {
   f.write(bytes);
 }
 
-QString PageText(QWebEngineView* view) {
+QString PageText(TResultView* view) {
   QString text;
   bool done = false;
-  view->page()->toPlainText([&](const QString& t) {
+  view->ReadText([&](const QString& t) {
     text = t;
     done = true;
   });
@@ -120,9 +124,7 @@ class WindowTest : public QObject {
     QVERIFY(w_->FilesChanged);
     QCOMPARE(w_->minimumSize(), QSize(772, 674));
     QCOMPARE(w_->Timer1->interval(), 100);
-    QVERIFY(!w_->wbResult->settings()->testAttribute(QWebEngineSettings::JavascriptEnabled));
-    QVERIFY(!w_->wbResult->settings()->testAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls));
-    QVERIFY(!w_->wbResult->settings()->testAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls));
+    QVERIFY(!w_->wbResult->RunsScripts() && !w_->wbResult->ReadsOtherFiles() && !w_->wbResult->ReachesRemote());
     const QList<QPair<QWidget*, QString>> named = {
         {w_->btnChoseText, "Choose Folder"}, {w_->clbFileList, "Corpus files"}, {w_->edtFileFilter, "File filter"},
         {w_->btnFilter, "Filter"}, {w_->btnSelAll, "Select All"}, {w_->btnClearSel, "Clear Selection"},
@@ -266,7 +268,7 @@ class WindowTest : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(!w_->Running(), 30000);
     const QRegularExpression status(R"(^\d+[.,]\d{3} second\(s\), 2 item\(s\).   EN-ZH   @search=\\b\(give up\)\\b$)");
     QVERIFY2(status.match(w_->lbLog->text()).hasMatch(), qPrintable(w_->lbLog->text()));
-    QCOMPARE(w_->wbResult->url(), QUrl::fromLocalFile(w_->ResultPagePath()));
+    QCOMPARE(w_->wbResult->Url(), QUrl::fromLocalFile(w_->ResultPagePath()));
     QVERIFY(w_->btnSave->isEnabled() && w_->pb->isHidden() && !w_->Timer1->isActive());
     QVERIFY(!w_->FilesChanged);
 
@@ -321,6 +323,19 @@ class WindowTest : public QObject {
     QVERIFY(saved.open(QIODevice::ReadOnly));
     QVERIFY(saved.readAll().startsWith("1\tnews.EN.txt\tnews.ZH.txt\t1\t"));
 
+    // "results" became "results.txt", which exists now: the dialog never
+    // asked about that name, so the window does.
+    QVERIFY(QFile::resize(base + "results.txt", 3));
+    desktop_->saveName = base + "results";
+    w_->btnSave->click();
+    QVERIFY(!w_->Running());
+    QCOMPARE(desktop_->asked, QStringList{base + "results.txt"});
+    QCOMPARE(QFileInfo(base + "results.txt").size(), 3);  // declined: left as it was
+    desktop_->replace = true;
+    w_->btnSave->click();
+    QTRY_VERIFY(!w_->Running());
+    QVERIFY(QFileInfo(base + "results.txt").size() > 3);
+
     desktop_->saveName.clear();  // cancelled: nothing written, nothing shown
     const int shown = desktop_->shown.size();
     w_->btnSave->click();
@@ -368,7 +383,7 @@ class WindowTest : public QObject {
     WriteFile(d + "/x.ZH.txt", "<iframe src=\"https://example.org\"></iframe>\n");
     Open(d);
     Search("work");
-    QCOMPARE(w_->wbResult->url().fileName(), QString("result.html"));
+    QCOMPARE(w_->wbResult->Url().fileName(), QString("result.html"));
     // The page may still be loading: ask until its text arrives.
     QTRY_VERIFY_WITH_TIMEOUT(PageText(w_->wbResult).contains("work"), 30000);
     const QString text = PageText(w_->wbResult);
