@@ -11,6 +11,7 @@
 
 #include "CorpusFolder.h"
 #include "FileIO.h"
+#include "LiteralScan.h"
 #include "Parallel.h"
 #include "TextDecode.h"
 
@@ -259,8 +260,8 @@ void TKorvel::SetFilter(std::string_view filter, bool exclude, bool lemmatize) {
     pendingFilter_ = "\\b(" + ExpandLemma(f, inflect_) + ")\\b";
 }
 
-TIntArr TKorvel::SearchLines(const TRegExpr& query, const TRegExpr* filter, bool exclude, bool chinese,
-                             bool wholeText, const TProgressFn& progress) const {
+TIntArr TKorvel::SearchLines(const TRegExpr& query, const TRegExpr* filter, bool exclude, bool chinese, TScan scan,
+                             const TProgressFn& progress) const {
   const std::size_t n = data_.size();
   const unsigned workers = WorkerCount(tuning_.Threads);
   const std::size_t chunkSize = std::max<std::size_t>(kMinChunk, n / (workers * 8) + 1);
@@ -268,9 +269,11 @@ TIntArr TKorvel::SearchLines(const TRegExpr& query, const TRegExpr* filter, bool
   // Each worker matches with its own copies; each chunk keeps its own hits,
   // joined in order, so any number of workers gives the same list.
   std::vector<std::unique_ptr<TRegExpr>> queries, filters;
+  std::vector<std::optional<TLiteralScan>> literals;
   for (unsigned w = 0; w < workers; ++w) {
     queries.push_back(std::make_unique<TRegExpr>(query));
     filters.push_back(filter ? std::make_unique<TRegExpr>(*filter) : nullptr);
+    literals.push_back(scan == TScan::Literals ? TLiteralScan::FromPattern(query.Expression()) : std::nullopt);
   }
   std::vector<TIntArr> found(chunks);
 
@@ -284,16 +287,25 @@ TIntArr TKorvel::SearchLines(const TRegExpr& query, const TRegExpr* filter, bool
       out.push_back(static_cast<int32_t>(i));
     };
     const std::size_t lo = c * chunkSize, hi = std::min(n, lo + chunkSize);
-    if (!wholeText) {
+    if (scan == TScan::Lines) {
       for (std::size_t i = lo; i < hi; ++i) {
         if ((i & (kLinesPerPoll - 1)) == 0) poll();
         if (re.Exec(searched(data_[i]))) take(i);
       }
       return;
     }
-    // One pass over the text of each file: lines without a match are never
-    // visited one by one. A match that lies within one line is a match of
-    // that line; any other candidate is checked on its line alone.
+    // One pass over the text of each file: lines without a candidate are
+    // never visited one by one. A candidate is a match of the expression, or
+    // an occurrence of one of the strings every match contains. A match that
+    // lies within one line is a match of that line; any other candidate is
+    // checked on its line alone.
+    std::optional<TLiteralScan>& literal = literals[w];
+    auto next = [&](std::string_view text, std::size_t pos, std::size_t& b, std::size_t& e) {
+      if (!literal) return re.Find(text, pos, b, e);
+      b = literal->Find(text, pos);
+      e = std::string_view::npos;
+      return b != std::string_view::npos;
+    };
     std::size_t candidates = 0;
     for (std::size_t i = lo; i < hi;) {
       poll();
@@ -305,7 +317,8 @@ TIntArr TKorvel::SearchLines(const TRegExpr& query, const TRegExpr* filter, bool
       auto startOf = [&](std::size_t r) { return static_cast<std::size_t>(searched(data_[r]).data() - base); };
       auto endOf = [&](std::size_t r) { return startOf(r) + searched(data_[r]).size(); };
       std::size_t r = i, pos = 0, b = 0, e = 0;
-      while (r < end && re.Find(text, pos, b, e)) {
+      if (literal) literal->Reset();
+      while (r < end && next(text, pos, b, e)) {
         while (r < end && endOf(r) < b) ++r;
         if (r == end) break;
         if (b >= startOf(r)) {
@@ -341,8 +354,14 @@ void TKorvel::Search(std::string_view query, bool lemmatize, const TProgressFn& 
   std::optional<TRegExpr> filterRe;
   if (!pendingFilter_.empty()) filterRe.emplace(pendingFilter_, true);
 
-  TIntArr hits = SearchLines(queryRe, filterRe ? &*filterRe : nullptr, pendingExclude_, chinese,
-                             tuning_.ScanWholeText && ScansAsWholeText(pattern) && queryRe.HasFirstCodeUnit(), progress);
+  TScan scan = TScan::Lines;
+  if (tuning_.ScanWholeText) {
+    if (TLiteralScan::FromPattern(pattern))
+      scan = TScan::Literals;
+    else if (ScansAsWholeText(pattern) && queryRe.HasFirstCodeUnit())
+      scan = TScan::Expression;
+  }
+  TIntArr hits = SearchLines(queryRe, filterRe ? &*filterRe : nullptr, pendingExclude_, chinese, scan, progress);
 
   std::string equivalents;
   if (dictionaries_[0].Count() + dictionaries_[1].Count() > 0) {

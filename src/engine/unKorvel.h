@@ -121,7 +121,11 @@ class TKorvel {
 
  private:
   void LoadData(const TProgressFn& progress);
-  TIntArr SearchLines(const TRegExpr& query, const TRegExpr* filter, bool exclude, bool chinese, bool wholeText,
+  // Lines: each line on its own; Expression: the expression through each
+  // file's text; Literals: the strings every match contains, then the lines
+  // they occur in.
+  enum class TScan { Lines, Expression, Literals };
+  TIntArr SearchLines(const TRegExpr& query, const TRegExpr* filter, bool exclude, bool chinese, TScan scan,
                       const TProgressFn& progress) const;
   void ClearData();
 

@@ -71,7 +71,8 @@ TEST_F(Tuning, EveryWayOfSearchingGivesTheSameResult) {
       {"^work", false, "", false},     {"work$", false, "", false},        {"(?<=\\s)work", false, "", false},
       {"work(?!\\w)", false, "", false}, {"\\swork\\s", false, "", false},   {"up.give", false, "", false},
       {"发展", false, "", false},      {"工作|放弃", false, "", false},      {"work", false, "工作", false},
-      {"work", false, "工作", true},   {"home|WORK|end", false, "", false}, {"zebra", false, "", false}};
+      {"work", false, "工作", true},   {"home|WORK|end", false, "", false}, {"zebra", false, "", false},
+      {"^(?:up|the) (give|end)", false, "", false}, {"work\\b", false, "", false}, {"结束|工作吧$", false, "", false}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.query);
     const Outcome plain = Run({1, false}, c.query, c.lemma, c.filter, c.exclude);
