@@ -1,5 +1,7 @@
 #include "Dictionary.h"
 
+#include <algorithm>
+
 #include <unicode/uchar.h>
 #include <unicode/utf8.h>
 
@@ -41,6 +43,11 @@ void TDictionary::Clear() {
 
 void TDictionary::Assign(std::string_view text) {
   Clear();
+  // Sized once: growing a table of a hundred thousand names costs more than
+  // filling it.
+  const std::size_t lines = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1;
+  lines_.reserve(lines);
+  index_.reserve(lines);
   ForEachLine(text, [&](std::string_view line) {
     std::size_t eq = line.find('=');
     if (eq == std::string_view::npos) {
