@@ -4,6 +4,7 @@
 
 #include <QAccessible>
 #include <QCheckBox>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -375,6 +376,33 @@ class WindowTest : public QObject {
     QVERIFY(!w_->Running());
     QVERIFY(!w_->Engine);
     QVERIFY(desktop_->errors.isEmpty());
+  }
+
+  void HostileFilesGiveResultsOrTheSystemsOwnMessage() {
+    // A folder whose own name holds the marker, blanks, quotes and Chinese.
+    const QString d = tmp_->path() + QString::fromUtf8("/proj.EN.v2 \"引号\" 'x'");
+    QVERIFY(QDir().mkpath(d));
+    QByteArray binary;
+    for (int i = 0; i < 4096; ++i) binary += static_cast<char>((i * 131) % 256);  // every byte value, NULs included
+    WriteFile(d + "/bin.EN.txt", binary + "\nwork\n");
+    WriteFile(d + "/bin.ZH.txt", QByteArray(40, '\n') + "\xb9\xa4\xd7\xf7\n");  // GBK for 工作
+    WriteFile(d + "/gone.EN.txt", "work\n");
+    WriteFile(d + "/gone.ZH.txt", "工作\n");
+    Open(d);
+    QCOMPARE(Entries(*w_), QStringList({"bin.EN.txt", "bin.ZH.txt", "gone.EN.txt", "gone.ZH.txt"}));
+
+    // Deleted between listing and search: the system's own message, no result.
+    QVERIFY(QFile::remove(d + "/gone.ZH.txt"));
+    Search("work");
+    QCOMPARE(desktop_->errors.size(), 1);
+    QCOMPARE(desktop_->errors[0], "Cannot open file \"" + d + "/gone.ZH.txt\". No such file or directory.");
+    QVERIFY(w_->pb->isHidden() && !w_->btnSave->isEnabled() && w_->FilesChanged);
+
+    Untick(2);
+    Untick(3);
+    Search("work");
+    QCOMPARE(desktop_->errors.size(), 1);
+    QVERIFY2(w_->lbLog->text().contains(" 1 item(s).   EN-ZH"), qPrintable(w_->lbLog->text()));
   }
 
   void CorpusMarkupShowsAsText() {
