@@ -3,6 +3,9 @@
 #include <unicode/ucnv.h>
 
 #include <algorithm>
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
 #include <cstdint>
 #include <cstring>
 #include <iterator>
@@ -50,7 +53,7 @@ std::size_t SequenceLength(const unsigned char* p, std::size_t avail) {
 // Offset of the first byte that starts no valid sequence; size() if none.
 // ASCII runs go eight bytes at a time and three-byte sequences (all of CJK)
 // have a path of their own: corpora are hundreds of megabytes of these two.
-std::size_t ValidPrefix(std::string_view text) {
+std::size_t ValidPrefixScalar(std::string_view text) {
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());
   const std::size_t n = text.size();
   std::size_t i = 0;
@@ -74,6 +77,79 @@ std::size_t ValidPrefix(std::string_view text) {
     i += len;
   }
   return n;
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+// Sixteen bytes at a time with byte-table lookups (the method of Keiser and
+// Lemire): each byte pair is classified by the high nibble of the first,
+// its low nibble and the high nibble of the second, and the three tables
+// agree on a bit only where the pair breaks a rule. Returns how far the text
+// is known valid, at a character boundary; the scalar check takes over from
+// there.
+__attribute__((target("ssse3"))) std::size_t ValidBlocks(const unsigned char* p, std::size_t n) {
+  constexpr uint8_t kTooShort = 1 << 0, kTooLong = 1 << 1, kOverlong3 = 1 << 2, kTooLarge = 1 << 3,
+                    kSurrogate = 1 << 4, kOverlong2 = 1 << 5, kTooLarge1000 = 1 << 6, kOverlong4 = 1 << 6,
+                    kTwoConts = 1 << 7;
+  constexpr uint8_t kCarry = kTooShort | kTooLong | kTwoConts;
+  const __m128i byte1High = _mm_setr_epi8(
+      kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTwoConts, kTwoConts,
+      kTwoConts, kTwoConts, kTooShort | kOverlong2, kTooShort, kTooShort | kOverlong3 | kSurrogate,
+      static_cast<char>(kTooShort | kTooLarge | kTooLarge1000 | kOverlong4));
+  const __m128i byte1Low = _mm_setr_epi8(
+      static_cast<char>(kCarry | kOverlong3 | kOverlong2 | kOverlong4), static_cast<char>(kCarry | kOverlong2),
+      static_cast<char>(kCarry), static_cast<char>(kCarry), static_cast<char>(kCarry | kTooLarge),
+      static_cast<char>(kCarry | kTooLarge | kTooLarge1000), static_cast<char>(kCarry | kTooLarge | kTooLarge1000),
+      static_cast<char>(kCarry | kTooLarge | kTooLarge1000), static_cast<char>(kCarry | kTooLarge | kTooLarge1000),
+      static_cast<char>(kCarry | kTooLarge | kTooLarge1000), static_cast<char>(kCarry | kTooLarge | kTooLarge1000),
+      static_cast<char>(kCarry | kTooLarge | kTooLarge1000), static_cast<char>(kCarry | kTooLarge | kTooLarge1000),
+      static_cast<char>(kCarry | kTooLarge | kTooLarge1000 | kSurrogate),
+      static_cast<char>(kCarry | kTooLarge | kTooLarge1000), static_cast<char>(kCarry | kTooLarge | kTooLarge1000));
+  const __m128i byte2High = _mm_setr_epi8(
+      kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort,
+      static_cast<char>(kTooLong | kOverlong2 | kTwoConts | kOverlong3 | kTooLarge1000 | kOverlong4),
+      static_cast<char>(kTooLong | kOverlong2 | kTwoConts | kOverlong3 | kTooLarge),
+      static_cast<char>(kTooLong | kOverlong2 | kTwoConts | kSurrogate | kTooLarge),
+      static_cast<char>(kTooLong | kOverlong2 | kTwoConts | kSurrogate | kTooLarge), kTooShort, kTooShort, kTooShort,
+      kTooShort);
+  const __m128i nibble = _mm_set1_epi8(0x0F);
+  __m128i prev = _mm_setzero_si128();
+  std::size_t i = 0;
+  for (; i + 16 <= n; i += 16) {
+    const __m128i in = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+    if (_mm_movemask_epi8(in) == 0 && _mm_movemask_epi8(prev) == 0) {
+      prev = in;
+      continue;
+    }
+    const __m128i prev1 = _mm_alignr_epi8(in, prev, 15);
+    const __m128i sc = _mm_and_si128(
+        _mm_and_si128(_mm_shuffle_epi8(byte1High, _mm_and_si128(_mm_srli_epi16(prev1, 4), nibble)),
+                      _mm_shuffle_epi8(byte1Low, _mm_and_si128(prev1, nibble))),
+        _mm_shuffle_epi8(byte2High, _mm_and_si128(_mm_srli_epi16(in, 4), nibble)));
+    const __m128i prev2 = _mm_alignr_epi8(in, prev, 14);
+    const __m128i prev3 = _mm_alignr_epi8(in, prev, 13);
+    const __m128i must23 = _mm_or_si128(_mm_subs_epu8(prev2, _mm_set1_epi8(0xE0 - 0x80)),
+                                        _mm_subs_epu8(prev3, _mm_set1_epi8(static_cast<char>(0xF0 - 0x80))));
+    const __m128i error = _mm_xor_si128(_mm_and_si128(must23, _mm_set1_epi8(static_cast<char>(0x80))), sc);
+    if (_mm_movemask_epi8(_mm_cmpeq_epi8(error, _mm_setzero_si128())) != 0xFFFF) break;
+    prev = in;
+  }
+  // Sequences that end before i are known good. One that starts in the last
+  // three bytes before i may run on, so the scalar check starts from the
+  // first character that begins there.
+  std::size_t j = i - std::min<std::size_t>(i, 3);
+  while (j < i && (p[j] & 0xC0) == 0x80) ++j;
+  return j;
+}
+#endif
+
+std::size_t ValidPrefix(std::string_view text) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  std::size_t known = 0;
+#if defined(__x86_64__) || defined(__i386__)
+  static const bool ssse3 = __builtin_cpu_supports("ssse3");
+  if (ssse3) known = ValidBlocks(p, text.size());
+#endif
+  return known + ValidPrefixScalar(text.substr(known));
 }
 
 void AppendUtf8(char32_t cp, std::string& out) {
