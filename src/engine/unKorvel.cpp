@@ -317,16 +317,28 @@ TIntArr TKorvel::SearchLines(const TRegExpr& query, const TRegExpr* filter, bool
       auto startOf = [&](std::size_t r) { return static_cast<std::size_t>(searched(data_[r]).data() - base); };
       auto endOf = [&](std::size_t r) { return startOf(r) + searched(data_[r]).size(); };
       std::size_t r = i, pos = 0, b = 0, e = 0;
+      bool spans = false;
       if (literal) literal->Reset();
       while (r < end && next(text, pos, b, e)) {
         while (r < end && endOf(r) < b) ++r;
         if (r == end) break;
+        // A match running past its line shows the expression can span lines;
+        // then ("cat.*mat") one may reach far down the text from every line,
+        // a cost growing with the square of the file: go line by line.
+        if (!literal && e > endOf(r)) {
+          spans = true;
+          break;
+        }
         if (b >= startOf(r)) {
           if (e <= endOf(r) || re.Exec(searched(data_[r]))) take(r);
           ++r;
         }
         if (r < end) pos = startOf(r);
         if ((++candidates & 255) == 0) poll();
+      }
+      for (; spans && r < end; ++r) {
+        if ((r & (kLinesPerPoll - 1)) == 0) poll();
+        if (re.Exec(searched(data_[r]))) take(r);
       }
       i = end;
     }

@@ -1,0 +1,44 @@
+// Faults found while writing and running the fuzz targets (fuzz/).
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "TestUtil.h"
+#include "unKorvel.h"
+
+namespace korvel {
+namespace {
+
+// "cat.*mat" matches from each line to the last "mat" of the file. The
+// one-pass search used to look again from every following line, each time
+// to the end of the text: 80,000 lines took seconds instead of milliseconds.
+TEST(FuzzRegression, OnePassSearchForExpressionSpanningLinesStaysLinear) {
+  test::TempDir dir;
+  std::string en, zh;
+  for (int i = 0; i < 80000; ++i) {
+    en += i % 2 ? "a cat sat on the mat\n" : "another line of words\n";
+    zh += "\xE7\x8C\xAB\n";
+  }
+  std::vector<std::string> files = {dir.Write("c.EN.txt", en), dir.Write("c.ZH.txt", zh)};
+
+  auto run = [&](bool wholeText, double& seconds) {
+    TKorvel engine;
+    engine.SetTuning({1, wholeText});
+    engine.SetFiles(files);
+    const auto start = std::chrono::steady_clock::now();
+    engine.Search("cat.*mat", false);
+    seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return engine.Hits();
+  };
+  double lineByLine = 0, onePass = 0;
+  const TIntArr want = run(false, lineByLine);
+  EXPECT_EQ(want.size(), 40000u);
+  EXPECT_EQ(run(true, onePass), want);
+  // Generous against a busy machine; the fault cost a thousand times more.
+  EXPECT_LT(onePass, 0.5 + 20 * lineByLine);
+}
+
+}  // namespace
+}  // namespace korvel
