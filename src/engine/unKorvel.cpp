@@ -240,7 +240,10 @@ void TKorvel::LoadDictionaries(const std::string& Dir) {
   const char* files[2] = {"EN-ZH.txt", "ZH-EN.txt"};
   for (int i = 0; i < 2; ++i) {
     std::string path = dir + files[i];
-    if (IsRegularFile(path)) dictionaries_[i].Assign(ReadTextFile(path));
+    if (IsRegularFile(path))
+      dictionaries_[i].Assign(ReadTextFile(path));
+    else
+      dictionaries_[i].Clear();
   }
 }
 

@@ -40,5 +40,19 @@ TEST(FuzzRegression, OnePassSearchForExpressionSpanningLinesStaysLinear) {
   EXPECT_LT(onePass, 0.5 + 20 * lineByLine);
 }
 
+// An engine that loads its word lists again from a folder without them had
+// kept the old lists instead of empty ones.
+TEST(FuzzRegression, WordListsMissingFromTheNextFolderAreEmpty) {
+  test::TempDir full, empty;
+  full.Write("EN-ZH.txt", "apple=\xE8\x8B\xB9\xE6\x9E\x9C\n");
+  full.Write("ZH-EN.txt", "\xE8\x8B\xB9\xE6\x9E\x9C=apple\n");
+  TKorvel engine;
+  engine.LoadDictionaries(full.Root());
+  ASSERT_EQ(engine.Lookup("apple"), "\xE8\x8B\xB9\xE6\x9E\x9C");
+  engine.LoadDictionaries(empty.Root());
+  EXPECT_EQ(engine.Dictionary(0).Count() + engine.Dictionary(1).Count(), 0u);
+  EXPECT_EQ(engine.Lookup("apple"), "");
+}
+
 }  // namespace
 }  // namespace korvel
