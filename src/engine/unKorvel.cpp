@@ -373,7 +373,9 @@ void TKorvel::Search(std::string_view query, bool lemmatize, const TProgressFn& 
   if (tuning_.ScanWholeText) {
     if (TLiteralScan::FromPattern(pattern))
       scan = TScan::Literals;
-    else if (ScansAsWholeText(pattern) && queryRe.HasFirstCodeUnit())
+    // Over a whole file a failing heavy backtracker ("the.*of.*xyzzy")
+    // costs the square of the file; line by line, of a line.
+    else if (ScansAsWholeText(pattern) && queryRe.HasFirstCodeUnit() && !queryRe.BacktracksHeavily())
       scan = TScan::Expression;
   }
   TIntArr hits = SearchLines(queryRe, filterRe ? &*filterRe : nullptr, pendingExclude_, chinese, scan, progress);

@@ -3,14 +3,31 @@
 #define PCRE2_CODE_UNIT_WIDTH 8
 #include <pcre2.h>
 
+#include <algorithm>
 #include <string>
 
 namespace korvel {
 namespace {
 
 // Bounds that turn a catastrophic pattern into an error instead of a hang.
-constexpr uint32_t kMatchLimit = 5'000'000;
+// At 5,000,000 steps ".*.*.*=" took over three seconds to give up.
+constexpr uint32_t kMatchLimit = 1'000'000;
 constexpr uint32_t kDepthLimit = 100'000;
+// The JIT does not count the steps of a one-character repetition, so two of
+// them (".*.*=", "give.*up.*now") can cost the square of a long line, and
+// past 500,000 characters it no longer checks for a required character
+// first. On input longer than this such expressions run with a callout
+// before every item that charges the distance moved; past the budget the
+// match ends with the match-limit error, within a second or so. The budget
+// grows with the input: an ordinary search moves a few times over it.
+constexpr std::size_t kGuardedInputAtLeast = 16 * 1024;
+constexpr std::size_t kGuardedStepBudget = 200'000'000;
+constexpr std::size_t kGuardedStepsPerByte = 8;
+// The JIT counts some callouts as steps: a long line needs room for them.
+constexpr uint32_t kGuardedMatchLimit = 20 * kMatchLimit;
+// A bounded repetition wider than this is tried at every length at every
+// start: a heavy backtracker too.
+constexpr unsigned long kWideRepeat = 64;
 constexpr std::size_t kJitStackStart = 32 * 1024;
 constexpr std::size_t kJitStackMax = 8 * 1024 * 1024;
 
@@ -137,17 +154,116 @@ std::size_t FindPossessiveQuantifier(std::string_view p) {
   return std::string_view::npos;
 }
 
+// Whether backtracking may cost far more than the length of the input: two
+// or more repetitions of varying length, one on a group or a back reference,
+// or one over a wide range. Errs towards yes; "?" and "{n}" never count.
+bool IsHeavyBacktracker(std::string_view p) {
+  int variable = 0;
+  bool singleAtom = false;  // the item before a quantifier is one character or class
+  std::size_t i = 0;
+  auto quantified = [&](bool wide) {
+    ++variable;
+    if (!singleAtom || wide) variable = 2;
+    singleAtom = false;
+    if (i < p.size() && p[i] == '?') ++i;  // lazy form
+  };
+  while (i < p.size() && variable < 2) {
+    const char c = p[i];
+    switch (c) {
+      case '\\': {
+        const char escaped = i + 1 < p.size() ? p[i + 1] : '\0';
+        if (escaped == 'Q') {
+          std::size_t e = p.find("\\E", i + 2);
+          singleAtom = true;
+          i = (e == std::string_view::npos) ? p.size() : e + 2;
+          break;
+        }
+        i += 1 + (i + 1 < p.size() ? TRegExpr::CharLength(p, i + 1) : 0);
+        if (i < p.size() && p[i] == '{' && std::string_view("xogkpP").find(escaped) != std::string_view::npos) {
+          std::size_t e = p.find('}', i);
+          i = (e == std::string_view::npos) ? p.size() : e + 1;
+        }
+        // A back reference repeats text of any length.
+        singleAtom = !(IsDigit(escaped) || escaped == 'g' || escaped == 'k');
+        break;
+      }
+      case '[':
+        i = SkipClass(p, i);
+        singleAtom = true;
+        break;
+      case '(':
+        if (p.substr(i, 3) == "(?#") {
+          std::size_t e = p.find(')', i);
+          i = (e == std::string_view::npos) ? p.size() : e + 1;
+          break;
+        }
+        ++i;
+        if (i < p.size() && (p[i] == '?' || p[i] == '*')) ++i;
+        singleAtom = false;
+        break;
+      case ')':
+      case '|':
+        ++i;
+        singleAtom = false;
+        break;
+      case '?':
+        ++i;
+        singleAtom = false;
+        if (i < p.size() && p[i] == '?') ++i;
+        break;
+      case '*':
+      case '+':
+        ++i;
+        quantified(false);
+        break;
+      case '{': {
+        std::size_t end = 0;
+        if (!IsBraceQuantifier(p, i, end)) {
+          ++i;
+          singleAtom = true;
+          break;
+        }
+        const std::string_view body = p.substr(i + 1, end - i - 2);
+        const std::size_t comma = body.find(',');
+        i = end;
+        const std::string_view low = body.substr(0, comma);
+        const std::string_view high = comma == std::string_view::npos ? low : body.substr(comma + 1);
+        if (high == low) {  // a fixed count: "(.*a){12}" nests its group twelve deep
+          if (!singleAtom) variable = 2;
+          singleAtom = false;
+          if (i < p.size() && p[i] == '?') ++i;
+          break;
+        }
+        quantified(!high.empty() && (high.size() > 4 || std::stoul(std::string(high)) > kWideRepeat));
+        break;
+      }
+      default:
+        i += TRegExpr::CharLength(p, i);
+        singleAtom = true;
+    }
+  }
+  return variable >= 2;
+}
+
 }  // namespace
 
 struct TRegExpr::Code {
   pcre2_code* code = nullptr;
-  ~Code() { pcre2_code_free(code); }
+  bool heavy = false;             // see IsHeavyBacktracker
+  pcre2_code* guarded = nullptr;  // heavy ones again, with a callout before every item
+  ~Code() {
+    pcre2_code_free(code);
+    pcre2_code_free(guarded);
+  }
 };
 
 struct TRegExpr::MatchState {
   pcre2_match_data* data = nullptr;
   pcre2_match_context* context = nullptr;
   pcre2_jit_stack* jitStack = nullptr;
+  bool guarded = false;  // the context is set for the guarded code
+  std::size_t lastPosition = 0;
+  std::size_t stepsLeft = 0;
 
   explicit MatchState(const pcre2_code* code) {
     data = pcre2_match_data_create_from_pattern(code, nullptr);
@@ -160,6 +276,17 @@ struct TRegExpr::MatchState {
     pcre2_set_match_limit(context, kMatchLimit);
     pcre2_set_depth_limit(context, kDepthLimit);
     pcre2_jit_stack_assign(context, nullptr, jitStack);
+  }
+  // Charges the distance moved since the last callout: the work of the
+  // repetitions between them.
+  static int Charge(pcre2_callout_block* block, void* self) {
+    auto* state = static_cast<MatchState*>(self);
+    const std::size_t at = block->current_position;
+    const std::size_t moved = (at > state->lastPosition ? at - state->lastPosition : state->lastPosition - at) + 1;
+    state->lastPosition = at;
+    if (moved > state->stepsLeft) return PCRE2_ERROR_MATCHLIMIT;
+    state->stepsLeft -= moved;
+    return 0;
   }
   ~MatchState() { Release(); }
   void Release() {
@@ -181,19 +308,28 @@ TRegExpr::TRegExpr(std::string_view expression, bool caseInsensitive) : expressi
                      PCRE2_NEVER_UCP | PCRE2_NEVER_BACKSLASH_C;
   if (caseInsensitive) options |= PCRE2_CASELESS;
 
-  pcre2_compile_context* cc = pcre2_compile_context_create(nullptr);
-  if (!cc) throw std::bad_alloc();
-  pcre2_set_compile_extra_options(cc, PCRE2_EXTRA_BAD_ESCAPE_IS_LITERAL);
+  struct CompileContext {
+    pcre2_compile_context* cc = pcre2_compile_context_create(nullptr);
+    ~CompileContext() { pcre2_compile_context_free(cc); }
+  } context;
+  if (!context.cc) throw std::bad_alloc();
+  pcre2_set_compile_extra_options(context.cc, PCRE2_EXTRA_BAD_ESCAPE_IS_LITERAL);
+  auto compile = [&](uint32_t extra, int& error, PCRE2_SIZE& offset) {
+    return pcre2_compile(reinterpret_cast<PCRE2_SPTR>(expression_.data()), expression_.size(), options | extra,
+                         &error, &offset, context.cc);
+  };
+  auto shared = std::make_shared<Code>();
   int error = 0;
   PCRE2_SIZE offset = 0;
-  pcre2_code* code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(expression_.data()), expression_.size(), options,
-                                   &error, &offset, cc);
-  pcre2_compile_context_free(cc);
-  if (!code) ThrowCompileError(ErrorText(error), expression_, offset);
-
-  auto shared = std::make_shared<Code>();
-  shared->code = code;
-  pcre2_jit_compile(code, PCRE2_JIT_COMPLETE);  // the interpreter serves where JIT is unavailable
+  shared->code = compile(0, error, offset);
+  if (!shared->code) ThrowCompileError(ErrorText(error), expression_, offset);
+  pcre2_jit_compile(shared->code, PCRE2_JIT_COMPLETE);  // the interpreter serves where JIT is unavailable
+  shared->heavy = IsHeavyBacktracker(expression_);
+  // The callouts make the code larger; one too large to compile runs unguarded.
+  if (shared->heavy) {
+    shared->guarded = compile(PCRE2_AUTO_CALLOUT, error, offset);
+    if (shared->guarded) pcre2_jit_compile(shared->guarded, PCRE2_JIT_COMPLETE);
+  }
   code_ = std::move(shared);
   state_ = std::make_unique<MatchState>(code_->code);
 }
@@ -214,8 +350,21 @@ std::size_t TRegExpr::CharLength(std::string_view text, std::size_t at) {
 
 bool TRegExpr::Find(std::string_view input, std::size_t start, std::size_t& matchBegin,
                     std::size_t& matchEnd) const {
-  int rc = pcre2_match(code_->code, reinterpret_cast<PCRE2_SPTR>(input.data()), input.size(), start, 0,
-                       state_->data, state_->context);
+  const pcre2_code* code = code_->code;
+  const bool guarded = code_->guarded && input.size() - std::min(start, input.size()) >= kGuardedInputAtLeast;
+  if (guarded) {
+    code = code_->guarded;
+    state_->lastPosition = start;
+    state_->stepsLeft = kGuardedStepBudget + kGuardedStepsPerByte * (input.size() - start);
+  }
+  if (guarded != state_->guarded) {
+    // A "(?C)" of the user's own is no business of the budget.
+    pcre2_set_callout(state_->context, guarded ? &MatchState::Charge : nullptr, state_.get());
+    pcre2_set_match_limit(state_->context, guarded ? kGuardedMatchLimit : kMatchLimit);
+    state_->guarded = guarded;
+  }
+  int rc = pcre2_match(code, reinterpret_cast<PCRE2_SPTR>(input.data()), input.size(), start, 0, state_->data,
+                       state_->context);
   if (rc == PCRE2_ERROR_NOMATCH) return false;
   if (rc < 0) throw ERegExpr(ErrorText(rc));
   const PCRE2_SIZE* ov = pcre2_get_ovector_pointer(state_->data);
@@ -224,6 +373,8 @@ bool TRegExpr::Find(std::string_view input, std::size_t start, std::size_t& matc
   if (matchEnd < matchBegin) matchEnd = matchBegin;  // \K in a lookahead can invert them
   return true;
 }
+
+bool TRegExpr::BacktracksHeavily() const { return code_->heavy; }
 
 bool TRegExpr::HasFirstCodeUnit() const {
   uint32_t type = 0;

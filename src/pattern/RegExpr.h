@@ -73,6 +73,12 @@ class TRegExpr {
   // through long text can skip to its occurrences.
   bool HasFirstCodeUnit() const;
 
+  // Two or more repetitions of varying length, or one of a group or a wide
+  // range ("the.*of.*now", "(a+)+"): a failing match may cost the square of
+  // the input's length. On long input such an expression is matched under a
+  // step budget and ends with "match limit exceeded" rather than running on.
+  bool BacktracksHeavily() const;
+
  private:
   struct Code;
   struct MatchState;

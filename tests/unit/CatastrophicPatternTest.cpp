@@ -1,0 +1,105 @@
+// Expressions whose backtracking grows with the square of the input or
+// worse: over long lines they end with a limit error or the right answer,
+// never run on for minutes.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "RegExpr.h"
+#include "TestUtil.h"
+#include "unKorvel.h"
+
+namespace korvel {
+namespace {
+
+std::string Repeat(const std::string& piece, std::size_t times) {
+  std::string out;
+  out.reserve(piece.size() * times);
+  for (std::size_t i = 0; i < times; ++i) out += piece;
+  return out;
+}
+
+// "match when it ends", "no match", or the error it ended with.
+std::string Outcome(const std::string& expr, const std::string& input) {
+  std::string result = "no match";
+  const std::string error = test::ErrorOf([&] {
+    if (TRegExpr(expr, true).Exec(input)) result = "match";
+  });
+  return error == "(no error)" ? result : error;
+}
+
+TEST(CatastrophicPattern, HeavyBacktrackersAreTheOnesWithTwoVaryingRepeatsOrARepeatedGroup) {
+  for (const char* heavy : {"(a+)+$", "(x+x+)+y", "(.*a){12}", ".*.*=", "give.*up.*now", "a.{0,65535}=",
+                            "(?:ab)*c", "(a)\\1*", "[a-z]+[0-9]+", "\\w+\\s+\\d", "x{2,}y*"})
+    EXPECT_TRUE(TRegExpr(heavy, true).BacktracksHeavily()) << heavy;
+  // One repetition of one character, "?" and fixed counts are linear.
+  for (const char* light : {"\\b(give up)\\b", "colou?r", "give.*up", "\\w+ing\\b", "a{3}b{2}", "[*+]{1,}",
+                            "\\Q.*.*\\E", "(?#x*y*)z", "\\x{41}+b", "(gives|gave)? up", "a.{0,64}b"})
+    EXPECT_FALSE(TRegExpr(light, true).BacktracksHeavily()) << light;
+}
+
+TEST(CatastrophicPattern, TwoDotStarsOverALongLineEndWithTheMatchLimit) {
+  // One "=" then a million letters: ".*.*=" tries every split of the line
+  // for every position of its "=", which the JIT does not count.
+  EXPECT_EQ(Outcome(".*.*=", "=" + std::string(1000000, 'a')), "match limit exceeded");
+  // 1.1 MB of "give it up " without "now": every "give" and every "up"
+  // pair looked at again to the end of the line.
+  EXPECT_EQ(Outcome("give.*up.*now", Repeat("give it up ", 100000)), "match limit exceeded");
+  EXPECT_EQ(Outcome("a.{0,60000}=", std::string(1000000, 'a')), "match limit exceeded");
+}
+
+TEST(CatastrophicPattern, NestedRepeatsEndWithALimitOnShortAndLongLines) {
+  EXPECT_EQ(Outcome("(a+)+$", std::string(30, 'a') + "!"), "match limit exceeded");
+  EXPECT_EQ(Outcome("(a+)+$", std::string(100000, 'a') + "!"), "match limit exceeded");
+  EXPECT_EQ(Outcome("(x+x+)+y", std::string(30, 'x') + "!y"), "match limit exceeded");
+  // Three dot-stars over 5,000 letters cost over three seconds before the
+  // match limit came down to a million steps.
+  EXPECT_EQ(Outcome(".*.*.*=", "=" + std::string(5000, 'a')), "match limit exceeded");
+}
+
+TEST(CatastrophicPattern, HeavyBacktrackersStillAnswerOrdinaryLongLines) {
+  // 21 MB of words and blanks on one line: every start costs a word.
+  const std::string text = Repeat("the quick brown fox jumps over a lazy dog ", 500000);
+  EXPECT_EQ(Outcome("[a-z]+[0-9]+", text), "no match");
+  EXPECT_EQ(Outcome("\\w+\\s+\\d", text), "no match");
+  EXPECT_EQ(Outcome("(.*a){12}", text), "match");
+  EXPECT_EQ(Outcome("fox.*dog.*lazy", text), "match");
+  // Short lines take the plain path, whatever the expression.
+  EXPECT_EQ(Outcome(".*.*=", "a=b"), "match");
+  EXPECT_EQ(Outcome("give.*up.*now", "give it up now"), "match");
+}
+
+TEST(CatastrophicPattern, UsersOwnCalloutIsNotChargedToTheBudget) {
+  // A "(?C)" used to be ignored; it must stay so on both paths.
+  EXPECT_EQ(Outcome("a(?C1)b", "xab"), "match");
+  EXPECT_EQ(Outcome("a(?C1).*b.*c", Repeat("ab ", 10000) + "c"), "match");
+}
+
+// Over a whole file a failing heavy backtracker cost the square of the file:
+// after the match on the first line, "a.*.*=" looked through the 1.4 MB
+// that follow, which hold no "=", from every split of every line; it ran
+// for minutes. It must find exactly what a line-by-line search finds.
+TEST(CatastrophicPattern, SearchOfAFileWithAHeavyBacktrackerMatchesLineByLine) {
+  test::TempDir dir;
+  std::string en = "abc x=1 ghi\n", zh = "\xE4\xB8\x80\n";  // 一
+  for (int i = 0; i < 40000; ++i) {
+    en += "abc def ghi jkl mno pqr stu vwx yz\n";
+    zh += "\xE4\xBA\x8C\n";  // 二
+  }
+  std::vector<std::string> files = {dir.Write("w.EN.txt", en), dir.Write("w.ZH.txt", zh)};
+  auto hits = [&](bool wholeText, const std::string& query) {
+    TKorvel engine;
+    engine.SetTuning({2, wholeText});
+    engine.SetFiles(files);
+    engine.Search(query, false);
+    return engine.Hits();
+  };
+  for (const char* query : {"a.*.*=", "b.*x.*=", "abc.*x.*=\\d"}) {
+    EXPECT_EQ(hits(false, query), TIntArr{0}) << query;
+    EXPECT_EQ(hits(true, query), TIntArr{0}) << query;
+  }
+}
+
+}  // namespace
+}  // namespace korvel
