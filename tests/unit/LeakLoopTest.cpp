@@ -1,0 +1,116 @@
+// Two hundred rounds of loading, searching, rendering and exporting, with
+// every error path among them, hold on to no file handle and no mapping.
+// Memory is LeakSanitizer's to check: the sanitizer build runs this test and
+// reports any block still allocated at exit.
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "TestUtil.h"
+#include "unKorvel.h"
+
+namespace korvel {
+namespace {
+
+std::size_t OpenHandles() {
+  std::size_t n = 0;
+  for (auto it = std::filesystem::directory_iterator("/proc/self/fd"); it != std::filesystem::directory_iterator();
+       ++it)
+    ++n;
+  return n;
+}
+
+// Mappings of the file; the count of all mappings varies with the allocator.
+std::size_t MappingsOf(const std::string& path) {
+  std::ifstream maps("/proc/self/maps");
+  std::size_t n = 0;
+  for (std::string line; std::getline(maps, line);) n += line.find(path) != std::string::npos;
+  return n;
+}
+
+class LeakLoop : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // A small pair, a pair over 1 MiB (read through a mapping), a GBK file
+    // (decoded into a buffer of its own), a line on which "(a+)+$" runs into
+    // the match limit, and a pair whose Chinese side is one line short.
+    std::string big = "work\n", bigZh = "\xE5\xB7\xA5\xE4\xBD\x9C\n";  // 工作
+    while (big.size() < (1u << 20) + 4096) {
+      big += "the rest goes on and on\n";
+      bigZh += "\xE5\x85\xB6\xE4\xBD\x99\n";  // 其余
+    }
+    good_ = {dir_.Write("a.EN.txt", "work\ngive up\n"), dir_.Write("a.ZH.txt", "\xE5\xB7\xA5\xE4\xBD\x9C\n\xE6\x94\xBE\xE5\xBC\x83\n"),
+             dir_.Write("big.EN.txt", big), dir_.Write("big.ZH.txt", bigZh),
+             dir_.Write("gbk.EN.txt", "work\n"), dir_.Write("gbk.ZH.txt", "\xB9\xA4\xD7\xF7\n"),  // 工作 in GBK
+             dir_.Write("long.EN.txt", std::string(30, 'a') + "!\n"), dir_.Write("long.ZH.txt", "\xE4\xB8\x80\n")};
+    shortPair_ = {dir_.Write("s.EN.txt", "one\ntwo\nthree\n"), dir_.Write("s.ZH.txt", "\xE4\xB8\x80\n")};
+    missing_ = {dir_.Path("gone.EN.txt"), dir_.Path("gone.ZH.txt")};
+    std::filesystem::create_directory(dir_.Path("dir.ZH.txt"));
+    folderAsFile_ = {good_[0], dir_.Path("dir.ZH.txt")};
+    dir_.Write("dic/EN-ZH.txt", "work=\xE5\xB7\xA5\xE4\xBD\x9C\ngive up=(\n");
+    dir_.Write("dic/ZH-EN.txt", "\xE5\xB7\xA5\xE4\xBD\x9C=work\n");
+    template_ = dir_.Write("result.tpl", "<table>\n{@content}\n</table>\n");
+    noPlaceholder_ = dir_.Write("bare.tpl", "<table></table>\n");
+  }
+
+  // One round: everything that succeeds, then everything that fails.
+  void Round() {
+    TKorvel engine;
+    engine.SetInflector(test::FakeInflect);
+    engine.LoadDictionaries(dir_.Path("dic"));
+    engine.SetTemplatePath(template_);
+    std::vector<std::string> files = good_;
+    engine.SetFiles(files);
+    engine.SetFilter("\xE5\xB7\xA5\xE4\xBD\x9C", false, false);
+    engine.Search("work", true);
+    EXPECT_EQ(engine.HitCount(), 3);
+    EXPECT_FALSE(engine.RenderResultPage().empty());
+    engine.WriteResultPage(dir_.Path("page.html"));
+    engine.ExportText(dir_.Path("export.tsv"));
+    engine.SetFilter("", false, false);
+    engine.Search("\xE5\xB7\xA5\xE4\xBD\x9C", false);  // 工作
+    EXPECT_EQ(engine.HitCount(), 3);
+    engine.ExportText(dir_.Path("export.tsv"));
+
+    EXPECT_NE(test::ErrorOf([&] { engine.Search("(a", false); }), "(no error)");
+    EXPECT_EQ(test::ErrorOf([&] { engine.Search("(a+)+$", false); }), "match limit exceeded");
+    EXPECT_NE(test::ErrorOf([&] { engine.ExportText("/dev/full"); }), "(no error)");
+    EXPECT_NE(test::ErrorOf([&] { engine.ExportText(dir_.Path("no/such/folder.tsv")); }), "(no error)");
+    engine.SetTemplatePath(noPlaceholder_);
+    EXPECT_NE(test::ErrorOf([&] { engine.WriteResultPage(dir_.Path("page.html")); }), "(no error)");
+    engine.SetTemplatePath(dir_.Path("missing.tpl"));
+    EXPECT_NE(test::ErrorOf([&] { engine.WriteResultPage(dir_.Path("page.html")); }), "(no error)");
+    for (const auto* set : {&shortPair_, &missing_, &folderAsFile_}) {
+      files = *set;
+      EXPECT_NE(test::ErrorOf([&] { engine.SetFiles(files); }), "(no error)");
+    }
+    // Pairing reports once per name; a few reports later the load is under way.
+    int reports = 0;
+    auto cancel = [&reports](std::size_t, std::size_t) {
+      if (++reports >= 10) throw EAbort();
+    };
+    files = good_;
+    EXPECT_THROW(engine.SetFiles(files, cancel), EAbort);
+  }
+
+  test::TempDir dir_;
+  std::vector<std::string> good_, shortPair_, missing_, folderAsFile_;
+  std::string template_, noPlaceholder_;
+};
+
+TEST_F(LeakLoop, TwoHundredRoundsWithEveryErrorPathKeepNoHandleOrMapping) {
+  Round();  // first use opens what stays open for good (ICU data, the inflection table)
+  if (HasFailure()) return;
+  const std::size_t handles = OpenHandles();
+  for (int i = 1; i < 200 && !HasFailure(); ++i) Round();
+  EXPECT_EQ(OpenHandles(), handles);
+  EXPECT_EQ(MappingsOf(good_[2]), 0u);
+}
+
+}  // namespace
+}  // namespace korvel
