@@ -39,7 +39,7 @@ class ChangedFolder : public ::testing::Test {
   TKorvel engine_;
 };
 
-TEST_F(ChangedFolder, FileDeletedAfterListingIsReportedByNameAndNothingIsLoaded) {
+TEST_F(ChangedFolder, FileDeletedAfterListingIsReportedByNameAndThePairsBeforeItStayLoaded) {
   ASSERT_EQ(unlink(dir_.Path("b.ZH.txt").c_str()), 0);
   EXPECT_EQ(Load(), "Cannot open file \"" + dir_.Path("b.ZH.txt") + "\". No such file or directory");
   // The pairs before the failing one are kept as loaded; the search finds
