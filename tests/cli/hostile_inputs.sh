@@ -233,6 +233,9 @@ lookup() { timeout 60 "$cli" lookup --dic "$bad" "$1"; }
 [ "$(lookup work)" = "" ] || fail "dictionary: 'work ' found as 'work': $(lookup work)"
 [ "$(lookup "no equals sign here")" = "" ] || fail "dictionary: a line without '=' was found"
 [ "$(lookup run)" = $'=\xe8\xb7\x91' ] || fail "dictionary: value after the first '=': $(lookup run)"
+[ "$(lookup "")" = "empty name" ] || fail "dictionary: the empty name: $(lookup "")"
+# FF FE in a line that is not UTF-8: U+FFFD twice, on both sides of a lookup.
+[ "$(lookup $'\xff\xfe')" = x ] || fail "dictionary: name of bad bytes: $(lookup $'\xff\xfe')"
 [ "$(lookup "give up")" = $'\xe6\x94\xbe\xe5\xbc\x83(' ] || fail "dictionary: raw value: $(lookup "give up")"
 mkdir "$work/dicpair"
 printf 'give up work\ngo now\nwalk\n' >"$work/dicpair/d.EN.txt"
