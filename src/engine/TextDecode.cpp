@@ -219,21 +219,6 @@ Utf16Guess GuessUtf16(std::string_view bytes) {
   }
   if (odd_zero && !even_zero) return Utf16Guess::kLittle;
   if (even_zero && !odd_zero) return Utf16Guess::kBig;
-  // Chinese text has no zero byte in its units, but its line breaks do:
-  // "\n\0" or "\r\0" at an even offset (little-endian), "\0\n" or "\0\r"
-  // (big-endian), with no NUL at the other parity. Text in UTF-8 or GB18030
-  // has no such pair.
-  const std::size_t m = std::min<std::size_t>(bytes.size(), 64 * 1024) & ~std::size_t{1};
-  if (!std::memchr(bytes.data(), 0, m)) return Utf16Guess::kNone;
-  bool zero_at_even = false, zero_at_odd = false, le_break = false, be_break = false;
-  for (std::size_t i = 0; i < m; i += 2) {
-    zero_at_even = zero_at_even || bytes[i] == 0;
-    zero_at_odd = zero_at_odd || bytes[i + 1] == 0;
-    le_break = le_break || ((bytes[i] == '\n' || bytes[i] == '\r') && bytes[i + 1] == 0);
-    be_break = be_break || (bytes[i] == 0 && (bytes[i + 1] == '\n' || bytes[i + 1] == '\r'));
-  }
-  if (le_break && !zero_at_even) return Utf16Guess::kLittle;
-  if (be_break && !zero_at_odd) return Utf16Guess::kBig;
   return Utf16Guess::kNone;
 }
 

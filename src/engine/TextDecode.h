@@ -12,8 +12,7 @@ namespace korvel {
 
 // Decodes a whole file. A UTF-8 byte-order mark is dropped; UTF-16 LE/BE with
 // a byte-order mark, or without one when NUL bytes fill every other position
-// at the start or its line breaks are UTF-16 ones ("\n\0" at an even offset
-// and no NUL at another), is converted; a file that is valid UTF-8 as a whole is taken
+// at the start, is converted; a file that is valid UTF-8 as a whole is taken
 // as it is; otherwise each line (bytes up to CR/LF) is decided on its own:
 // valid UTF-8 stays, anything else is read as GB18030. Bytes no encoding
 // explains become U+FFFD. NUL bytes are kept. Line ends are kept as they are.

@@ -12,7 +12,6 @@
 
 #include "CorpusFolder.h"
 #include "TestUtil.h"
-#include "TextDecode.h"
 #include "unKorvel.h"
 
 namespace korvel {
@@ -65,24 +64,6 @@ TEST_F(ChangedFolder, FileEmptiedAfterListingLoadsAsEmpty) {
 TEST_F(ChangedFolder, ChineseFileCutShortAfterListingIsAMismatchedPair) {
   dir_.Write("b.ZH.txt", "");
   EXPECT_EQ(Load(), "List index out of bounds (0)");
-}
-
-// Chinese in UTF-16 without a byte-order mark has no zero byte in its
-// units; it was read as GB18030, and bytes 0A and 0D inside units such as
-// U+4E0A (上: 0A 4E) broke lines where there were none.
-TEST(Utf16WithoutByteOrderMark, ChineseIsKnownByItsLineBreaks) {
-  using namespace std::string_literals;
-  const std::string shang = "\xE4\xB8\x8A", gong = "\xE5\xB7\xA5";  // 上 工
-  // 上工 CR LF 工, little-endian: 0A 4E E5 5D 0D 00 0A 00 E5 5D
-  EXPECT_EQ(DecodeText("\x0A\x4E\xE5\x5D\r\0\n\0\xE5\x5D"s), shang + gong + "\r\n" + gong);
-  // The same big-endian, with LF alone, and with CR alone.
-  EXPECT_EQ(DecodeText("\x4E\x0A\x5D\xE5\0\n\x5D\xE5"s), shang + gong + "\n" + gong);
-  EXPECT_EQ(DecodeText("\x0A\x4E\r\0\xE5\x5D"s), shang + "\r" + gong);
-  EXPECT_FALSE(IsPlainUtf8("\xE5\x5D\n\0"s));
-  // A NUL at both parities is no UTF-16 line break: bytes as they are, per line.
-  EXPECT_EQ(DecodeText("a\0\n\0\0b"s), "a\0\n\0\0b"s);
-  // UTF-8 text with a NUL after a line break at an odd offset stays UTF-8.
-  EXPECT_EQ(DecodeText(gong + "\n\0x"s), gong + "\n\0x"s);
 }
 
 }  // namespace
