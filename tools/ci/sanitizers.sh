@@ -28,7 +28,7 @@ asan() {
   if grep -q KORVEL_RESULT_VIEW_STUB src/app/CMakeLists.txt 2>/dev/null; then
     app=(-DKORVEL_BUILD_APP=ON -DKORVEL_RESULT_VIEW_STUB=ON)
   fi
-  configure build-asan "$flags" "${app[@]}"
+  configure build-asan "$flags" "${app[@]}" -DKORVEL_UNIT_TEST_TIMEOUT=300
   cmake --build build-asan -j "$jobs"
   export ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:detect_stack_use_after_return=1
   export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
@@ -40,7 +40,7 @@ tsan() {
   # Debian's Qt is not instrumented, so the engine and its tests only. The
   # checks of the shipped word lists' format use no thread and take minutes
   # under TSan; everything else runs.
-  configure build-tsan "-fsanitize=thread -fno-omit-frame-pointer" -DKORVEL_BUILD_APP=OFF
+  configure build-tsan "-fsanitize=thread -fno-omit-frame-pointer" -DKORVEL_BUILD_APP=OFF -DKORVEL_UNIT_TEST_TIMEOUT=600
   cmake --build build-tsan -j "$jobs"
   export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/tools/ci/tsan.supp"
   ctest --test-dir build-tsan --output-on-failure -j "$jobs" -E 'Shipped(WordList|ZhEn|EnZh)\.'
