@@ -1,7 +1,11 @@
 #include "LiteralScan.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 namespace korvel {
 namespace {
@@ -10,17 +14,7 @@ constexpr std::size_t kMaxStrings = 64;
 constexpr std::size_t kNone = std::string_view::npos;
 
 char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
-bool IsLetter(char c) { return (Lower(c) >= 'a' && Lower(c) <= 'z'); }
-
-// How often a byte turns up in mixed English and Chinese text, roughly: the
-// scan anchors each string on its rarest byte.
-int Commonness(unsigned char c) {
-  static const char* kByFrequency = " etaoinshrdlcumwfgypbvkjxqz";
-  if (c >= 0x80) return c >= 0xE0 ? 40 : 12;  // lead bytes of CJK are everywhere
-  const char* at = std::strchr(kByFrequency, Lower(static_cast<char>(c)));
-  if (c && at) return 60 - static_cast<int>(at - kByFrequency) * 2;
-  return 8;
-}
+char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
 
 // Letters other than ASCII fold under the matcher too (É/é), which a byte
 // comparison cannot follow; CJK text has no case.
@@ -120,57 +114,106 @@ std::optional<TLiteralScan> TLiteralScan::FromPattern(std::string_view pattern) 
   auto strings = Expander(pattern).Run();
   if (!strings || strings->empty()) return std::nullopt;
   TLiteralScan scan;
+  std::size_t shortest = kNone;
   for (std::string& s : *strings) {
     if (s.empty()) return std::nullopt;  // an empty alternative matches anywhere
     for (char& c : s) c = Lower(c);
-    Needle n{s, 0, {}, {kNone, kNone}, {false, false}};
-    for (std::size_t i = 1; i < s.size(); ++i)
-      if (Commonness(static_cast<unsigned char>(s[i])) < Commonness(static_cast<unsigned char>(s[n.anchor]))) n.anchor = i;
-    const char a = s[n.anchor];
-    n.variants[0] = a;
-    n.variants[1] = IsLetter(a) ? static_cast<char>(a - 32) : a;
-    scan.needles_.push_back(std::move(n));
+    shortest = std::min(shortest, s.size());
   }
-  scan.Reset();
+  std::sort(strings->begin(), strings->end());
+  strings->erase(std::unique(strings->begin(), strings->end()), strings->end());
+  scan.width_ = std::min(shortest, kMaxWidth);
+  // Strings sharing a prefix share a bucket, so its fingerprint stays as
+  // sharp as it can with more strings than buckets.
+  const std::size_t count = strings->size();
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::size_t bucket = i * kBuckets / count;
+    const std::string& s = (*strings)[i];
+    for (std::size_t k = 0; k < scan.width_; ++k)
+      for (const char variant : {s[k], Upper(s[k])}) {
+        const auto v = static_cast<unsigned char>(variant);
+        scan.low_[k][v & 15] |= static_cast<std::uint8_t>(1u << bucket);
+        scan.high_[k][v >> 4] |= static_cast<std::uint8_t>(1u << bucket);
+      }
+    scan.buckets_[bucket].push_back(std::move((*strings)[i]));
+  }
   return scan;
 }
 
-void TLiteralScan::Reset() {
-  for (Needle& n : needles_) n.known[0] = n.known[1] = false;
+std::uint8_t TLiteralScan::Fingerprint(const char* at) const {
+  std::uint8_t m = 0xFF;
+  for (std::size_t k = 0; k < width_; ++k) {
+    const auto c = static_cast<unsigned char>(at[k]);
+    m &= low_[k][c & 15] & high_[k][c >> 4];
+  }
+  return m;
 }
 
-std::size_t TLiteralScan::FindNeedle(Needle& n, std::string_view text, std::size_t from) {
-  std::size_t best = kNone;
-  const int variants = n.variants[0] == n.variants[1] ? 1 : 2;
-  for (int v = 0; v < variants; ++v) {
-    // Calls go forward, so an earlier answer at or after `from` still holds.
-    if (!n.known[v] || (n.next[v] != kNone && n.next[v] < from)) {
-      n.known[v] = true;
-      n.next[v] = kNone;
-      for (std::size_t at = from + n.anchor; at < text.size();) {
-        const void* hit = std::memchr(text.data() + at, n.variants[v], text.size() - at);
-        if (!hit) break;
-        const std::size_t h = static_cast<std::size_t>(static_cast<const char*>(hit) - text.data());
-        const std::size_t start = h - n.anchor;
-        std::size_t k = 0;
-        if (start + n.text.size() <= text.size())
-          while (k < n.text.size() && Lower(text[start + k]) == n.text[k]) ++k;
-        if (k == n.text.size()) {
-          n.next[v] = start;
-          break;
-        }
-        at = h + 1;
+bool TLiteralScan::Confirm(std::string_view text, std::size_t at, std::uint8_t buckets) const {
+  for (; buckets; buckets &= static_cast<std::uint8_t>(buckets - 1)) {
+    for (const std::string& s : buckets_[std::countr_zero(buckets)]) {
+      if (s.size() > text.size() - at) continue;
+      std::size_t k = 0;
+      while (k < s.size() && Lower(text[at + k]) == s[k]) ++k;
+      if (k == s.size()) return true;
+    }
+  }
+  return false;
+}
+
+#if defined(__x86_64__)
+// Thirty-two positions at a time: each of the first bytes of a string picks
+// a bucket set by its low and its high nibble (two byte shuffles), and the
+// sets of consecutive bytes are intersected. The method is Teddy's, from
+// Hyperscan.
+template <std::size_t Width>
+__attribute__((target("avx2"))) bool TLiteralScan::FindWide(std::string_view text, std::size_t& p) const {
+  const char* s = text.data();
+  const std::size_t n = text.size();
+  const __m256i nibble = _mm256_set1_epi8(0x0F);
+  __m256i low[Width], high[Width];
+  for (std::size_t k = 0; k < Width; ++k) {
+    low[k] = _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(low_[k])));
+    high[k] = _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(high_[k])));
+  }
+  for (; p + 32 + Width - 1 <= n; p += 32) {
+    __m256i m = _mm256_set1_epi8(-1);
+    for (std::size_t k = 0; k < Width; ++k) {
+      const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + p + k));
+      const __m256i lo = _mm256_shuffle_epi8(low[k], _mm256_and_si256(v, nibble));
+      const __m256i hi = _mm256_shuffle_epi8(high[k], _mm256_and_si256(_mm256_srli_epi16(v, 4), nibble));
+      m = _mm256_and_si256(m, _mm256_and_si256(lo, hi));
+    }
+    auto bits = ~static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(m, _mm256_setzero_si256())));
+    if (!bits) continue;
+    alignas(32) std::uint8_t sets[32];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(sets), m);
+    for (; bits; bits &= bits - 1) {
+      const int i = std::countr_zero(bits);
+      if (Confirm(text, p + i, sets[i])) {
+        p += i;
+        return true;
       }
     }
-    best = std::min(best, n.next[v]);
   }
-  return best;
+  return false;  // p is where the byte-by-byte scan takes over
 }
+#endif
 
-std::size_t TLiteralScan::Find(std::string_view text, std::size_t from) {
-  std::size_t best = kNone;
-  for (Needle& n : needles_) best = std::min(best, FindNeedle(n, text, from));
-  return best;
+std::size_t TLiteralScan::Find(std::string_view text, std::size_t from) const {
+  std::size_t p = from;
+#if defined(__x86_64__)
+  static const bool kWide = __builtin_cpu_supports("avx2");
+  if (kWide && wide_) {
+    const bool found = width_ == 1 ? FindWide<1>(text, p) : width_ == 2 ? FindWide<2>(text, p) : FindWide<3>(text, p);
+    if (found) return p;
+  }
+#endif
+  for (; p + width_ <= text.size(); ++p) {
+    const std::uint8_t sets = Fingerprint(text.data() + p);
+    if (sets && Confirm(text, p, sets)) return p;
+  }
+  return kNone;
 }
 
 }  // namespace korvel

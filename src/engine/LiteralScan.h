@@ -2,15 +2,16 @@
 //
 // Built from an expression made only of literal text, groups, alternation
 // and zero-width assertions (the shape of plain and lemmatised queries and
-// of word alternations), it knows a few literal strings of which every
-// match contains one. Searching a long text for those with memchr on their
-// rarest byte is much faster than trying the expression at every position;
-// each candidate is then checked on its line by the real matcher. One
-// object per thread: it caches where it found things.
+// of word alternations), it knows the literal strings of which every match
+// contains one, and finds them in a long text many positions at a time, far
+// faster than trying the expression at every position. Each occurrence is
+// then checked on its line by the real matcher. Immutable once built: any
+// thread may call Find.
 #ifndef KORVEL_LITERALSCAN_H
 #define KORVEL_LITERALSCAN_H
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -26,21 +27,31 @@ class TLiteralScan {
 
   // Position of the first occurrence of one of the strings starting at or
   // after `from`, ASCII letters compared without regard to case; npos when
-  // there is none. Calls must go forward through one text; Reset() before
-  // the next text.
-  std::size_t Find(std::string_view text, std::size_t from);
-  void Reset();
+  // there is none.
+  std::size_t Find(std::string_view text, std::size_t from) const;
+
+  // Off: byte by byte even where the processor has vector instructions, so
+  // tests can hold the two ways against each other.
+  void SetVectors(bool on) { wide_ = on; }
 
  private:
-  struct Needle {
-    std::string text;       // lower case
-    std::size_t anchor;     // offset of its rarest byte
-    char variants[2];       // the anchor byte in both cases (the same twice when caseless)
-    std::size_t next[2];    // where each variant was last found (npos: nowhere further)
-    bool known[2];          // next[] holds an answer for this text
-  };
-  std::size_t FindNeedle(Needle& n, std::string_view text, std::size_t from);
-  std::vector<Needle> needles_;
+  static constexpr std::size_t kBuckets = 8;
+  static constexpr std::size_t kMaxWidth = 3;
+
+  // The buckets whose strings may start at `at`, judged by the first
+  // width_ bytes: a superset, never missing one.
+  std::uint8_t Fingerprint(const char* at) const;
+  bool Confirm(std::string_view text, std::size_t at, std::uint8_t buckets) const;
+  template <std::size_t Width>
+  bool FindWide(std::string_view text, std::size_t& from) const;
+
+  std::vector<std::string> buckets_[kBuckets];  // lower case
+  std::size_t width_ = 1;
+  // Bit b of low_[k][x] (high_[k][x]): some string of bucket b has a byte
+  // at offset k whose low (high) nibble is x, in either case.
+  std::uint8_t low_[kMaxWidth][16] = {};
+  std::uint8_t high_[kMaxWidth][16] = {};
+  bool wide_ = true;
 };
 
 }  // namespace korvel

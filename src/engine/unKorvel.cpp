@@ -272,11 +272,11 @@ TIntArr TKorvel::SearchLines(const TRegExpr& query, const TRegExpr* filter, bool
   // Each worker matches with its own copies; each chunk keeps its own hits,
   // joined in order, so any number of workers gives the same list.
   std::vector<std::unique_ptr<TRegExpr>> queries, filters;
-  std::vector<std::optional<TLiteralScan>> literals;
+  const std::optional<TLiteralScan> literal =
+      scan == TScan::Literals ? TLiteralScan::FromPattern(query.Expression()) : std::nullopt;
   for (unsigned w = 0; w < workers; ++w) {
     queries.push_back(std::make_unique<TRegExpr>(query));
     filters.push_back(filter ? std::make_unique<TRegExpr>(*filter) : nullptr);
-    literals.push_back(scan == TScan::Literals ? TLiteralScan::FromPattern(query.Expression()) : std::nullopt);
   }
   std::vector<TIntArr> found(chunks);
 
@@ -302,7 +302,6 @@ TIntArr TKorvel::SearchLines(const TRegExpr& query, const TRegExpr* filter, bool
     // an occurrence of one of the strings every match contains. A match that
     // lies within one line is a match of that line; any other candidate is
     // checked on its line alone.
-    std::optional<TLiteralScan>& literal = literals[w];
     auto next = [&](std::string_view text, std::size_t pos, std::size_t& b, std::size_t& e) {
       if (!literal) return re.Find(text, pos, b, e);
       b = literal->Find(text, pos);
@@ -321,7 +320,6 @@ TIntArr TKorvel::SearchLines(const TRegExpr& query, const TRegExpr* filter, bool
       auto endOf = [&](std::size_t r) { return startOf(r) + searched(data_[r]).size(); };
       std::size_t r = i, pos = 0, b = 0, e = 0;
       bool spans = false;
-      if (literal) literal->Reset();
       while (r < end && next(text, pos, b, e)) {
         while (r < end && endOf(r) < b) ++r;
         if (r == end) break;
