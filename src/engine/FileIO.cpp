@@ -1,12 +1,9 @@
 #include "FileIO.h"
 
 #include <fcntl.h>
-#include <signal.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <climits>
@@ -14,6 +11,7 @@
 #include <cstring>
 #include <vector>
 
+#include "BigMemory.h"
 #include "Errors.h"
 #include "TextDecode.h"
 
@@ -124,114 +122,65 @@ std::string ReadFileBytes(const std::string& path) {
 
 std::string ReadTextFile(const std::string& path) { return DecodeText(ReadFileBytes(path)); }
 
+TTextArena::TTextArena(std::size_t bytes) : data_(static_cast<char*>(AllocateBig(bytes))), size_(bytes) {}
+
+TTextArena::~TTextArena() { FreeBig(data_, size_); }
+
+char* TTextArena::Take(std::size_t bytes) {
+  std::size_t at = used_.load(std::memory_order_relaxed);
+  do {
+    if (bytes > size_ - at) return nullptr;
+  } while (!used_.compare_exchange_weak(at, at + bytes, std::memory_order_relaxed));
+  return data_ + at;
+}
+
 namespace {
 
-// Large plain UTF-8 files are mapped rather than read: in memory that is
-// new to the process every page costs a fault and a clearing, which makes
-// reading a big corpus several times slower than mapping the page cache.
-// A mapped file that another program truncates would raise SIGBUS on the
-// lost pages; the handler puts a page of zeros there instead, so such a
-// file reads as cut short and the program carries on.
-constexpr std::size_t kMapAtLeast = 1u << 20;
-constexpr int kMapSlots = 4096;
-std::atomic<std::uintptr_t> gMapBegin[kMapSlots];
-std::atomic<std::uintptr_t> gMapEnd[kMapSlots];
-std::uintptr_t gPageSize = 4096;
-struct sigaction gPreviousBusAction;
-
-void OnBusError(int sig, siginfo_t* info, void* context) {
-  const auto addr = reinterpret_cast<std::uintptr_t>(info->si_addr);
-  for (int i = 0; i < kMapSlots; ++i) {
-    if (addr >= gMapBegin[i].load() && addr < gMapEnd[i].load()) {
-      void* page = reinterpret_cast<void*>(addr & ~(gPageSize - 1));
-      if (mmap(page, gPageSize, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) != MAP_FAILED) return;
-    }
+// Up to `capacity` bytes from the file: it may have shrunk since its size
+// was taken.
+std::size_t ReadInto(int fd, char* out, std::size_t capacity, const std::string& path) {
+  std::size_t have = 0;
+  while (have < capacity) {
+    const ssize_t n = read(fd, out + have, capacity - have);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) ThrowCannotOpen(path, errno);
+    if (n == 0) break;
+    have += static_cast<std::size_t>(n);
   }
-  if ((gPreviousBusAction.sa_flags & SA_SIGINFO) && gPreviousBusAction.sa_sigaction) {
-    gPreviousBusAction.sa_sigaction(sig, info, context);
-  } else if (gPreviousBusAction.sa_handler != SIG_DFL && gPreviousBusAction.sa_handler != SIG_IGN) {
-    gPreviousBusAction.sa_handler(sig);
-  } else {
-    signal(SIGBUS, SIG_DFL);
-    raise(SIGBUS);
-  }
+  return have;
 }
-
-bool InstallBusHandler() {
-  static const bool installed = [] {
-    gPageSize = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
-    struct sigaction action {};
-    action.sa_sigaction = OnBusError;
-    action.sa_flags = SA_SIGINFO | SA_NODEFER;
-    sigemptyset(&action.sa_mask);
-    return sigaction(SIGBUS, &action, &gPreviousBusAction) == 0;
-  }();
-  return installed;
-}
-
-int ClaimMapSlot(const char* begin, std::size_t size) {
-  for (int i = 0; i < kMapSlots; ++i) {
-    std::uintptr_t expected = 0;
-    const auto b = reinterpret_cast<std::uintptr_t>(begin);
-    if (gMapBegin[i].load() == 0 && gMapEnd[i].compare_exchange_strong(expected, 1)) {
-      gMapBegin[i] = b;
-      gMapEnd[i] = b + size;
-      return i;
-    }
-  }
-  return -1;
-}
-
-struct Mapping {
-  Mapping(void* a, std::size_t n, int s) : address(a), size(n), slot(s) {}
-  Mapping(const Mapping&) = delete;
-  Mapping& operator=(const Mapping&) = delete;
-  void* address;
-  std::size_t size;
-  int slot;
-  ~Mapping() {
-    munmap(address, size);
-    gMapBegin[slot] = 0;
-    gMapEnd[slot] = 0;
-  }
-};
 
 }  // namespace
 
-THeldText THeldText::Read(const std::string& path) {
+// The text is copied, not mapped: a first touch of mapped page cache costs a
+// fault per 4 KiB, several times the copy into huge pages on a virtual
+// machine. A copy also means that a file another program truncates or
+// rewrites after loading changes nothing here.
+THeldText THeldText::Read(const std::string& path, const std::shared_ptr<TTextArena>& arena) {
   struct stat st {};
   Fd file;
   file.fd = OpenForReading(path, st);
 
-  THeldText held;
   const auto fileSize = static_cast<std::size_t>(st.st_size);
-  if (S_ISREG(st.st_mode) && fileSize >= kMapAtLeast && InstallBusHandler()) {
-    void* address = mmap(nullptr, fileSize, PROT_READ, MAP_PRIVATE | MAP_POPULATE, file.fd, 0);
-    if (address != MAP_FAILED) {
-      const int slot = ClaimMapSlot(static_cast<const char*>(address), fileSize);
-      if (slot >= 0) {
-        auto mapping = std::make_shared<const Mapping>(address, fileSize, slot);
-        const std::string_view bytes(static_cast<const char*>(address), fileSize);
-        if (IsPlainUtf8(bytes)) {
-          held.text_ = bytes;
-          held.owner_ = std::move(mapping);
-          return held;
-        }
-        auto decoded = std::make_shared<const std::string>(DecodeText(std::string(bytes)));
-        held.text_ = *decoded;
-        held.owner_ = std::move(decoded);
-        return held;
-      }
-      munmap(address, fileSize);
-    }
+  char* room = S_ISREG(st.st_mode) && arena ? arena->Take(fileSize) : nullptr;
+  if (room) {
+    const std::string_view bytes(room, ReadInto(file.fd, room, fileSize, path));
+    char extra;
+    // A file grown since it was measured is read whole, elsewhere.
+    if (bytes.size() < fileSize || ReadInto(file.fd, &extra, 1, path) == 0) return Hold(bytes, arena);
+    if (lseek(file.fd, 0, SEEK_SET) != 0) ThrowCannotOpen(path, errno);
   }
+  auto bytes = std::make_shared<const std::string>(ReadAll(file.fd, st, path));
+  return Hold(*bytes, bytes);
+}
 
-  auto bytes = std::make_shared<std::string>(ReadAll(file.fd, st, path));
-  if (IsPlainUtf8(*bytes)) {
-    held.text_ = *bytes;
-    held.owner_ = std::move(bytes);
+THeldText THeldText::Hold(std::string_view bytes, std::shared_ptr<const void> owner) {
+  THeldText held;
+  if (IsPlainUtf8(bytes)) {
+    held.text_ = bytes;
+    held.owner_ = std::move(owner);
   } else {
-    auto decoded = std::make_shared<const std::string>(DecodeText(std::move(*bytes)));
+    auto decoded = std::make_shared<const std::string>(DecodeText(std::string(bytes)));
     held.text_ = *decoded;
     held.owner_ = std::move(decoded);
   }

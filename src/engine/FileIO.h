@@ -4,6 +4,8 @@
 #ifndef KORVEL_FILEIO_H
 #define KORVEL_FILEIO_H
 
+#include <atomic>
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -19,14 +21,36 @@ std::string ReadFileBytes(const std::string& path);
 // Whole file decoded to UTF-8 (see DecodeText).
 std::string ReadTextFile(const std::string& path);
 
+// Memory for the texts of many files, taken in one piece of huge pages (see
+// BigMemory.h). Any thread may Take from it; it lives as long as a text in
+// it is held.
+class TTextArena {
+ public:
+  explicit TTextArena(std::size_t bytes);
+  ~TTextArena();
+  TTextArena(const TTextArena&) = delete;
+  TTextArena& operator=(const TTextArena&) = delete;
+  // `bytes` of it for one caller alone, or nullptr when too little is left.
+  char* Take(std::size_t bytes);
+
+ private:
+  char* data_;
+  std::size_t size_;
+  std::atomic<std::size_t> used_{0};
+};
+
 // A corpus file's decoded text, held once: lines are views into it. Plain
-// UTF-8 files are read straight into their final buffer, with no copy.
+// UTF-8 files are read straight into their final buffer (in `arena` when it
+// has room), with no copy.
 class THeldText {
  public:
-  static THeldText Read(const std::string& path);
+  static THeldText Read(const std::string& path, const std::shared_ptr<TTextArena>& arena = nullptr);
   std::string_view Text() const { return text_; }
 
  private:
+  // Plain UTF-8 stays where it is; anything else is decoded into a string.
+  static THeldText Hold(std::string_view bytes, std::shared_ptr<const void> owner);
+
   std::shared_ptr<const void> owner_;
   std::string_view text_;
 };

@@ -1,6 +1,6 @@
 #include "unKorvel.h"
 
-#include <sys/mman.h>
+#include <sys/stat.h>
 #include <unicode/ucol.h>
 
 #include <algorithm>
@@ -88,20 +88,6 @@ void SortFileNames(std::vector<std::string>& files) {
 
 }  // namespace
 
-void* AllocateBig(std::size_t bytes) {
-  constexpr std::size_t kHuge = 2u << 20;
-  void* p = nullptr;
-  if (bytes >= 2 * kHuge) {
-    const std::size_t rounded = (bytes + kHuge - 1) / kHuge * kHuge;
-    p = std::aligned_alloc(kHuge, rounded);
-    if (p) madvise(p, rounded, MADV_HUGEPAGE);
-  } else {
-    p = std::malloc(bytes ? bytes : 1);
-  }
-  if (!p) throw std::bad_alloc();
-  return p;
-}
-
 TKorvel::TKorvel() : templatePath_(ExeDir() + "sys/result.tpl"), inflect_(MyDllInflection) {}
 
 TKorvel::~TKorvel() = default;
@@ -188,12 +174,20 @@ void TKorvel::LoadData(const TProgressFn& progress) {
   };
   const std::size_t pairs = filePairs_.size();
   std::vector<Loaded> loaded(pairs);
+  // Every text in one piece of memory, sized by what the files hold now.
+  std::size_t bytes = 0;
+  for (const TFilePair& p : filePairs_)
+    for (const std::string* path : {&p.EnFile, &p.ZhFile}) {
+      struct stat st {};
+      if (stat(path->c_str(), &st) == 0 && S_ISREG(st.st_mode)) bytes += static_cast<std::size_t>(st.st_size);
+    }
+  const auto arena = bytes ? std::make_shared<TTextArena>(bytes) : nullptr;
   ParallelFor(pairs, WorkerCount(tuning_.Threads), progress, [&](std::size_t i, unsigned, auto& poll) {
     Loaded& out = loaded[i];
     try {
-      out.en = THeldText::Read(filePairs_[i].EnFile);
+      out.en = THeldText::Read(filePairs_[i].EnFile, arena);
       poll();
-      out.zh = THeldText::Read(filePairs_[i].ZhFile);
+      out.zh = THeldText::Read(filePairs_[i].ZhFile, arena);
       // The Chinese file is read in step with the English one: line j of
       // each is needed only for a non-empty English line j.
       TLineReader zh(out.zh.Text());

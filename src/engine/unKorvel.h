@@ -19,6 +19,7 @@
 #include <string_view>
 #include <vector>
 
+#include "BigMemory.h"
 #include "Dictionary.h"
 #include "Errors.h"
 #include "FileIO.h"
@@ -39,24 +40,6 @@ struct TData {
   int32_t PairIndex;        // into FilePairs
   int32_t LineIndex;        // 0-based, the same in both files
 };
-// Large arrays come from huge pages: a million records otherwise cost tens of
-// thousands of page faults to fill.
-template <class T>
-struct TBigAllocator {
-  using value_type = T;
-  TBigAllocator() = default;
-  template <class U>
-  TBigAllocator(const TBigAllocator<U>&) {}
-  T* allocate(std::size_t n);
-  void deallocate(T* p, std::size_t) { std::free(p); }
-  friend bool operator==(const TBigAllocator&, const TBigAllocator&) { return true; }
-};
-void* AllocateBig(std::size_t bytes);  // malloc-compatible: released by free()
-template <class T>
-T* TBigAllocator<T>::allocate(std::size_t n) {
-  return static_cast<T*>(AllocateBig(n * sizeof(T)));
-}
-
 using TDataArr = std::vector<TData, TBigAllocator<TData>>;
 using TIntArr = std::vector<int32_t>;
 
