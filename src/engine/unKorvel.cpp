@@ -165,11 +165,14 @@ void TKorvel::SetFiles(std::vector<std::string>& Files, const TProgressFn& progr
 
 void TKorvel::LoadData(const TProgressFn& progress) {
   ClearData();
-  // Pairs load in parallel, each into its own records; they join in order,
-  // so the first failing pair reports as if they had loaded one by one.
+  // Two passes over the pairs, in parallel: the first reads the files and
+  // counts each pair's records, so that the second writes them straight into
+  // their place in Data, never holding them twice. The first failing pair
+  // reports as if they had loaded one by one, with the records before its
+  // failure kept.
   struct Loaded {
     THeldText en, zh;
-    TDataArr records;
+    std::size_t records = 0;  // counted, then written
     std::exception_ptr error;
   };
   const std::size_t pairs = filePairs_.size();
@@ -182,49 +185,74 @@ void TKorvel::LoadData(const TProgressFn& progress) {
       if (stat(path->c_str(), &st) == 0 && S_ISREG(st.st_mode)) bytes += static_cast<std::size_t>(st.st_size);
     }
   const auto arena = bytes ? std::make_shared<TTextArena>(bytes) : nullptr;
-  ParallelFor(pairs, WorkerCount(tuning_.Threads), progress, [&](std::size_t i, unsigned, auto& poll) {
-    Loaded& out = loaded[i];
+  auto pass = [&](std::size_t first) -> TProgressFn {
+    if (!progress) return {};
+    return [&progress, first, pairs](std::size_t done, std::size_t) { progress(first + done, 2 * pairs); };
+  };
+  auto guarded = [&](Loaded& out, auto&& work) {
     try {
+      work();
+    } catch (const EAbort&) {
+      throw;
+    } catch (...) {
+      out.error = std::current_exception();
+    }
+  };
+
+  ParallelFor(pairs, WorkerCount(tuning_.Threads), pass(0), [&](std::size_t i, unsigned, auto& poll) {
+    Loaded& out = loaded[i];
+    guarded(out, [&] {
       out.en = THeldText::Read(filePairs_[i].EnFile, arena);
       poll();
       out.zh = THeldText::Read(filePairs_[i].ZhFile, arena);
+      std::size_t records = 0;
+      int32_t j = 0;
+      ForEachLine(out.en.Text(), [&](std::string_view line) {
+        if ((++j & (kLinesPerPoll - 1)) == 0) poll();
+        records += !Trim(line).empty();
+      });
+      out.records = records;
+    });
+  });
+
+  std::vector<std::size_t> offsets = {0};
+  for (std::size_t i = 0; i < pairs && !loaded[i].error; ++i) offsets.push_back(offsets.back() + loaded[i].records);
+  const std::size_t readable = offsets.size() - 1;
+  data_.resize(offsets.back());
+  ParallelFor(readable, WorkerCount(tuning_.Threads), pass(pairs), [&](std::size_t i, unsigned, auto& poll) {
+    Loaded& out = loaded[i];
+    TData* const slot = data_.data() + offsets[i];
+    std::size_t written = 0;
+    guarded(out, [&] {
       // The Chinese file is read in step with the English one: line j of
       // each is needed only for a non-empty English line j.
       TLineReader zh(out.zh.Text());
       std::string_view zhLine;
-      int32_t zhRead = 0;
-      out.records.reserve(out.en.Text().size() / 16 + 16);
-      int32_t j = 0;
+      int32_t zhRead = 0, j = 0;
       ForEachLine(out.en.Text(), [&](std::string_view line) {
         if ((j & (kLinesPerPoll - 1)) == kLinesPerPoll - 1) poll();
         std::string_view enLine = Trim(line);
         if (!enLine.empty()) {
           while (zhRead <= j && zh.Next(zhLine)) ++zhRead;
           if (zhRead <= j) ThrowListIndex(j);
-          out.records.push_back({Trim(zhLine), enLine, static_cast<int32_t>(i), j});
+          slot[written++] = {Trim(zhLine), enLine, static_cast<int32_t>(i), j};
         }
         ++j;
       });
-    } catch (const EAbort&) {
-      throw;
-    } catch (...) {
-      out.error = std::current_exception();
-    }
+    });
+    if (out.error) out.records = written;
   });
 
-  std::size_t total = 0;
-  for (const Loaded& l : loaded) {
-    total += l.records.size();
-    if (l.error) break;
-  }
-  data_.reserve(total);
   texts_.reserve(2 * pairs);
+  std::size_t kept = 0;
   for (Loaded& l : loaded) {
     texts_.push_back(std::move(l.en));
     texts_.push_back(std::move(l.zh));
-    data_.insert(data_.end(), l.records.begin(), l.records.end());
-    TDataArr().swap(l.records);
-    if (l.error) std::rethrow_exception(l.error);
+    kept += l.records;
+    if (l.error) {
+      data_.resize(kept);
+      std::rethrow_exception(l.error);
+    }
   }
 }
 

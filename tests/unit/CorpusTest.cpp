@@ -55,6 +55,28 @@ TEST_F(Corpus, ShortChineseFileStopsLoadingAtTheMissingLine) {
   EXPECT_EQ(Rows(), (Strings{"x|a|0|0", "y|b|0|1"}));
 }
 
+// Pairs load in parallel, in two passes (reading, then records); whichever
+// pair fails first in order is reported, and Data holds what a one-by-one
+// load would have: the pairs before it and the records of its own before
+// the failure. The pair after a failure here is always worse.
+TEST_F(Corpus, FirstFailingPairInOrderIsReportedWithEveryRecordBeforeIt) {
+  const std::string a = dir_.Write("a.EN.txt", "a1\na2\n"), az = dir_.Write("a.ZH.txt", "x1\nx2\n");
+  const std::string b = dir_.Write("b.EN.txt", "b1\n\nb3\n"), bz = dir_.Write("b.ZH.txt", "y1\ny2\n");
+  const std::string c = dir_.Write("c.EN.txt", "c1\n"), cz = dir_.Path("c.ZH.txt");  // missing
+  for (unsigned threads : {1u, 3u}) {
+    SCOPED_TRACE(threads);
+    engine_.SetTuning({threads, true});
+    // b's Chinese file is a line short, c's is missing.
+    EXPECT_EQ(Load({a, az, b, bz, c, cz}), "List index out of bounds (2)");
+    EXPECT_EQ(Rows(), (Strings{"x1|a1|0|0", "x2|a2|0|1", "y1|b1|1|0"}));
+    // Now b's own file is missing too: reading fails before any record.
+    EXPECT_EQ(Load({a, az, b, dir_.Path("b2.ZH.txt"), c, cz}).rfind("Cannot open file", 0), 0u);
+    EXPECT_EQ(Rows(), (Strings{"x1|a1|0|0", "x2|a2|0|1"}));
+    engine_.Search("b1", false);
+    EXPECT_EQ(engine_.HitCount(), 0);
+  }
+}
+
 TEST_F(Corpus, NamesAreSortedIgnoringCaseWithByteOrderBreakingTies) {
   // Byte order alone would put "B" before "a"; "A" and "a" tie without case.
   Strings files;
