@@ -426,6 +426,7 @@ int Run(const Options& o) {
     put("load_arrays", -1, -1, arraysMs, -1);
     put("load_dictionaries", -1, -1, dictionariesMs, -1);
     put("load", pairs, rgLines, loadMs, rgLoadMs);
+    put("load_first", pairs, rgLines, firstLoadMs, rgLoadMs);
     for (const Row& r : rows) put(r.q->id, r.hits, r.rgHits, r.ms, r.rgMs);
     put("page", pageShown, -1, pageMs, -1);
     put("export", exportHits, -1, exportMs, -1);

@@ -29,5 +29,6 @@ plot for [q in compared] rows(q) using 1:8 with linespoints title q
 set title "Load: Korvel SetFiles vs rg -c ''"
 set yrange [*:*]
 plot rows("load") using 1:7 with linespoints title "Korvel SetFiles", \
+     rows("load_first") using 1:7 with linespoints dashtype 2 title "Korvel SetFiles, first in the process", \
      rows("load") using 1:8 with linespoints title "rg -c ''"
 unset multiplot
