@@ -173,7 +173,7 @@ void TKorvel::LoadData(const TProgressFn& progress) {
   struct Loaded {
     THeldText en, zh;
     std::size_t records = 0;  // counted, then written
-    std::exception_ptr error;
+    std::exception_ptr error, zhError;
   };
   const std::size_t pairs = filePairs_.size();
   std::vector<Loaded> loaded(pairs);
@@ -185,26 +185,30 @@ void TKorvel::LoadData(const TProgressFn& progress) {
       if (stat(path->c_str(), &st) == 0 && S_ISREG(st.st_mode)) bytes += static_cast<std::size_t>(st.st_size);
     }
   const auto arena = bytes ? std::make_shared<TTextArena>(bytes) : nullptr;
+  // Progress runs over the files of the first pass, then the pairs.
   auto pass = [&](std::size_t first) -> TProgressFn {
     if (!progress) return {};
-    return [&progress, first, pairs](std::size_t done, std::size_t) { progress(first + done, 2 * pairs); };
+    return [&progress, first, pairs](std::size_t done, std::size_t) { progress(first + done, 3 * pairs); };
   };
-  auto guarded = [&](Loaded& out, auto&& work) {
+  auto guarded = [&](std::exception_ptr& error, auto&& work) {
     try {
       work();
     } catch (const EAbort&) {
       throw;
     } catch (...) {
-      out.error = std::current_exception();
+      error = std::current_exception();
     }
   };
 
-  ParallelFor(pairs, WorkerCount(tuning_.Threads), pass(0), [&](std::size_t i, unsigned, auto& poll) {
-    Loaded& out = loaded[i];
-    guarded(out, [&] {
-      out.en = THeldText::Read(filePairs_[i].EnFile, arena);
-      poll();
-      out.zh = THeldText::Read(filePairs_[i].ZhFile, arena);
+  // Each file on its own, so that even a single pair loads on two cores.
+  ParallelFor(2 * pairs, WorkerCount(tuning_.Threads), pass(0), [&](std::size_t k, unsigned, auto& poll) {
+    Loaded& out = loaded[k / 2];
+    if (k % 2) {
+      guarded(out.zhError, [&] { out.zh = THeldText::Read(filePairs_[k / 2].ZhFile, arena); });
+      return;
+    }
+    guarded(out.error, [&] {
+      out.en = THeldText::Read(filePairs_[k / 2].EnFile, arena);
       std::size_t records = 0;
       int32_t j = 0;
       ForEachLine(out.en.Text(), [&](std::string_view line) {
@@ -214,16 +218,22 @@ void TKorvel::LoadData(const TProgressFn& progress) {
       out.records = records;
     });
   });
+  // The English file's failure is the one a pair reports, as when read
+  // first; a pair that failed here has no records.
+  for (Loaded& l : loaded) {
+    if (!l.error) l.error = l.zhError;
+    if (l.error) l.records = 0;
+  }
 
   std::vector<std::size_t> offsets = {0};
   for (std::size_t i = 0; i < pairs && !loaded[i].error; ++i) offsets.push_back(offsets.back() + loaded[i].records);
   const std::size_t readable = offsets.size() - 1;
   data_.resize(offsets.back());
-  ParallelFor(readable, WorkerCount(tuning_.Threads), pass(pairs), [&](std::size_t i, unsigned, auto& poll) {
+  ParallelFor(readable, WorkerCount(tuning_.Threads), pass(2 * pairs), [&](std::size_t i, unsigned, auto& poll) {
     Loaded& out = loaded[i];
     TData* const slot = data_.data() + offsets[i];
     std::size_t written = 0;
-    guarded(out, [&] {
+    guarded(out.error, [&] {
       // The Chinese file is read in step with the English one: line j of
       // each is needed only for a non-empty English line j.
       TLineReader zh(out.zh.Text());

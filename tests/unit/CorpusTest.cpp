@@ -74,6 +74,9 @@ TEST_F(Corpus, FirstFailingPairInOrderIsReportedWithEveryRecordBeforeIt) {
     EXPECT_EQ(Rows(), (Strings{"x1|a1|0|0", "x2|a2|0|1"}));
     engine_.Search("b1", false);
     EXPECT_EQ(engine_.HitCount(), 0);
+    // Both files of a pair missing: the English one is named, as if read first.
+    const std::string error = Load({a, az, dir_.Path("x.EN.txt"), dir_.Path("x.ZH.txt")});
+    EXPECT_NE(error.find("x.EN.txt"), std::string::npos) << error;
   }
 }
 
