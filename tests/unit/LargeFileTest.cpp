@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "FileIO.h"
 #include "TestUtil.h"
 #include "unKorvel.h"
 
@@ -38,6 +40,25 @@ TEST(LargeFile, TruncatedOrRewrittenAfterLoadingChangesNoResult) {
   EXPECT_EQ(engine.RenderExport(), exported);
   engine.Search("工作", false);
   EXPECT_EQ(engine.Hits(), hits);
+}
+
+// Files share one arena sized beforehand; whatever does not fit (a file
+// grown since it was measured, or an arena too small) is read on its own,
+// and either way plain UTF-8 stays as read while GBK is decoded.
+TEST(LargeFile, TextsReadTheSameInTheArenaAndBesideIt) {
+  test::TempDir dir;
+  const std::string utf8 = "工作 work\n" + std::string(5000, 'x') + "\n";
+  const std::string gbk = "\xB9\xA4\xD7\xF7 work\n";  // 工作 in GBK
+  const std::string a = dir.Write("a.txt", utf8), b = dir.Write("b.txt", gbk);
+  auto arena = std::make_shared<TTextArena>(utf8.size() + 3);
+  const THeldText first = THeldText::Read(a, arena);  // fits
+  const THeldText second = THeldText::Read(a, arena);  // 3 bytes left
+  const THeldText third = THeldText::Read(b, arena);   // no room either
+  const THeldText fourth = THeldText::Read(b, std::make_shared<TTextArena>(64));
+  for (const THeldText* t : {&first, &second}) EXPECT_EQ(t->Text(), utf8);
+  for (const THeldText* t : {&third, &fourth}) EXPECT_EQ(t->Text(), "工作 work\n");
+  arena.reset();  // the texts keep it alive
+  EXPECT_EQ(first.Text(), utf8);
 }
 
 }  // namespace
