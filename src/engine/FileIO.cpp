@@ -153,8 +153,9 @@ std::size_t ReadInto(int fd, char* out, std::size_t capacity, const std::string&
 }  // namespace
 
 // The text is copied, not mapped: a first touch of mapped page cache costs a
-// fault per 4 KiB, several times the copy into huge pages on a virtual
-// machine. A copy also means that a file another program truncates or
+// fault per 4 KiB page, the copy into huge pages one per 2 MiB, and on a
+// virtual machine with shadow page tables the faults are what loading
+// costs. A copy also means that a file another program truncates or
 // rewrites after loading changes nothing here.
 THeldText THeldText::Read(const std::string& path, const std::shared_ptr<TTextArena>& arena) {
   struct stat st {};

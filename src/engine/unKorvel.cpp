@@ -165,9 +165,9 @@ void TKorvel::SetFiles(std::vector<std::string>& Files, const TProgressFn& progr
 
 void TKorvel::LoadData(const TProgressFn& progress) {
   ClearData();
-  // Two passes over the pairs, in parallel: the first reads the files and
-  // counts each pair's records, so that the second writes them straight into
-  // their place in Data, never holding them twice. The first failing pair
+  // Two passes, in parallel: the first reads every file and counts each
+  // pair's records, so that the second writes them straight into their
+  // place in Data, never holding them twice. The first failing pair
   // reports as if they had loaded one by one, with the records before its
   // failure kept.
   struct Loaded {
