@@ -1,70 +1,84 @@
 // The tab-separated export: one CRLF-ended line of six fields per hit, marks
 // as text brackets.
-#include <algorithm>
-#include <optional>
-
 #include "FileIO.h"
-#include "Marks.h"
+#include "Highlight.h"
+#include "Output.h"
 #include "unKorvel.h"
 
 namespace korvel {
 namespace {
 
-// A tab inside a field would add a field; it is written as a blank.
-void AppendField(std::string& out, std::string_view text) {
-  const std::size_t start = out.size();
-  out.append(text);
-  std::replace(out.begin() + static_cast<std::ptrdiff_t>(start), out.end(), '\t', ' ');
+constexpr std::string_view kOpenMark = "\xE3\x80\x90", kCloseMark = "\xE3\x80\x91";      // 【 】
+constexpr std::string_view kOpenFilter = "\xE3\x80\x96", kCloseFilter = "\xE3\x80\x97";  // 〖 〗
+
+// A tab, CR or LF inside a field would break the one-line, six-field
+// record; each is written as a blank.
+void AppendField(TOutput& out, std::string_view text) {
+  std::size_t from = 0;
+  for (std::size_t at = text.find_first_of("\t\r\n"); at != std::string_view::npos;
+       at = text.find_first_of("\t\r\n", at + 1)) {
+    out.Append(text.substr(from, at - from));
+    out.Append(' ');
+    from = at + 1;
+  }
+  out.Append(text.substr(from));
+}
+
+// `text` with `open` and `close` around each span.
+void AppendMarked(TOutput& out, std::string_view text, const std::vector<std::pair<std::size_t, std::size_t>>& spans,
+                  std::string_view open, std::string_view close) {
+  std::size_t copied = 0;
+  for (const auto& [b, e] : spans) {
+    AppendField(out, text.substr(copied, b - copied));
+    out.Append(open);
+    AppendField(out, text.substr(b, e - b));
+    out.Append(close);
+    copied = e;
+  }
+  AppendField(out, text.substr(copied));
 }
 
 }  // namespace
 
-std::string TKorvel::RenderExport(const TProgressFn& progress) const {
-  std::optional<TRegExpr> queryRe, equivRe, filterRe;
-  if (!hits_.empty()) {
-    if (!queryIsChinese_) queryRe.emplace(pattern_, true);
-    if (!equivalents_.empty()) equivRe.emplace(equivalents_, true);
-    if (!filter_.empty() && !excludeFilter_) filterRe.emplace(filter_, true);
-  }
-
-  std::string out;
-  out.reserve(hits_.size() * 320);
+void TKorvel::RenderExport(TOutput& out, const TProgressFn& progress) const {
+  THighlighter marks(*this);
+  THighlighter::TAlignedMarks aligned;
   for (std::size_t k = 0; k < hits_.size(); ++k) {
     if (progress) progress(k, hits_.size());
     const TData& d = data_[hits_[k]];
     const TFilePair& fp = filePairs_[d.PairIndex];
-    std::string a, b;
-    if (queryIsChinese_) {
-      std::string_view zh = d.ZhLine;
-      std::size_t copied = 0;
-      ForEachLiteral(zh, pattern_, [&](std::size_t s, std::size_t e) {
-        a.append(zh.substr(copied, s - copied));
-        a += "【" + pattern_ + "】";
-        copied = e;
-      });
-      a.append(zh.substr(copied));
-      b = d.EnLine;
-    } else {
-      a = queryRe->Replace(d.EnLine, "【$0】");
-      b = d.ZhLine;
-    }
-    if (equivRe) b = equivRe->Replace(b, "【$0】");
-    if (filterRe) b = filterRe->Replace(b, "〖$0〗");
-
-    out += std::to_string(k + 1);
-    out += '\t';
+    out.Append(std::to_string(k + 1));
+    out.Append('\t');
     AppendField(out, DisplayPath(FileNamePart(queryIsChinese_ ? fp.ZhFile : fp.EnFile)));
-    out += '\t';
+    out.Append('\t');
     AppendField(out, DisplayPath(FileNamePart(queryIsChinese_ ? fp.EnFile : fp.ZhFile)));
-    out += '\t';
-    out += std::to_string(static_cast<long long>(d.LineIndex) + 1);
-    out += '\t';
-    AppendField(out, a);
-    out += '\t';
-    AppendField(out, b);
-    out += "\r\n";
+    out.Append('\t');
+    out.Append(std::to_string(static_cast<long long>(d.LineIndex) + 1));
+    out.Append('\t');
+
+    const std::string_view a = marks.Searched(d);
+    std::size_t copied = 0;
+    marks.ForEachQueryMark(d, [&](std::size_t b, std::size_t e) {
+      AppendField(out, a.substr(copied, b - copied));
+      out.Append(kOpenMark);
+      AppendField(out, a.substr(b, e - b));
+      out.Append(kCloseMark);
+      copied = e;
+    });
+    AppendField(out, a.substr(copied));
+    out.Append('\t');
+
+    marks.MarkAligned(d, aligned);
+    AppendMarked(out, aligned.text, aligned.filter, kOpenFilter, kCloseFilter);
+    out.Append("\r\n");
   }
-  return out;
+  note_ = marks.Note();
+}
+
+std::string TKorvel::RenderExport(const TProgressFn& progress) const {
+  TStringOutput out;
+  RenderExport(out, progress);
+  return out.Take();
 }
 
 void TKorvel::ExportText(const std::string& path, const TProgressFn& progress) const {

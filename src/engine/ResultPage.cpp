@@ -6,7 +6,8 @@
 #include <optional>
 
 #include "FileIO.h"
-#include "Marks.h"
+#include "Highlight.h"
+#include "Output.h"
 #include "TextDecode.h"
 #include "unKorvel.h"
 
@@ -15,17 +16,21 @@ namespace {
 
 constexpr std::string_view kPlaceholder = "{@content}";
 
-void AppendEscaped(std::string& out, std::string_view text) {
-  for (char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&#39;"; break;
-      default: out += c;
+void AppendEscaped(TOutput& out, std::string_view text) {
+  std::size_t from = 0;
+  for (std::size_t at = text.find_first_of("&<>\"'"); at != std::string_view::npos;
+       at = text.find_first_of("&<>\"'", at + 1)) {
+    out.Append(text.substr(from, at - from));
+    switch (text[at]) {
+      case '&': out.Append("&amp;"); break;
+      case '<': out.Append("&lt;"); break;
+      case '>': out.Append("&gt;"); break;
+      case '"': out.Append("&quot;"); break;
+      default: out.Append("&#39;");
     }
+    from = at + 1;
   }
+  out.Append(text.substr(from));
 }
 
 bool IsPlaceholder(std::string_view line) {
@@ -38,24 +43,43 @@ bool IsPlaceholder(std::string_view line) {
   return true;
 }
 
-// Appends `text` escaped, with every match of `re` wrapped in a span of the
-// class.
-void AppendMarked(std::string& out, std::string_view text, const TRegExpr* re, std::string_view cls) {
-  if (!re) {
-    AppendEscaped(out, text);
-    return;
-  }
+// The aligned line of the export with the filter's matches as spans of
+// class "f": only where they cover text, so a filter match across a mark
+// is split at it and no span ever crosses another.
+void AppendAligned(TOutput& out, const THighlighter::TAlignedMarks& m, std::string_view equivClass) {
+  constexpr std::size_t kMark = 3;  // 【 and 】 are three bytes each
+  std::size_t f = 0;                // the first filter match not yet behind us
+  // Text in [from, to), none of it a mark.
+  auto text = [&](std::size_t from, std::size_t to) {
+    while (from < to) {
+      while (f < m.filter.size() && m.filter[f].second <= from) ++f;
+      if (f == m.filter.size() || m.filter[f].first >= to) {
+        AppendEscaped(out, m.text.substr(from, to - from));
+        return;
+      }
+      const std::size_t b = std::max(from, m.filter[f].first), e = std::min(to, m.filter[f].second);
+      AppendEscaped(out, m.text.substr(from, b - from));
+      if (e > b) {
+        out.Append("<span class=\"f\">");
+        AppendEscaped(out, m.text.substr(b, e - b));
+        out.Append("</span>");
+      } else {  // an empty match marks nothing
+        ++f;
+      }
+      from = std::max(b, e);
+    }
+  };
   std::size_t copied = 0;
-  re->ForEachMatch(text, [&](std::size_t b, std::size_t e) {
-    AppendEscaped(out, text.substr(copied, b - copied));
-    out += "<span class=\"";
-    out += cls;
-    out += "\">";
-    AppendEscaped(out, text.substr(b, e - b));
-    out += "</span>";
+  for (const auto& [b, e] : m.equivalents) {
+    text(copied, b);
+    out.Append("<span class=\"");
+    out.Append(equivClass);
+    out.Append("\">");
+    text(b + kMark, e - kMark);
+    out.Append("</span>");
     copied = e;
-  });
-  AppendEscaped(out, text.substr(copied));
+  }
+  text(copied, m.text.size());
 }
 
 // 12345 -> "12,345"
@@ -65,37 +89,30 @@ std::string GroupDigits(std::size_t n) {
   return digits;
 }
 
-void AppendSource(std::string& out, std::string_view path, const std::string& lineNo) {
-  out += "<span class=\"x\">&nbsp;&nbsp;(";
+void AppendSource(TOutput& out, std::string_view path, const std::string& lineNo) {
+  out.Append("<span class=\"x\">&nbsp;&nbsp;(");
   AppendEscaped(out, DisplayPath(FileNamePart(path)));
-  out += ", line ";
-  out += lineNo;
-  out += ")</span></td>\r\n";
+  out.Append(", line ");
+  out.Append(lineNo);
+  out.Append(")</span></td>\r\n");
 }
 
 }  // namespace
 
-std::string TKorvel::RenderResultPage(const TProgressFn& progress) const {
+void TKorvel::RenderResultPage(TOutput& out, const TProgressFn& progress) const {
   const std::string tpl = ReadTextFile(templatePath_);
   const std::vector<std::string_view> lines = SplitLines(tpl);
   std::size_t p = 0;
   while (p < lines.size() && !IsPlaceholder(lines[p])) ++p;
   if (p == lines.size()) ThrowListIndex(-1);
 
-  std::string out;
-  out.reserve(tpl.size() + hits_.size() * 512);
   for (std::size_t i = 0; i < p; ++i) {
-    out += lines[i];
-    out += "\r\n";
+    out.Append(lines[i]);
+    out.Append("\r\n");
   }
 
-  // Highlighting expressions are compiled only when there is a hit to mark.
-  std::optional<TRegExpr> queryRe, equivRe, filterRe;
-  if (!hits_.empty()) {
-    if (!queryIsChinese_) queryRe.emplace(pattern_, true);
-    if (!equivalents_.empty()) equivRe.emplace(equivalents_, true);
-    if (!filter_.empty() && !excludeFilter_) filterRe.emplace(filter_, true);
-  }
+  THighlighter marks(*this);
+  THighlighter::TAlignedMarks aligned;
   const std::string_view queryClass = queryIsChinese_ ? "zh" : "en";
   const std::string_view equivClass = queryIsChinese_ ? "en" : "zh";
 
@@ -106,65 +123,52 @@ std::string TKorvel::RenderResultPage(const TProgressFn& progress) const {
     if (progress) progress(k, shown);
     const TData& d = data_[hits_[k]];
     const TFilePair& fp = filePairs_[d.PairIndex];
-    const std::string_view a = queryIsChinese_ ? d.ZhLine : d.EnLine;
-    const std::string_view b = queryIsChinese_ ? d.EnLine : d.ZhLine;
+    const std::string_view a = marks.Searched(d);
     const std::string& fa = queryIsChinese_ ? fp.ZhFile : fp.EnFile;
     const std::string& fb = queryIsChinese_ ? fp.EnFile : fp.ZhFile;
     const std::string shade = k % 2 == 0 ? " class=\"o\" " : "";
     const std::string lineNo = std::to_string(static_cast<long long>(d.LineIndex) + 1);
 
-    out += "<tr" + shade + ">\r\n";
-    out += "\t<td class=\"no\" rowspan=\"2\" >" + std::to_string(k + 1) + "</td>\r\n";
+    out.Append("<tr" + shade + ">\r\n");
+    out.Append("\t<td class=\"no\" rowspan=\"2\" >" + std::to_string(k + 1) + "</td>\r\n");
 
-    out += "\t<td>";
-    if (queryIsChinese_) {
-      std::size_t copied = 0;
-      ForEachLiteral(a, pattern_, [&](std::size_t s, std::size_t e) {
-        AppendEscaped(out, a.substr(copied, s - copied));
-        out += "<span class=\"zh\">";
-        AppendEscaped(out, pattern_);
-        out += "</span>";
-        copied = e;
-      });
-      AppendEscaped(out, a.substr(copied));
-    } else {
-      AppendMarked(out, a, &*queryRe, queryClass);
-    }
+    out.Append("\t<td>");
+    std::size_t copied = 0;
+    marks.ForEachQueryMark(d, [&](std::size_t b, std::size_t e) {
+      AppendEscaped(out, a.substr(copied, b - copied));
+      out.Append("<span class=\"");
+      out.Append(queryClass);
+      out.Append("\">");
+      AppendEscaped(out, a.substr(b, e - b));
+      out.Append("</span>");
+      copied = e;
+    });
+    AppendEscaped(out, a.substr(copied));
     AppendSource(out, fa, lineNo);
 
-    out += "</tr><tr" + shade + ">\r\n";
-    // The filter marks text runs only: inside an equivalent's span and
-    // between spans, one run at a time.
-    out += "\t<td>";
-    const TRegExpr* filter = filterRe ? &*filterRe : nullptr;
-    if (equivRe) {
-      std::size_t copied = 0;
-      equivRe->ForEachMatch(b, [&](std::size_t s, std::size_t e) {
-        AppendMarked(out, b.substr(copied, s - copied), filter, "f");
-        out += "<span class=\"";
-        out += equivClass;
-        out += "\">";
-        AppendMarked(out, b.substr(s, e - s), filter, "f");
-        out += "</span>";
-        copied = e;
-      });
-      AppendMarked(out, b.substr(copied), filter, "f");
-    } else {
-      AppendMarked(out, b, filter, "f");
-    }
+    out.Append("</tr><tr" + shade + ">\r\n");
+    out.Append("\t<td>");
+    marks.MarkAligned(d, aligned);
+    AppendAligned(out, aligned, equivClass);
     AppendSource(out, fb, lineNo);
   }
+  note_ = marks.Note();
 
   if (shown < hits_.size()) {
-    out += "<tr class=\"more\">\r\n\t<td class=\"no\"></td>\r\n\t<td>Showing the first " + GroupDigits(shown) +
-           " of " + GroupDigits(hits_.size()) + " hits. Save exports all of them.</td>\r\n</tr>\r\n";
+    out.Append("<tr class=\"more\">\r\n\t<td class=\"no\"></td>\r\n\t<td>Showing the first " + GroupDigits(shown) +
+               " of " + GroupDigits(hits_.size()) + " hits. Save exports all of them.</td>\r\n</tr>\r\n");
   }
-  out += "\r\n";  // the emptied placeholder line
+  out.Append("\r\n");  // the emptied placeholder line
   for (std::size_t i = p + 1; i < lines.size(); ++i) {
-    out += lines[i];
-    out += "\r\n";
+    out.Append(lines[i]);
+    out.Append("\r\n");
   }
-  return out;
+}
+
+std::string TKorvel::RenderResultPage(const TProgressFn& progress) const {
+  TStringOutput out;
+  RenderResultPage(out, progress);
+  return out.Take();
 }
 
 void TKorvel::WriteResultPage(const std::string& path, const TProgressFn& progress) const {

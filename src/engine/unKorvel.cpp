@@ -11,6 +11,7 @@
 
 #include "CorpusFolder.h"
 #include "FileIO.h"
+#include "Highlight.h"
 #include "LiteralScan.h"
 #include "Parallel.h"
 #include "TextDecode.h"
@@ -39,6 +40,31 @@ bool ScansAsWholeText(std::string_view pattern) {
     if (std::string_view("AZzGK").find(pattern[i + 1]) != std::string_view::npos) return false;
   }
   return true;
+}
+
+// "\b(" + words + ")\b". Words that begin with "*" would open a verb there
+// ("\b(*ACCEPT)\b" accepts every line), so they go into a group without a
+// capture, where the "*" has nothing to repeat and compiling fails.
+std::string WrapWords(std::string_view typed, const std::string& words) {
+  return (typed.starts_with('*') ? "\\b(?:" : "\\b(") + words + ")\\b";
+}
+
+std::size_t CharCount(std::string_view text) {
+  std::size_t n = 0;
+  for (char c : text) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  return n;
+}
+
+// Compiles the expression made from the typed text; a compile error's
+// position then counts in what was typed, not in the wrapping.
+TRegExpr CompileTyped(const std::string& expression, std::string_view typed, bool wrapped) {
+  try {
+    return TRegExpr(expression, true);
+  } catch (const ERegExpr& e) {
+    if (!wrapped || e.Position() == ERegExpr::kNoPosition) throw;
+    const std::size_t prefix = typed.starts_with('*') ? 5 : 3;  // "\b(?:" or "\b("
+    throw ERegExpr(e.Reason(), std::min(e.Position() - std::min(e.Position(), prefix), CharCount(typed)));
+  }
 }
 
 // The user's locale for sorting file names; the root locale when the
@@ -108,7 +134,8 @@ void TKorvel::SetFiles(std::vector<std::string>& Files, const TProgressFn& progr
   const std::size_t n = Files.size();
   std::vector<std::string> names;
   names.reserve(n);
-  for (const std::string& f : Files) names.emplace_back(Trim(f));
+  // Names are paths exactly as given: " sp" is not "sp".
+  for (const std::string& f : Files) names.emplace_back(f);
 
   // A pair and the sorted position of its first name, which orders FilePairs.
   struct Slot {
@@ -267,8 +294,7 @@ void TKorvel::LoadData(const TProgressFn& progress) {
 }
 
 void TKorvel::LoadDictionaries(const std::string& Dir) {
-  std::string dir(Trim(Dir));
-  dir = dir.empty() ? ExeDir() + "dic/" : dir + "/";
+  const std::string dir = Trim(Dir).empty() ? ExeDir() + "dic/" : Dir + "/";
   const char* files[2] = {"EN-ZH.txt", "ZH-EN.txt"};
   for (int i = 0; i < 2; ++i) {
     std::string path = dir + files[i];
@@ -290,9 +316,10 @@ std::string TKorvel::Lookup(std::string_view Query) const {
 void TKorvel::SetFilter(std::string_view filter, bool exclude, bool lemmatize) {
   std::string_view f = Trim(filter);
   pendingFilter_ = f;
+  pendingFilterText_ = f;
   pendingExclude_ = exclude;
-  if (!f.empty() && lemmatize && !IsChinese(f) && !IsRegexQuery(f))
-    pendingFilter_ = "\\b(" + ExpandLemma(f, inflect_) + ")\\b";
+  pendingFilterWrapped_ = !f.empty() && lemmatize && !IsChinese(f) && !IsRegexQuery(f);
+  if (pendingFilterWrapped_) pendingFilter_ = WrapWords(f, ExpandLemma(f, inflect_));
 }
 
 TIntArr TKorvel::SearchLines(const TRegExpr& query, const TRegExpr* filter, bool exclude, bool chinese, TScan scan,
@@ -317,15 +344,32 @@ TIntArr TKorvel::SearchLines(const TRegExpr& query, const TRegExpr* filter, bool
     const TRegExpr* aligned = filters[w].get();
     TIntArr& out = found[c];
     auto searched = [chinese](const TData& d) { return chinese ? d.ZhLine : d.EnLine; };
+    // A line the expression or filter runs out of budget on ends the
+    // search with a message that names it.
+    auto matches = [&](std::size_t i) {
+      try {
+        return re.Exec(searched(data_[i]));
+      } catch (const EMatchLimit& e) {
+        const TFilePair& fp = filePairs_[data_[i].PairIndex];
+        ThrowBacktracks(e, "the expression", chinese ? fp.ZhFile : fp.EnFile, data_[i].LineIndex);
+      }
+    };
     auto take = [&](std::size_t i) {
-      if (aligned && aligned->Exec(chinese ? data_[i].EnLine : data_[i].ZhLine) == exclude) return;
+      if (aligned) {
+        try {
+          if (aligned->Exec(chinese ? data_[i].EnLine : data_[i].ZhLine) == exclude) return;
+        } catch (const EMatchLimit& e) {
+          const TFilePair& fp = filePairs_[data_[i].PairIndex];
+          ThrowBacktracks(e, "the filter", chinese ? fp.EnFile : fp.ZhFile, data_[i].LineIndex);
+        }
+      }
       out.push_back(static_cast<int32_t>(i));
     };
     const std::size_t lo = c * chunkSize, hi = std::min(n, lo + chunkSize);
     if (scan == TScan::Lines) {
       for (std::size_t i = lo; i < hi; ++i) {
         if ((i & (kLinesPerPoll - 1)) == 0) poll();
-        if (re.Exec(searched(data_[i]))) take(i);
+        if (matches(i)) take(i);
       }
       return;
     }
@@ -334,8 +378,18 @@ TIntArr TKorvel::SearchLines(const TRegExpr& query, const TRegExpr* filter, bool
     // an occurrence of one of the strings every match contains. A match that
     // lies within one line is a match of that line; any other candidate is
     // checked on its line alone.
+    // A limit reached over a whole text says nothing of one line: the lines
+    // left are then tried one by one.
     auto next = [&](std::string_view text, std::size_t pos, std::size_t& b, std::size_t& e) {
-      if (!literal) return re.Find(text, pos, b, e);
+      if (!literal) {
+        try {
+          return re.Find(text, pos, b, e);
+        } catch (const EMatchLimit&) {
+          b = pos;
+          e = std::string_view::npos;
+          return true;
+        }
+      }
       b = literal->Find(text, pos);
       e = std::string_view::npos;
       return b != std::string_view::npos;
@@ -363,7 +417,7 @@ TIntArr TKorvel::SearchLines(const TRegExpr& query, const TRegExpr* filter, bool
           break;
         }
         if (b >= startOf(r)) {
-          if (e <= endOf(r) || re.Exec(searched(data_[r]))) take(r);
+          if (e <= endOf(r) || matches(r)) take(r);
           ++r;
         }
         if (r < end) pos = startOf(r);
@@ -371,7 +425,7 @@ TIntArr TKorvel::SearchLines(const TRegExpr& query, const TRegExpr* filter, bool
       }
       for (; spans && r < end; ++r) {
         if ((r & (kLinesPerPoll - 1)) == 0) poll();
-        if (re.Exec(searched(data_[r]))) take(r);
+        if (matches(r)) take(r);
       }
       i = end;
     }
@@ -391,13 +445,13 @@ void TKorvel::Search(std::string_view query, bool lemmatize, const TProgressFn& 
   const bool regex = IsRegexQuery(q);
   const bool plain = !chinese && !regex;
   const std::string base = lemmatize && plain ? ExpandLemma(q, inflect_) : q;
-  const std::string pattern = plain ? "\\b(" + base + ")\\b" : base;
+  const std::string pattern = plain ? WrapWords(q, base) : base;
 
   // Both expressions compile before anything changes, so a bad one leaves
   // the last search as it was.
-  const TRegExpr queryRe(pattern, true);
+  const TRegExpr queryRe = CompileTyped(pattern, q, plain);
   std::optional<TRegExpr> filterRe;
-  if (!pendingFilter_.empty()) filterRe.emplace(pendingFilter_, true);
+  if (!pendingFilter_.empty()) filterRe.emplace(CompileTyped(pendingFilter_, pendingFilterText_, pendingFilterWrapped_));
 
   TScan scan = TScan::Lines;
   if (tuning_.ScanWholeText) {
@@ -405,7 +459,7 @@ void TKorvel::Search(std::string_view query, bool lemmatize, const TProgressFn& 
       scan = TScan::Literals;
     // Over a whole file a failing heavy backtracker ("the.*of.*xyzzy")
     // costs the square of the file; line by line, of a line.
-    else if (ScansAsWholeText(pattern) && queryRe.HasFirstCodeUnit() && !queryRe.BacktracksHeavily())
+    else if (ScansAsWholeText(pattern) && queryRe.HasFirstCodeUnit() && queryRe.IsLinear())
       scan = TScan::Expression;
   }
   TIntArr hits = SearchLines(queryRe, filterRe ? &*filterRe : nullptr, pendingExclude_, chinese, scan, progress);
@@ -425,6 +479,7 @@ void TKorvel::Search(std::string_view query, bool lemmatize, const TProgressFn& 
   }
 
   queryIsChinese_ = chinese;
+  queryText_ = q;
   hits_ = std::move(hits);
   hitCount_ = static_cast<int32_t>(hits_.size());
   pattern_ = pattern;

@@ -23,6 +23,7 @@
 #include "Dictionary.h"
 #include "Errors.h"
 #include "FileIO.h"
+#include "Output.h"
 #include "Query.h"
 #include "RegExpr.h"
 
@@ -79,10 +80,15 @@ class TKorvel {
   void Search(std::string_view query, bool lemmatize, const TProgressFn& progress = {});
 
   // The result page from the template, and the tab-separated export.
+  // Equivalents that backtrack too much on a line lose their marks there;
+  // Note() then says so until the next rendering.
   void WriteResultPage(const std::string& path, const TProgressFn& progress = {}) const;
   void ExportText(const std::string& path, const TProgressFn& progress = {}) const;
   std::string RenderResultPage(const TProgressFn& progress = {}) const;
   std::string RenderExport(const TProgressFn& progress = {}) const;
+  void RenderResultPage(TOutput& out, const TProgressFn& progress = {}) const;
+  void RenderExport(TOutput& out, const TProgressFn& progress = {}) const;
+  const std::string& Note() const { return note_; }
 
   const TFilePairArr& FilePairs() const { return filePairs_; }
   const TDataArr& Data() const { return data_; }
@@ -94,6 +100,8 @@ class TKorvel {
   bool ExcludeFilter() const { return excludeFilter_; }
   const std::string& Equivalents() const { return equivalents_; }
   int32_t HitCount() const { return hitCount_; }
+  // The last query, trimmed, as it was typed.
+  const std::string& QueryText() const { return queryText_; }
 
   // Where the result page's template is read from (default: the program's
   // sys/result.tpl) and how words are inflected (default: MyDLL).
@@ -122,9 +130,13 @@ class TKorvel {
   bool excludeFilter_ = false;
   std::string equivalents_;
   int32_t hitCount_ = 0;
+  std::string queryText_;
+  mutable std::string note_;
 
   // Recorded by SetFilter; becomes Filter/ExcludeFilter when a search succeeds.
   std::string pendingFilter_;
+  std::string pendingFilterText_;  // trimmed, as typed
+  bool pendingFilterWrapped_ = false;
   bool pendingExclude_ = false;
 
   std::vector<THeldText> texts_;  // decoded files the lines point into

@@ -13,16 +13,20 @@ namespace {
 // At 5,000,000 steps ".*.*.*=" took over three seconds to give up.
 constexpr uint32_t kMatchLimit = 1'000'000;
 constexpr uint32_t kDepthLimit = 100'000;
-// The JIT does not count the steps of a one-character repetition, so two of
-// them (".*.*=", "give.*up.*now") can cost the square of a long line, and
-// past 500,000 characters it no longer checks for a required character
-// first. On input longer than this such expressions run with a callout
-// before every item that charges the distance moved; past the budget the
-// match ends with the match-limit error, within a second or so. The budget
-// grows with the input: an ordinary search moves a few times over it.
-constexpr std::size_t kGuardedInputAtLeast = 16 * 1024;
-constexpr std::size_t kGuardedStepBudget = 200'000'000;
-constexpr std::size_t kGuardedStepsPerByte = 8;
+// PCRE2 counts its match limit afresh at every start position, and its JIT
+// does not count the steps of a one-character repetition at all, so neither
+// bounds a walk. Guarded code has a callout before every item that charges
+// the distance moved since the last one, plus what the callout itself costs
+// (some 5 ns against about 1 ns a character moved). A walk over one input
+// may charge this much in all: about 10 ms on a short line, under half a
+// second on a line of 50 MB.
+constexpr std::size_t kCalloutCharge = 2;
+constexpr std::size_t kStepFloor = 10'000'000;
+constexpr std::size_t kStepsPerByte = 12;
+// With one repetition of varying length a walk costs at most the square of
+// the input: below this length that is less than the floor, and the plain
+// code is three times faster. Heavier shapes are guarded at every length.
+constexpr std::size_t kGuardedInputAtLeast = 1024;
 // The JIT counts some callouts as steps: a long line needs room for them.
 constexpr uint32_t kGuardedMatchLimit = 20 * kMatchLimit;
 // A bounded repetition wider than this is tried at every length at every
@@ -44,8 +48,8 @@ std::string ErrorText(int code) {
   return reinterpret_cast<const char*>(buffer);
 }
 
-[[noreturn]] void ThrowCompileError(std::string reason, std::string_view expr, std::size_t byteOffset) {
-  throw ERegExpr(reason + " (pos " + std::to_string(CharCount(expr, byteOffset)) + ")");
+[[noreturn]] void ThrowCompileError(const std::string& reason, std::string_view expr, std::size_t byteOffset) {
+  throw ERegExpr(reason, CharCount(expr, byteOffset));
 }
 
 std::size_t SkipClass(std::string_view p, std::size_t i) {
@@ -154,20 +158,26 @@ std::size_t FindPossessiveQuantifier(std::string_view p) {
   return std::string_view::npos;
 }
 
-// Whether backtracking may cost far more than the length of the input: two
-// or more repetitions of varying length, one on a group or a back reference,
-// or one over a wide range. Errs towards yes; "?" and "{n}" never count.
-bool IsHeavyBacktracker(std::string_view p) {
+enum class TShape { Linear, Single, Heavy };
+
+// What a walk may cost: Linear, a bounded number of steps per start
+// position; Single (one repetition of one character or class), the square
+// of the input; Heavy, more (two or more varying repetitions, one of a
+// group or a back reference, one over a wide range, lookarounds, back
+// references, recursion, conditions and verbs). Errs towards heavier; "?"
+// and "{n}" never count.
+TShape ShapeOf(std::string_view p) {
   int variable = 0;
+  bool heavy = false;
   bool singleAtom = false;  // the item before a quantifier is one character or class
   std::size_t i = 0;
   auto quantified = [&](bool wide) {
     ++variable;
-    if (!singleAtom || wide) variable = 2;
+    if (!singleAtom || wide) heavy = true;
     singleAtom = false;
     if (i < p.size() && p[i] == '?') ++i;  // lazy form
   };
-  while (i < p.size() && variable < 2) {
+  while (i < p.size() && !heavy && variable < 2) {
     const char c = p[i];
     switch (c) {
       case '\\': {
@@ -183,24 +193,37 @@ bool IsHeavyBacktracker(std::string_view p) {
           std::size_t e = p.find('}', i);
           i = (e == std::string_view::npos) ? p.size() : e + 1;
         }
-        // A back reference repeats text of any length.
-        singleAtom = !(IsDigit(escaped) || escaped == 'g' || escaped == 'k');
+        // A back reference compares text of any length.
+        if ((escaped >= '1' && escaped <= '9') || escaped == 'g' || escaped == 'k') heavy = true;
+        singleAtom = true;
         break;
       }
       case '[':
         i = SkipClass(p, i);
         singleAtom = true;
         break;
-      case '(':
+      case '(': {
         if (p.substr(i, 3) == "(?#") {
           std::size_t e = p.find(')', i);
           i = (e == std::string_view::npos) ? p.size() : e + 1;
           break;
         }
+        const std::string_view rest = p.substr(i + 1, 3);
+        if (rest.starts_with("*")) heavy = true;  // a verb or a lookaround by name
+        if (rest.starts_with("?")) {
+          const std::string_view kind = rest.substr(1);
+          // Lookarounds, recursion, subroutine calls, conditions, callouts.
+          if (kind.starts_with("=") || kind.starts_with("!") || kind.starts_with("<=") || kind.starts_with("<!") ||
+              kind.starts_with("R") || kind.starts_with("&") || kind.starts_with("P=") || kind.starts_with("P>") ||
+              kind.starts_with("(") || kind.starts_with("C") || kind.starts_with("+") ||
+              (!kind.empty() && (IsDigit(kind[0]) || (kind[0] == '-' && kind.size() > 1 && IsDigit(kind[1])))))
+            heavy = true;
+        }
         ++i;
         if (i < p.size() && (p[i] == '?' || p[i] == '*')) ++i;
         singleAtom = false;
         break;
+      }
       case ')':
       case '|':
         ++i;
@@ -229,7 +252,7 @@ bool IsHeavyBacktracker(std::string_view p) {
         const std::string_view low = body.substr(0, comma);
         const std::string_view high = comma == std::string_view::npos ? low : body.substr(comma + 1);
         if (high == low) {  // a fixed count: "(.*a){12}" nests its group twelve deep
-          if (!singleAtom) variable = 2;
+          if (!singleAtom) heavy = true;
           singleAtom = false;
           if (i < p.size() && p[i] == '?') ++i;
           break;
@@ -242,15 +265,34 @@ bool IsHeavyBacktracker(std::string_view p) {
         singleAtom = true;
     }
   }
-  return variable >= 2;
+  if (heavy || variable >= 2) return TShape::Heavy;
+  return variable == 1 ? TShape::Single : TShape::Linear;
+}
+
+// Start-of-pattern verbs that switch off what keeps matching bounded: the
+// JIT, the start-up checks and auto-possessification. Returns the offset of
+// the first such verb, or npos.
+std::size_t FindUnsafeStartVerb(std::string_view p, std::string& name) {
+  for (std::size_t i = 0; p.substr(i, 2) == "(*";) {
+    const std::size_t close = p.find(')', i);
+    if (close == std::string_view::npos) break;
+    const std::string_view verb = p.substr(i + 2, close - i - 2);
+    for (std::string_view unsafe : {"NO_JIT", "NO_START_OPT", "NO_AUTO_POSSESS", "NO_DOTSTAR_ANCHOR"})
+      if (verb == unsafe) {
+        name = std::string(verb);
+        return i;
+      }
+    i = close + 1;
+  }
+  return std::string_view::npos;
 }
 
 }  // namespace
 
 struct TRegExpr::Code {
   pcre2_code* code = nullptr;
-  bool heavy = false;             // see IsHeavyBacktracker
-  pcre2_code* guarded = nullptr;  // heavy ones again, with a callout before every item
+  TShape shape = TShape::Heavy;
+  pcre2_code* guarded = nullptr;  // all but linear ones again, with a callout before every item
   ~Code() {
     pcre2_code_free(code);
     pcre2_code_free(guarded);
@@ -264,6 +306,9 @@ struct TRegExpr::MatchState {
   bool guarded = false;  // the context is set for the guarded code
   std::size_t lastPosition = 0;
   std::size_t stepsLeft = 0;
+  // The input of the current walk.
+  const char* walkData = nullptr;
+  std::size_t walkSize = 0;
 
   explicit MatchState(const pcre2_code* code) {
     data = pcre2_match_data_create_from_pattern(code, nullptr);
@@ -282,7 +327,8 @@ struct TRegExpr::MatchState {
   static int Charge(pcre2_callout_block* block, void* self) {
     auto* state = static_cast<MatchState*>(self);
     const std::size_t at = block->current_position;
-    const std::size_t moved = (at > state->lastPosition ? at - state->lastPosition : state->lastPosition - at) + 1;
+    const std::size_t moved =
+        (at > state->lastPosition ? at - state->lastPosition : state->lastPosition - at) + kCalloutCharge;
     state->lastPosition = at;
     if (moved > state->stepsLeft) return PCRE2_ERROR_MATCHLIMIT;
     state->stepsLeft -= moved;
@@ -300,6 +346,10 @@ struct TRegExpr::MatchState {
 };
 
 TRegExpr::TRegExpr(std::string_view expression, bool caseInsensitive) : expression_(expression) {
+  std::string verb;
+  if (const std::size_t at = FindUnsafeStartVerb(expression_, verb); at != std::string_view::npos)
+    ThrowCompileError("(*" + verb + ") is not allowed: it switches off the limits that keep matching short", expression_,
+                      at);
   std::size_t possessive = FindPossessiveQuantifier(expression_);
   if (possessive != std::string_view::npos)
     ThrowCompileError("a repetition cannot follow a repetition", expression_, possessive);
@@ -324,9 +374,9 @@ TRegExpr::TRegExpr(std::string_view expression, bool caseInsensitive) : expressi
   shared->code = compile(0, error, offset);
   if (!shared->code) ThrowCompileError(ErrorText(error), expression_, offset);
   pcre2_jit_compile(shared->code, PCRE2_JIT_COMPLETE);  // the interpreter serves where JIT is unavailable
-  shared->heavy = IsHeavyBacktracker(expression_);
+  shared->shape = ShapeOf(expression_);
   // The callouts make the code larger; one too large to compile runs unguarded.
-  if (shared->heavy) {
+  if (shared->shape != TShape::Linear) {
     shared->guarded = compile(PCRE2_AUTO_CALLOUT, error, offset);
     if (shared->guarded) pcre2_jit_compile(shared->guarded, PCRE2_JIT_COMPLETE);
   }
@@ -348,14 +398,21 @@ std::size_t TRegExpr::CharLength(std::string_view text, std::size_t at) {
   return len;
 }
 
+void TRegExpr::Begin(std::string_view input) const {
+  state_->walkData = input.data();
+  state_->walkSize = input.size();
+  state_->stepsLeft = kStepFloor + kStepsPerByte * input.size();
+}
+
 bool TRegExpr::Find(std::string_view input, std::size_t start, std::size_t& matchBegin,
                     std::size_t& matchEnd) const {
+  if (input.data() != state_->walkData || input.size() != state_->walkSize) Begin(input);
   const pcre2_code* code = code_->code;
-  const bool guarded = code_->guarded && input.size() - std::min(start, input.size()) >= kGuardedInputAtLeast;
+  const bool guarded =
+      code_->guarded && (code_->shape == TShape::Heavy || input.size() >= kGuardedInputAtLeast);
   if (guarded) {
     code = code_->guarded;
     state_->lastPosition = start;
-    state_->stepsLeft = kGuardedStepBudget + kGuardedStepsPerByte * (input.size() - start);
   }
   if (guarded != state_->guarded) {
     // A "(?C)" of the user's own is no business of the budget.
@@ -366,6 +423,9 @@ bool TRegExpr::Find(std::string_view input, std::size_t start, std::size_t& matc
   int rc = pcre2_match(code, reinterpret_cast<PCRE2_SPTR>(input.data()), input.size(), start, 0, state_->data,
                        state_->context);
   if (rc == PCRE2_ERROR_NOMATCH) return false;
+  if (rc == PCRE2_ERROR_MATCHLIMIT || rc == PCRE2_ERROR_DEPTHLIMIT || rc == PCRE2_ERROR_HEAPLIMIT ||
+      rc == PCRE2_ERROR_JIT_STACKLIMIT)
+    throw EMatchLimit(ErrorText(rc));
   if (rc < 0) throw ERegExpr(ErrorText(rc));
   const PCRE2_SIZE* ov = pcre2_get_ovector_pointer(state_->data);
   matchBegin = ov[0];
@@ -374,7 +434,9 @@ bool TRegExpr::Find(std::string_view input, std::size_t start, std::size_t& matc
   return true;
 }
 
-bool TRegExpr::BacktracksHeavily() const { return code_->heavy; }
+bool TRegExpr::BacktracksHeavily() const { return code_->shape == TShape::Heavy; }
+
+bool TRegExpr::IsLinear() const { return code_->shape == TShape::Linear; }
 
 bool TRegExpr::HasFirstCodeUnit() const {
   uint32_t type = 0;
@@ -382,6 +444,7 @@ bool TRegExpr::HasFirstCodeUnit() const {
 }
 
 bool TRegExpr::Exec(std::string_view input) const {
+  Begin(input);
   std::size_t b = 0, e = 0;
   return Find(input, 0, b, e);
 }

@@ -1,0 +1,77 @@
+#include "Highlight.h"
+
+#include "FileIO.h"
+
+namespace korvel {
+
+void ThrowBacktracks(const EMatchLimit& e, std::string_view what, const std::string& path, int32_t lineIndex) {
+  throw EMatchLimit(e.Reason() + ": " + std::string(what) + " backtracks too much on line " +
+                    std::to_string(static_cast<long long>(lineIndex) + 1) + " of \"" +
+                    DisplayPath(FileNamePart(path)) + "\"; make it more specific");
+}
+
+THighlighter::THighlighter(const TKorvel& engine)
+    : engine_(engine), chinese_(engine.QueryIsChinese()), pattern_(engine.Pattern()) {
+  if (engine.Hits().empty()) return;  // nothing to mark, nothing to compile
+  if (!chinese_) query_.emplace(pattern_, true);
+  if (!engine.Equivalents().empty()) equivalents_.emplace(engine.Equivalents(), true);
+  if (!engine.Filter().empty() && !engine.ExcludeFilter()) filter_.emplace(engine.Filter(), true);
+}
+
+const std::string& THighlighter::SearchedFile(const TData& d) const {
+  const TFilePair& fp = engine_.FilePairs()[d.PairIndex];
+  return chinese_ ? fp.ZhFile : fp.EnFile;
+}
+
+const std::string& THighlighter::AlignedFile(const TData& d) const {
+  const TFilePair& fp = engine_.FilePairs()[d.PairIndex];
+  return chinese_ ? fp.EnFile : fp.ZhFile;
+}
+
+void THighlighter::MarkAligned(const TData& d, TAlignedMarks& out) {
+  static constexpr std::string_view kOpen = "\xE3\x80\x90", kClose = "\xE3\x80\x91";  // 【 】
+  const std::string_view line = Aligned(d);
+  out.text = line;
+  out.equivalents.clear();
+  out.filter.clear();
+  if (equivalents_) {
+    try {
+      equivalents_->ForEachMatch(line, [&](std::size_t b, std::size_t e) { out.equivalents.emplace_back(b, e); });
+    } catch (const EMatchLimit&) {
+      out.equivalents.clear();
+      ++dropped_;
+    }
+  }
+  if (!out.equivalents.empty()) {
+    out.storage.clear();
+    out.storage.reserve(line.size() + out.equivalents.size() * (kOpen.size() + kClose.size()));
+    std::size_t copied = 0;
+    for (auto& span : out.equivalents) {
+      const auto [b, e] = span;
+      out.storage.append(line, copied, b - copied);
+      const std::size_t at = out.storage.size();
+      out.storage += kOpen;
+      out.storage.append(line, b, e - b);
+      out.storage += kClose;
+      span = {at, out.storage.size()};
+      copied = e;
+    }
+    out.storage.append(line, copied);
+    out.text = out.storage;
+  }
+  if (filter_) {
+    try {
+      filter_->ForEachMatch(out.text, [&](std::size_t b, std::size_t e) { out.filter.emplace_back(b, e); });
+    } catch (const EMatchLimit& e) {
+      ThrowBacktracks(e, "the filter", AlignedFile(d), d.LineIndex);
+    }
+  }
+}
+
+std::string THighlighter::Note() const {
+  if (dropped_ == 0) return "";
+  return "The word-list equivalents of \"" + std::string(engine_.QueryText()) +
+         "\" backtrack too much: their marks were left out on " + std::to_string(dropped_) + " line(s)";
+}
+
+}  // namespace korvel

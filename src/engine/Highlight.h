@@ -1,0 +1,84 @@
+// THighlighter — where the marks of a hit go, for the result page and the
+// export alike: the query's matches in the searched line, the word-list
+// equivalents and the include filter's matches in the aligned line.
+//
+// It compiles the last search's expressions once and reads the engine's
+// lines; the engine must not change while it lives. One thread uses one.
+// Every line is one walk per expression, under that expression's budget: a
+// query or filter that runs out of it ends the rendering with a message
+// naming the line; equivalents that run out only lose their marks there.
+#ifndef KORVEL_HIGHLIGHT_H
+#define KORVEL_HIGHLIGHT_H
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "Marks.h"
+#include "unKorvel.h"
+
+namespace korvel {
+
+// "match limit exceeded: the expression backtracks too much on line 3 of
+// "a.EN.txt"; make it more specific"
+[[noreturn]] void ThrowBacktracks(const EMatchLimit& e, std::string_view what, const std::string& path,
+                                  int32_t lineIndex);
+
+class THighlighter {
+ public:
+  explicit THighlighter(const TKorvel& engine);
+
+  // The hit's line in the query's language and the aligned one.
+  std::string_view Searched(const TData& d) const { return chinese_ ? d.ZhLine : d.EnLine; }
+  std::string_view Aligned(const TData& d) const { return chinese_ ? d.EnLine : d.ZhLine; }
+
+  // Calls mark(begin, end) for every match of the query in the searched
+  // line, left to right: literal occurrences of a Chinese query, matches of
+  // the expression otherwise.
+  template <class F>
+  void ForEachQueryMark(const TData& d, F&& mark) const {
+    const std::string_view line = Searched(d);
+    if (chinese_) {
+      ForEachLiteral(line, pattern_, mark);
+      return;
+    }
+    try {
+      query_->ForEachMatch(line, mark);
+    } catch (const EMatchLimit& e) {
+      ThrowBacktracks(e, "the expression", SearchedFile(d), d.LineIndex);
+    }
+  }
+
+  // The aligned line as the export writes it before the filter's marks:
+  // "【" and "】" around every equivalent. `equivalents` are those marks'
+  // spans in `text` (brackets included), `filter` the include filter's
+  // matches in `text`, both in order.
+  struct TAlignedMarks {
+    std::string_view text;
+    std::vector<std::pair<std::size_t, std::size_t>> equivalents, filter;
+    std::string storage;  // holds `text` when it differs from the line
+  };
+  void MarkAligned(const TData& d, TAlignedMarks& out);
+
+  // Lines whose equivalents ran out of budget and were left unmarked.
+  std::size_t DroppedEquivalents() const { return dropped_; }
+  // What to tell the user about them, or "".
+  std::string Note() const;
+
+ private:
+  const std::string& SearchedFile(const TData& d) const;
+  const std::string& AlignedFile(const TData& d) const;
+
+  const TKorvel& engine_;
+  const bool chinese_;
+  const std::string& pattern_;
+  std::optional<TRegExpr> query_, equivalents_, filter_;
+  std::size_t dropped_ = 0;
+};
+
+}  // namespace korvel
+
+#endif
