@@ -623,6 +623,10 @@ QString TfrmMain::ResultPagePath() const {
   return cache + "/result.html";
 }
 
+QString TfrmMain::NoteText() const {
+  return Engine->Note().empty() ? QString() : "   " + FromStd(WithFullStop(Engine->Note()));
+}
+
 void TfrmMain::ResetResultView() {
   pb->hide();
   wbResult->ShowFile(FromStd(ExeDir() + "sys/blank.htm"));
@@ -674,7 +678,7 @@ void TfrmMain::btnSearchClick() {
         const double seconds = static_cast<double>(runNanoseconds_.load()) / 1e9;
         lbLog->setText(QLocale().toString(seconds, 'f', 3) + " second(s), " + QString::number(Engine->HitCount()) +
                        " item(s).   " + (Engine->QueryIsChinese() ? "ZH-EN" : "EN-ZH") + "   @search=" +
-                       FromStd(Engine->Pattern()));
+                       FromStd(Engine->Pattern()) + NoteText());
       });
 }
 
@@ -698,6 +702,7 @@ void TfrmMain::btnSaveClick() {
                ReportError(error);
                return;
              }
+             if (!Engine->Note().empty()) lbLog->setText(lbLog->text() + NoteText());
              desktop_->ShowFileInExplorer(name);
            });
 }

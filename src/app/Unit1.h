@@ -147,6 +147,8 @@ class TfrmMain : public QMainWindow {
   void AddEntry(const std::string& path);
   void ShowEntryFolder(QListWidgetItem* item);
   void ResetResultView();
+  // "   " and what the engine noted in the last rendering, or "".
+  QString NoteText() const;
   void ShowError(const QString& message);
   void ReportError(std::exception_ptr error);
 

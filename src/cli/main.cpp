@@ -37,8 +37,8 @@ Options (anywhere before "--", which ends them; VALUE may also follow "="):
   --exclude         the aligned line must not match the filter
   --filter-lemma    widen the filter's English words to all their forms
   --dic DIR         folder of EN-ZH.txt and ZH-EN.txt (default: the program's dic/)
-  --html FILE       write the result page to FILE
-  --tsv FILE        write the tab-separated export to FILE
+  --html FILE       write the result page to FILE ("-": standard output)
+  --tsv FILE        write the tab-separated export to FILE ("-": standard output)
   --count           print only the number of hits
 
 Without --tsv and --count the export lines (six tab-separated fields, CRLF
@@ -91,8 +91,14 @@ Options Parse(const std::vector<std::string>& args, bool allowSearchOptions) {
       if (hasValue) throw UsageError("Option " + name + " takes no value");
       target = true;
     };
+    // An empty name would quietly write or read nothing.
+    auto takePath = [&]() -> std::string {
+      std::string path = takeValue();
+      if (path.empty()) throw UsageError("empty file name for " + name);
+      return path;
+    };
     if (name == "--dic") {
-      o.dic = takeValue();
+      o.dic = takePath();
     } else if (!allowSearchOptions) {
       throw UsageError("Unknown option " + name);
     } else if (name == "--lemma") {
@@ -106,9 +112,9 @@ Options Parse(const std::vector<std::string>& args, bool allowSearchOptions) {
     } else if (name == "--filter") {
       o.filter = takeValue();
     } else if (name == "--html") {
-      o.html = takeValue();
+      o.html = takePath();
     } else if (name == "--tsv") {
-      o.tsv = takeValue();
+      o.tsv = takePath();
     } else {
       throw UsageError("Unknown option " + name);
     }
@@ -120,6 +126,22 @@ void WriteStdout(std::string_view text) {
   std::fwrite(text.data(), 1, text.size(), stdout);
   std::fflush(stdout);
   if (std::ferror(stdout)) throw EKorvel(std::string("Cannot write to standard output. ") + std::strerror(errno));
+}
+
+// "-" names standard output, as it does for most tools.
+std::string OutputPath(const std::string& path) { return path == "-" ? "/dev/stdout" : path; }
+
+// The word lists are optional, but a folder named by mistake should not
+// pass for one without equivalents.
+void LoadWordLists(TKorvel& engine, const std::string& dir) {
+  struct stat st {};
+  if (!dir.empty() && (stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)))
+    std::cerr << "korvel-cli: note: no word-list folder \"" << DisplayPath(dir) << "\"; no equivalents are marked\n";
+  engine.LoadDictionaries(dir);
+}
+
+void PrintNote(const TKorvel& engine) {
+  if (!engine.Note().empty()) std::cerr << "korvel-cli: note: " << WithFullStop(engine.Note()) << "\n";
 }
 
 // RAII for the inflection tables: loaded before any expansion, freed last.
@@ -156,13 +178,16 @@ int Search(const Options& o) {
 
   InflectionTables tables;
   TKorvel engine;
-  engine.LoadDictionaries(o.dic);
+  LoadWordLists(engine, o.dic);
 
   const auto start = std::chrono::steady_clock::now();
   engine.SetFiles(files);
   engine.SetFilter(SanitizeUtf8(o.filter), o.exclude, o.filterLemma);
   engine.Search(query, o.lemma);
-  if (!o.html.empty()) engine.WriteResultPage(o.html);
+  if (!o.html.empty()) {
+    engine.WriteResultPage(OutputPath(o.html));
+    PrintNote(engine);
+  }
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
   char secondsText[32];
@@ -170,11 +195,16 @@ int Search(const Options& o) {
   std::cerr << secondsText << " second(s), " << engine.HitCount() << " item(s).   "
             << (engine.QueryIsChinese() ? "ZH-EN" : "EN-ZH") << "   @search=" << engine.Pattern() << std::endl;
 
-  if (!o.tsv.empty()) engine.ExportText(o.tsv);
-  if (o.count)
+  if (!o.tsv.empty()) {
+    engine.ExportText(OutputPath(o.tsv));
+    PrintNote(engine);
+  }
+  if (o.count) {
     WriteStdout(std::to_string(engine.HitCount()) + "\n");
-  else if (o.tsv.empty())
+  } else if (o.tsv.empty()) {
     WriteStdout(engine.RenderExport());
+    PrintNote(engine);
+  }
   return engine.HitCount() > 0 ? 0 : 1;
 }
 
@@ -201,7 +231,7 @@ int Run(const std::vector<std::string>& args) {
     result = MyDllInflection(std::string(Trim(text)));
   } else if (command == "lookup") {
     TKorvel engine;
-    engine.LoadDictionaries(o.dic);
+    LoadWordLists(engine, o.dic);
     result = engine.Lookup(text);
   } else {
     throw UsageError("Unknown command " + command);

@@ -29,14 +29,43 @@ std::string Outcome(const std::string& expr, const std::string& input) {
   return error == "(no error)" ? result : error;
 }
 
-TEST(CatastrophicPattern, HeavyBacktrackersAreTheOnesWithTwoVaryingRepeatsOrARepeatedGroup) {
+TEST(CatastrophicPattern, HeavyBacktrackersAreTheOnesWithTwoVaryingRepeatsARepeatedGroupOrALookaround) {
   for (const char* heavy : {"(a+)+$", "(x+x+)+y", "(.*a){12}", ".*.*=", "give.*up.*now", "a.{0,65535}=",
-                            "(?:ab)*c", "(a)\\1*", "[a-z]+[0-9]+", "\\w+\\s+\\d", "x{2,}y*"})
+                            "(?:ab)*c", "(a)\\1*", "[a-z]+[0-9]+", "\\w+\\s+\\d", "x{2,}y*", "(?!#)[^#]*[%`]",
+                            "(?<=a)b", "(a)\\1", "(*pla:a)b", "(?1)(a)", "a(?C1)b"})
     EXPECT_TRUE(TRegExpr(heavy, true).BacktracksHeavily()) << heavy;
-  // One repetition of one character, "?" and fixed counts are linear.
-  for (const char* light : {"\\b(give up)\\b", "colou?r", "give.*up", "\\w+ing\\b", "a{3}b{2}", "[*+]{1,}",
-                            "\\Q.*.*\\E", "(?#x*y*)z", "\\x{41}+b", "(gives|gave)? up", "a.{0,64}b"})
+  // One repetition of one character is not heavy, but only "?", fixed
+  // counts and alternatives are linear.
+  for (const char* light : {"give.*up", "\\w+ing\\b", "[*+]{1,}", "\\x{41}+b", "a.{0,64}b"}) {
     EXPECT_FALSE(TRegExpr(light, true).BacktracksHeavily()) << light;
+    EXPECT_FALSE(TRegExpr(light, true).IsLinear()) << light;
+  }
+  for (const char* linear : {"\\b(give up)\\b", "colou?r", "a{3}b{2}", "\\Q.*.*\\E", "(?#x*y*)z", "(gives|gave)? up",
+                             "(?:ab)c", "(?i)ab"})
+    EXPECT_TRUE(TRegExpr(linear, true).IsLinear()) << linear;
+}
+
+// Regression: PCRE2 counts its match limit afresh at every start position
+// and the JIT does not count one-character repetitions, so a lookaround
+// before one ("(?!#)[^#]*[%`]": 8.6 s over 100,000 characters) or a verb
+// that turns the guards off ran for minutes. The budget now spans the walk.
+TEST(CatastrophicPattern, EveryWalkHasOneBudgetAndVerbsCannotSwitchItOff) {
+  const std::string letters(100000, 'a');
+  EXPECT_EQ(Outcome("(?!#)[^#]*[%`]", letters), "match limit exceeded");
+  // Found at once, but marking every "x" retries the costly branch after it.
+  std::size_t marks = 0;
+  const std::string error = test::ErrorOf([&] {
+    TRegExpr("x|a*a*b", true).ForEachMatch("x" + letters, [&](std::size_t, std::size_t) { ++marks; });
+  });
+  EXPECT_EQ(error, "match limit exceeded");
+  EXPECT_EQ(marks, 1u);
+  for (const char* verb : {"NO_JIT", "NO_START_OPT", "NO_AUTO_POSSESS", "NO_DOTSTAR_ANCHOR"}) {
+    const std::string expected = std::string("(*") + verb +
+                                 ") is not allowed: it switches off the limits that keep matching short (pos ";
+    EXPECT_EQ(Outcome(std::string("(*") + verb + ")a", "a"), expected + "0)");
+    EXPECT_EQ(Outcome(std::string("(*UTF)(*") + verb + ")a", "a"), expected + "6)");
+  }
+  EXPECT_EQ(Outcome("(*LIMIT_MATCH=10)a", "a"), "match");  // limits may only be lowered
 }
 
 TEST(CatastrophicPattern, TwoDotStarsOverALongLineEndWithTheMatchLimit) {

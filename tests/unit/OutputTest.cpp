@@ -116,6 +116,70 @@ TEST_F(Output, ExportMarksChineseQueryOnlyWhereItsTextOccurs) {
             "3\ta&b.ZH.txt\ta&b.EN.txt\t6\t去六\tgo\r\n");
 }
 
+// Regression: the page tried the filter on each text run between marks, so
+// "^." marked the first character of every run; the export tries it on the
+// whole line, marks included. Both must mark the same characters, the page
+// only where they are text.
+TEST_F(Output, PageAndExportMarkTheFilterOnTheWholeAlignedLine) {
+  dir_.Write("dic/EN-ZH.txt", "script=走\n");
+  engine_.LoadDictionaries(dir_.Path("dic"));
+  // Aligned line 1 with its equivalents marked: 【走】吧<tab>【走】. "^." is the
+  // first 【, which the page does not show as a filter match; "走】吧" runs
+  // across a mark and is split there.
+  Run("script", "^.|走】吧");
+  const std::string script = "<span class=\"en\">script</span>";
+  EXPECT_EQ(Page("{@content}"),
+            Block(1, "&lt;" + script + "&gt;go&lt;/" + script + "&gt; &amp; &#39;go&#39;", "a&amp;b.EN.txt",
+                  "<span class=\"zh\"><span class=\"f\">走</span></span><span class=\"f\">吧</span>\t"
+                  "<span class=\"zh\">走</span>",
+                  "a&amp;b.ZH.txt", 1) +
+                "\r\n");
+  EXPECT_EQ(Export(), "1\ta&b.EN.txt\ta&b.ZH.txt\t1\t<【script】>go</【script】> & 'go'\t〖【〗〖走】吧〗 【走】\r\n");
+}
+
+// A word-list value that runs out of budget on a line loses its marks
+// there only, and the engine says so; the query's own marks stay.
+TEST_F(Output, EquivalentsThatBacktrackTooMuchLoseOnlyTheirMarks) {
+  std::vector<std::string> files = {dir_.Write("w.EN.txt", "work one\nwork two\n"),
+                                    dir_.Write("w.ZH.txt", std::string(40, 'a') + "!\naa\n")};
+  engine_.SetFiles(files);
+  dir_.Write("dic/EN-ZH.txt", "work=(a+)+$\n");
+  engine_.LoadDictionaries(dir_.Path("dic"));
+  Run("work");
+  EXPECT_EQ(Export(), "1\tw.EN.txt\tw.ZH.txt\t1\t【work】 one\t" + std::string(40, 'a') +
+                          "!\r\n2\tw.EN.txt\tw.ZH.txt\t2\t【work】 two\t【aa】\r\n");
+  const std::string note = "The word-list equivalents of \"work\" backtrack too much: their marks were left out on 1 line(s)";
+  EXPECT_EQ(engine_.Note(), note);
+  EXPECT_NE(Page("{@content}").find("<span class=\"zh\">aa</span>"), std::string::npos);
+  EXPECT_EQ(engine_.Note(), note);
+  Run("two");
+  EXPECT_EQ(Export(), "1\tw.EN.txt\tw.ZH.txt\t2\twork 【two】\taa\r\n");
+  EXPECT_EQ(engine_.Note(), "");
+}
+
+// Regression: marking started every match with a fresh budget, so a query
+// found at once ("x") could cost minutes on the page when its other branch
+// backtracks from every position after it.
+TEST_F(Output, MarkingALineSharesOneBudgetAndNamesTheLine) {
+  std::vector<std::string> files = {dir_.Write("m.EN.txt", "ok\nx" + std::string(40, 'a') + "\n"),
+                                    dir_.Write("m.ZH.txt", "\xE4\xB8\x80\n\xE4\xBA\x8C\n")};
+  engine_.SetFiles(files);
+  Run("x|(a+)+b");
+  ASSERT_EQ(engine_.HitCount(), 1);
+  const std::string limit =
+      "match limit exceeded: the expression backtracks too much on line 2 of \"m.EN.txt\"; make it more specific";
+  EXPECT_EQ(test::ErrorOf([&] { Export(); }), limit);
+  EXPECT_EQ(test::ErrorOf([&] { Page("{@content}"); }), limit);
+}
+
+// A tab, CR or LF in a file name would break the one-line record.
+TEST_F(Output, ExportWritesControlCharactersInFieldsAsBlanks) {
+  std::vector<std::string> files = {dir_.Write("a\tb\nc\rd.EN.txt", "go\n"), dir_.Write("a\tb\nc\rd.ZH.txt", "\xE8\xB5\xB0\n")};
+  engine_.SetFiles(files);
+  Run("go");
+  EXPECT_EQ(Export(), "1\ta b c d.EN.txt\ta b c d.ZH.txt\t1\t【go】\t走\r\n");
+}
+
 TEST_F(Output, ExportReplacesFilesOnlyWhenComplete) {
   Run("go");
   const std::string full = Export();

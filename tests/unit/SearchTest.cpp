@@ -139,5 +139,35 @@ TEST_F(Search, StateChangesOnlyWhenASearchSucceeds) {
   EXPECT_THROW(empty.Search("(", false), ERegExpr);
 }
 
+// Regression: a plain query or lemmatised filter beginning with "*" was
+// wrapped as "\b(*ACCEPT)\b", which PCRE2 reads as a verb: every line was a
+// hit. Compile errors also counted positions in the wrapping ("*", pos 3).
+TEST_F(Search, PlainTextStartingWithAStarIsACompileErrorAtItsTypedPosition) {
+  const std::string noRepeat = "quantifier does not follow a repeatable item (pos 0)";
+  for (const char* verb : {"*ACCEPT", "*COMMIT", "*SKIP", "*MARK:x", "*", "**"}) {
+    EXPECT_EQ(test::ErrorOf([&] { engine_.Search(verb, false); }), noRepeat) << verb;
+    EXPECT_EQ(test::ErrorOf([&] { engine_.Search(verb, true); }), noRepeat) << verb;
+    engine_.SetFilter(verb, false, true);
+    EXPECT_EQ(test::ErrorOf([&] { engine_.Search("up", false); }), noRepeat) << verb;
+    engine_.SetFilter("", false, false);
+  }
+  EXPECT_EQ(test::ErrorOf([&] { engine_.Search("a**", false); }), "quantifier does not follow a repeatable item (pos 2)");
+  EXPECT_EQ(test::ErrorOf([&] { engine_.Search("(a", false); }), "missing closing parenthesis (pos 2)");
+  // A star elsewhere keeps its meaning inside the word boundaries.
+  EXPECT_EQ(Hits("gives*"), V({3, 4}));
+  EXPECT_EQ(engine_.Pattern(), "\\b(gives*)\\b");
+}
+
+// Regression: names were trimmed, so " sp" read the folder "sp" and a name
+// ending in a blank was not found.
+TEST(SearchFiles, PathsAreTakenExactlyAsGiven) {
+  TempDir dir;
+  std::vector<std::string> files = {dir.Write(" sp/a.EN.txt ", "right\n"), dir.Write(" sp/a.ZH.txt ", "\xE5\xAF\xB9\n")};
+  TKorvel engine;
+  engine.SetFiles(files);
+  ASSERT_EQ(engine.Data().size(), 1u);
+  EXPECT_EQ(engine.Data()[0].EnLine, "right");
+}
+
 }  // namespace
 }  // namespace korvel
