@@ -73,7 +73,16 @@ expect_error() {
 }
 expect_error paren "korvel-cli: missing closing parenthesis (pos 2)" search --dic "$dic" "(a" "$corpus"
 expect_error possessive "korvel-cli: a repetition cannot follow a repetition (pos 2)" search --dic "$dic" "A++" "$corpus"
-expect_error star "korvel-cli: " search --dic "$dic" "*" "$corpus"
+expect_error star "korvel-cli: quantifier does not follow a repeatable item (pos 0)" search --dic "$dic" "*" "$corpus"
+expect_error verb "korvel-cli: quantifier does not follow a repeatable item (pos 0)" search --dic "$dic" "*ACCEPT" "$corpus"
+# An empty file name is a mistake, not a request for nothing; a word-list
+# folder that is not there is noted, and the search goes on without it.
+expect_error empty_tsv "korvel-cli: empty file name for --tsv." search --tsv "" work "$corpus"
+expect_error empty_html "korvel-cli: empty file name for --html." search --html= work "$corpus"
+expect_error empty_dic "korvel-cli: empty file name for --dic." search --dic "" work "$corpus"
+run typo_dic 0 search --count --dic "$work/typo" work "$corpus"
+grep -qF "korvel-cli: note: no word-list folder \"$work/typo\"; no equivalents are marked" "$work/typo_dic.err" ||
+  fail "typo_dic: $(cat "$work/typo_dic.err")"
 expect_error empty "korvel-cli: The query is empty." search --dic "$dic" "  " "$corpus"
 expect_error nofolder "korvel-cli: Cannot open file \"$work/missing\". No such file or directory." search work "$work/missing"
 expect_error odd "korvel-cli: Cannot pair an odd number of files (3)" search work "$corpus/news.EN.txt" "$corpus/news.ZH.txt" "$corpus/story.EN.txt"
