@@ -3,6 +3,8 @@
 #ifndef KORVEL_ERRORS_H
 #define KORVEL_ERRORS_H
 
+#include <cstddef>
+#include <functional>
 #include <stdexcept>
 #include <string>
 
@@ -20,6 +22,10 @@ class EAbort : public std::exception {
  public:
   const char* what() const noexcept override { return "Operation aborted"; }
 };
+
+// What long operations report as they go: done of total. It may throw
+// EAbort to stop the operation, which then leaves things as they were.
+using TProgressFn = std::function<void(std::size_t done, std::size_t total)>;
 
 // "Cannot open file "%s". %s" with the path and the system's reason for errno.
 [[noreturn]] void ThrowCannotOpen(const std::string& path, int err);

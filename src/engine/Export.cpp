@@ -1,9 +1,7 @@
-// The tab-separated export: one CRLF-ended line of six fields per hit, marks
-// as text brackets.
+#include "Export.h"
+
 #include "FileIO.h"
-#include "Highlight.h"
-#include "Output.h"
-#include "unKorvel.h"
+#include "Marks.h"
 
 namespace korvel {
 namespace {
@@ -14,14 +12,8 @@ constexpr std::string_view kOpenFilter = "\xE3\x80\x96", kCloseFilter = "\xE3\x8
 // A tab, CR or LF inside a field would break the one-line, six-field
 // record; each is written as a blank.
 void AppendField(TOutput& out, std::string_view text) {
-  std::size_t from = 0;
-  for (std::size_t at = text.find_first_of("\t\r\n"); at != std::string_view::npos;
-       at = text.find_first_of("\t\r\n", at + 1)) {
-    out.Append(text.substr(from, at - from));
-    out.Append(' ');
-    from = at + 1;
-  }
-  out.Append(text.substr(from));
+  SplitAtBytes(
+      text, "\t\r\n", [&](std::string_view piece) { out.Append(piece); }, [&](char) { out.Append(' '); });
 }
 
 // `text` with `open` and `close` around each span.
@@ -40,18 +32,20 @@ void AppendMarked(TOutput& out, std::string_view text, const std::vector<std::pa
 
 }  // namespace
 
-void TKorvel::RenderExport(TOutput& out, const TProgressFn& progress) const {
-  THighlighter marks(*this);
+void RenderExport(TOutput& out, const TFilePairArr& pairs, const TDataArr& data, const TSearchResult& result,
+                  THighlighter& marks, const TProgressFn& progress) {
+  const bool chinese = result.QueryIsChinese;
+  const TIntArr& hits = result.Hits;
   THighlighter::TAlignedMarks aligned;
-  for (std::size_t k = 0; k < hits_.size(); ++k) {
-    if (progress) progress(k, hits_.size());
-    const TData& d = data_[hits_[k]];
-    const TFilePair& fp = filePairs_[d.PairIndex];
+  for (std::size_t k = 0; k < hits.size(); ++k) {
+    if (progress) progress(k, hits.size());
+    const TData& d = data[hits[k]];
+    const TFilePair& fp = pairs[d.PairIndex];
     out.Append(std::to_string(k + 1));
     out.Append('\t');
-    AppendField(out, DisplayPath(FileNamePart(queryIsChinese_ ? fp.ZhFile : fp.EnFile)));
+    AppendField(out, DisplayPath(FileNamePart(chinese ? fp.ZhFile : fp.EnFile)));
     out.Append('\t');
-    AppendField(out, DisplayPath(FileNamePart(queryIsChinese_ ? fp.EnFile : fp.ZhFile)));
+    AppendField(out, DisplayPath(FileNamePart(chinese ? fp.EnFile : fp.ZhFile)));
     out.Append('\t');
     out.Append(std::to_string(static_cast<long long>(d.LineIndex) + 1));
     out.Append('\t');
@@ -72,17 +66,6 @@ void TKorvel::RenderExport(TOutput& out, const TProgressFn& progress) const {
     AppendMarked(out, aligned.text, aligned.filter, kOpenFilter, kCloseFilter);
     out.Append("\r\n");
   }
-  note_ = marks.Note();
-}
-
-std::string TKorvel::RenderExport(const TProgressFn& progress) const {
-  TStringOutput out;
-  RenderExport(out, progress);
-  return out.Take();
-}
-
-void TKorvel::ExportText(const std::string& path, const TProgressFn& progress) const {
-  WriteFileReplacing(path, RenderExport(progress));
 }
 
 }  // namespace korvel

@@ -10,21 +10,21 @@ void ThrowBacktracks(const EMatchLimit& e, std::string_view what, const std::str
                     DisplayPath(FileNamePart(path)) + "\"; make it more specific");
 }
 
-THighlighter::THighlighter(const TKorvel& engine)
-    : engine_(engine), chinese_(engine.QueryIsChinese()), pattern_(engine.Pattern()) {
-  if (engine.Hits().empty()) return;  // nothing to mark, nothing to compile
+THighlighter::THighlighter(const TFilePairArr& pairs, const TSearchResult& result)
+    : pairs_(pairs), result_(result), chinese_(result.QueryIsChinese), pattern_(result.Pattern) {
+  if (result.Hits.empty()) return;  // nothing to mark, nothing to compile
   if (!chinese_) query_.emplace(pattern_, true);
-  if (!engine.Equivalents().empty()) equivalents_.emplace(engine.Equivalents(), true);
-  if (!engine.Filter().empty() && !engine.ExcludeFilter()) filter_.emplace(engine.Filter(), true);
+  if (!result.Equivalents.empty()) equivalents_.emplace(result.Equivalents, true);
+  if (!result.Filter.empty() && !result.ExcludeFilter) filter_.emplace(result.Filter, true);
 }
 
 const std::string& THighlighter::SearchedFile(const TData& d) const {
-  const TFilePair& fp = engine_.FilePairs()[d.PairIndex];
+  const TFilePair& fp = pairs_[d.PairIndex];
   return chinese_ ? fp.ZhFile : fp.EnFile;
 }
 
 const std::string& THighlighter::AlignedFile(const TData& d) const {
-  const TFilePair& fp = engine_.FilePairs()[d.PairIndex];
+  const TFilePair& fp = pairs_[d.PairIndex];
   return chinese_ ? fp.EnFile : fp.ZhFile;
 }
 
@@ -70,7 +70,7 @@ void THighlighter::MarkAligned(const TData& d, TAlignedMarks& out) {
 
 std::string THighlighter::Note() const {
   if (dropped_ == 0) return "";
-  return "The word-list equivalents of \"" + std::string(engine_.QueryText()) +
+  return "The word-list equivalents of \"" + result_.QueryText +
          "\" backtrack too much: their marks were left out on " + std::to_string(dropped_) + " line(s)";
 }
 

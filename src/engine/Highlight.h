@@ -1,9 +1,11 @@
-// THighlighter — where the marks of a hit go, for the result page and the
-// export alike: the query's matches in the searched line, the word-list
-// equivalents and the include filter's matches in the aligned line.
+// THighlighter — where the marks of a hit go, for the result page, the
+// export and every other writer alike: the query's matches in the searched
+// line, the word-list equivalents and the include filter's matches in the
+// aligned line.
 //
-// It compiles the last search's expressions once and reads the engine's
-// lines; the engine must not change while it lives. One thread uses one.
+// It compiles a search result's expressions once. It refers to the result
+// and the file pairs it was made with, which must outlive it. One thread
+// uses one.
 // Every line is one walk per expression, under that expression's budget: a
 // query or filter that runs out of it ends the rendering with a message
 // naming the line; equivalents that run out only lose their marks there.
@@ -17,8 +19,10 @@
 #include <utility>
 #include <vector>
 
+#include "Corpus.h"
 #include "Marks.h"
-#include "unKorvel.h"
+#include "RegExpr.h"
+#include "SearchResult.h"
 
 namespace korvel {
 
@@ -29,7 +33,7 @@ namespace korvel {
 
 class THighlighter {
  public:
-  explicit THighlighter(const TKorvel& engine);
+  THighlighter(const TFilePairArr& pairs, const TSearchResult& result);
 
   // The hit's line in the query's language and the aligned one.
   std::string_view Searched(const TData& d) const { return chinese_ ? d.ZhLine : d.EnLine; }
@@ -68,11 +72,13 @@ class THighlighter {
   // What to tell the user about them, or "".
   std::string Note() const;
 
- private:
+  // Full paths of the hit's two files.
   const std::string& SearchedFile(const TData& d) const;
   const std::string& AlignedFile(const TData& d) const;
 
-  const TKorvel& engine_;
+ private:
+  const TFilePairArr& pairs_;
+  const TSearchResult& result_;
   const bool chinese_;
   const std::string& pattern_;
   std::optional<TRegExpr> query_, equivalents_, filter_;

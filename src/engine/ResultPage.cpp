@@ -1,15 +1,10 @@
-// The HTML result page: the template with one five-line block per hit.
-// Corpus text and file names are escaped; matches are found on the raw text
-// and the markup is added around them, so nothing from a corpus line ever
-// acts as markup and highlighting never lands inside a tag.
+#include "ResultPage.h"
+
 #include <algorithm>
-#include <optional>
 
 #include "FileIO.h"
-#include "Highlight.h"
-#include "Output.h"
+#include "Marks.h"
 #include "TextDecode.h"
-#include "unKorvel.h"
 
 namespace korvel {
 namespace {
@@ -17,20 +12,17 @@ namespace {
 constexpr std::string_view kPlaceholder = "{@content}";
 
 void AppendEscaped(TOutput& out, std::string_view text) {
-  std::size_t from = 0;
-  for (std::size_t at = text.find_first_of("&<>\"'"); at != std::string_view::npos;
-       at = text.find_first_of("&<>\"'", at + 1)) {
-    out.Append(text.substr(from, at - from));
-    switch (text[at]) {
-      case '&': out.Append("&amp;"); break;
-      case '<': out.Append("&lt;"); break;
-      case '>': out.Append("&gt;"); break;
-      case '"': out.Append("&quot;"); break;
-      default: out.Append("&#39;");
-    }
-    from = at + 1;
-  }
-  out.Append(text.substr(from));
+  SplitAtBytes(
+      text, "&<>\"'", [&](std::string_view piece) { out.Append(piece); },
+      [&](char c) {
+        switch (c) {
+          case '&': out.Append("&amp;"); break;
+          case '<': out.Append("&lt;"); break;
+          case '>': out.Append("&gt;"); break;
+          case '"': out.Append("&quot;"); break;
+          default: out.Append("&#39;");
+        }
+      });
 }
 
 bool IsPlaceholder(std::string_view line) {
@@ -99,8 +91,8 @@ void AppendSource(TOutput& out, std::string_view path, const std::string& lineNo
 
 }  // namespace
 
-void TKorvel::RenderResultPage(TOutput& out, const TProgressFn& progress) const {
-  const std::string tpl = ReadTextFile(templatePath_);
+void RenderResultPage(TOutput& out, std::string_view tpl, const TDataArr& data, const TSearchResult& result,
+                      THighlighter& marks, const TProgressFn& progress) {
   const std::vector<std::string_view> lines = SplitLines(tpl);
   std::size_t p = 0;
   while (p < lines.size() && !IsPlaceholder(lines[p])) ++p;
@@ -111,21 +103,21 @@ void TKorvel::RenderResultPage(TOutput& out, const TProgressFn& progress) const 
     out.Append("\r\n");
   }
 
-  THighlighter marks(*this);
   THighlighter::TAlignedMarks aligned;
-  const std::string_view queryClass = queryIsChinese_ ? "zh" : "en";
-  const std::string_view equivClass = queryIsChinese_ ? "en" : "zh";
+  const bool chinese = result.QueryIsChinese;
+  const TIntArr& hits = result.Hits;
+  const std::string_view queryClass = chinese ? "zh" : "en";
+  const std::string_view equivClass = chinese ? "en" : "zh";
 
   // A page of every hit of a common word would run to hundreds of megabytes
   // and stall the viewer; the page stops at the limit, the export does not.
-  const std::size_t shown = std::min(hits_.size(), kPageHitLimit);
+  const std::size_t shown = std::min(hits.size(), kPageHitLimit);
   for (std::size_t k = 0; k < shown; ++k) {
     if (progress) progress(k, shown);
-    const TData& d = data_[hits_[k]];
-    const TFilePair& fp = filePairs_[d.PairIndex];
+    const TData& d = data[hits[k]];
     const std::string_view a = marks.Searched(d);
-    const std::string& fa = queryIsChinese_ ? fp.ZhFile : fp.EnFile;
-    const std::string& fb = queryIsChinese_ ? fp.EnFile : fp.ZhFile;
+    const std::string& fa = marks.SearchedFile(d);
+    const std::string& fb = marks.AlignedFile(d);
     const std::string shade = k % 2 == 0 ? " class=\"o\" " : "";
     const std::string lineNo = std::to_string(static_cast<long long>(d.LineIndex) + 1);
 
@@ -152,27 +144,16 @@ void TKorvel::RenderResultPage(TOutput& out, const TProgressFn& progress) const 
     AppendAligned(out, aligned, equivClass);
     AppendSource(out, fb, lineNo);
   }
-  note_ = marks.Note();
 
-  if (shown < hits_.size()) {
+  if (shown < hits.size()) {
     out.Append("<tr class=\"more\">\r\n\t<td class=\"no\"></td>\r\n\t<td>Showing the first " + GroupDigits(shown) +
-               " of " + GroupDigits(hits_.size()) + " hits. Save exports all of them.</td>\r\n</tr>\r\n");
+               " of " + GroupDigits(hits.size()) + " hits. Save exports all of them.</td>\r\n</tr>\r\n");
   }
   out.Append("\r\n");  // the emptied placeholder line
   for (std::size_t i = p + 1; i < lines.size(); ++i) {
     out.Append(lines[i]);
     out.Append("\r\n");
   }
-}
-
-std::string TKorvel::RenderResultPage(const TProgressFn& progress) const {
-  TStringOutput out;
-  RenderResultPage(out, progress);
-  return out.Take();
-}
-
-void TKorvel::WriteResultPage(const std::string& path, const TProgressFn& progress) const {
-  WriteFileReplacing(path, RenderResultPage(progress));
 }
 
 }  // namespace korvel

@@ -10,10 +10,12 @@
 #include <unordered_map>
 
 #include "CorpusFolder.h"
+#include "Export.h"
 #include "FileIO.h"
 #include "Highlight.h"
 #include "LiteralScan.h"
 #include "Parallel.h"
+#include "ResultPage.h"
 #include "TextDecode.h"
 
 namespace korvel {
@@ -121,8 +123,7 @@ TKorvel::~TKorvel() = default;
 void TKorvel::ClearData() {
   data_.clear();
   texts_.clear();
-  hits_.clear();
-  hitCount_ = 0;
+  result_.Hits.clear();
 }
 
 void TKorvel::SetFiles(std::vector<std::string>& Files, const TProgressFn& progress) {
@@ -478,14 +479,47 @@ void TKorvel::Search(std::string_view query, bool lemmatize, const TProgressFn& 
     }
   }
 
-  queryIsChinese_ = chinese;
-  queryText_ = q;
-  hits_ = std::move(hits);
-  hitCount_ = static_cast<int32_t>(hits_.size());
-  pattern_ = pattern;
-  filter_ = pendingFilter_;
-  excludeFilter_ = pendingExclude_;
-  equivalents_ = std::move(equivalents);
+  TSearchResult result;
+  result.QueryIsChinese = chinese;
+  result.QueryText = q;
+  result.Pattern = pattern;
+  result.Filter = pendingFilter_;
+  result.ExcludeFilter = pendingExclude_;
+  result.Equivalents = std::move(equivalents);
+  result.Hits = std::move(hits);
+  result_ = std::move(result);
+}
+
+void TKorvel::RenderResultPage(TOutput& out, const TProgressFn& progress) const {
+  THighlighter marks(filePairs_, result_);
+  korvel::RenderResultPage(out, ReadTextFile(templatePath_), data_, result_, marks, progress);
+  note_ = marks.Note();
+}
+
+void TKorvel::RenderExport(TOutput& out, const TProgressFn& progress) const {
+  THighlighter marks(filePairs_, result_);
+  korvel::RenderExport(out, filePairs_, data_, result_, marks, progress);
+  note_ = marks.Note();
+}
+
+std::string TKorvel::RenderResultPage(const TProgressFn& progress) const {
+  TStringOutput out;
+  RenderResultPage(out, progress);
+  return out.Take();
+}
+
+std::string TKorvel::RenderExport(const TProgressFn& progress) const {
+  TStringOutput out;
+  RenderExport(out, progress);
+  return out.Take();
+}
+
+void TKorvel::WriteResultPage(const std::string& path, const TProgressFn& progress) const {
+  WriteFileReplacing(path, RenderResultPage(progress));
+}
+
+void TKorvel::ExportText(const std::string& path, const TProgressFn& progress) const {
+  WriteFileReplacing(path, RenderExport(progress));
 }
 
 }  // namespace korvel

@@ -6,8 +6,12 @@
 // One thread drives an engine; loading and searching spread their work over
 // all cores internally. The long operations take a progress callback, called
 // on the driving thread with done/total as the work advances, and abandon
-// the work when it throws (EAbort for a user's cancel). Errors are EKorvel or ERegExpr with
-// the message a user is shown.
+// the work when it throws (EAbort for a user's cancel). Errors are EKorvel or
+// ERegExpr with the message a user is shown.
+//
+// While one thread runs SetFiles, Search or a rendering, another may call
+// only Lookup (the word lists change only in LoadDictionaries) and the
+// settings' getters; everything else waits for the run to end.
 #ifndef KORVEL_UNKORVEL_H
 #define KORVEL_UNKORVEL_H
 
@@ -19,32 +23,17 @@
 #include <string_view>
 #include <vector>
 
-#include "BigMemory.h"
+#include "Corpus.h"
 #include "Dictionary.h"
 #include "Errors.h"
 #include "FileIO.h"
 #include "Output.h"
 #include "Query.h"
 #include "RegExpr.h"
+#include "ResultPage.h"
+#include "SearchResult.h"
 
 namespace korvel {
-
-struct TFilePair {
-  std::string EnFile;  // full path, holds ".EN." in its file name
-  std::string ZhFile;  // full path, holds ".ZH." in its file name
-};
-using TFilePairArr = std::vector<TFilePair>;
-
-struct TData {
-  std::string_view ZhLine;  // trimmed; may be empty
-  std::string_view EnLine;  // trimmed; never empty
-  int32_t PairIndex;        // into FilePairs
-  int32_t LineIndex;        // 0-based, the same in both files
-};
-using TDataArr = std::vector<TData, TBigAllocator<TData>>;
-using TIntArr = std::vector<int32_t>;
-
-using TProgressFn = std::function<void(std::size_t done, std::size_t total)>;
 
 // How the engine spreads its work. Results never depend on it: every
 // setting gives the same hits, page and export.
@@ -52,9 +41,6 @@ struct TTuning {
   unsigned Threads = 0;       // 0: one per core
   bool ScanWholeText = true;  // search a file's text in one pass where the expression allows
 };
-
-// The result page shows at most this many hits; the export has them all.
-constexpr std::size_t kPageHitLimit = 10000;
 
 class TKorvel {
  public:
@@ -93,15 +79,16 @@ class TKorvel {
   const TFilePairArr& FilePairs() const { return filePairs_; }
   const TDataArr& Data() const { return data_; }
   const TDictionary& Dictionary(int index) const { return dictionaries_[index]; }
-  bool QueryIsChinese() const { return queryIsChinese_; }
-  const TIntArr& Hits() const { return hits_; }
-  const std::string& Pattern() const { return pattern_; }
-  const std::string& Filter() const { return filter_; }
-  bool ExcludeFilter() const { return excludeFilter_; }
-  const std::string& Equivalents() const { return equivalents_; }
-  int32_t HitCount() const { return hitCount_; }
-  // The last query, trimmed, as it was typed.
-  const std::string& QueryText() const { return queryText_; }
+  // The last search; its fields under the names the window and writers use.
+  const TSearchResult& Result() const { return result_; }
+  bool QueryIsChinese() const { return result_.QueryIsChinese; }
+  const TIntArr& Hits() const { return result_.Hits; }
+  const std::string& Pattern() const { return result_.Pattern; }
+  const std::string& Filter() const { return result_.Filter; }
+  bool ExcludeFilter() const { return result_.ExcludeFilter; }
+  const std::string& Equivalents() const { return result_.Equivalents; }
+  int32_t HitCount() const { return result_.HitCount(); }
+  const std::string& QueryText() const { return result_.QueryText; }
 
   // Where the result page's template is read from (default: the program's
   // sys/result.tpl) and how words are inflected (default: MyDLL).
@@ -123,15 +110,8 @@ class TKorvel {
   TFilePairArr filePairs_;
   TDataArr data_;
   TDictionary dictionaries_[2];  // 0: English->Chinese, 1: Chinese->English
-  bool queryIsChinese_ = false;
-  TIntArr hits_;
-  std::string pattern_;
-  std::string filter_;
-  bool excludeFilter_ = false;
-  std::string equivalents_;
-  int32_t hitCount_ = 0;
-  std::string queryText_;
-  mutable std::string note_;
+  TSearchResult result_;
+  mutable std::string note_;  // of the last rendering
 
   // Recorded by SetFilter; becomes Filter/ExcludeFilter when a search succeeds.
   std::string pendingFilter_;

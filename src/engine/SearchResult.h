@@ -1,0 +1,32 @@
+// TSearchResult — what one search found, as a value: the hits (positions in
+// the corpus's line pairs), the direction, and the expressions with which
+// the hits, the word-list equivalents and the filter's matches are marked.
+// It refers to the corpus it was made over only by position, so it stays
+// valid until that corpus is replaced. Copy it freely; safe from any thread.
+#ifndef KORVEL_SEARCHRESULT_H
+#define KORVEL_SEARCHRESULT_H
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "Corpus.h"
+
+namespace korvel {
+
+struct TSearchResult {
+  bool QueryIsChinese = false;  // the Chinese lines were searched
+  std::string QueryText;        // the query, trimmed, as typed
+  std::string Pattern;          // the expression the searched lines matched
+  std::string Filter;           // the expression for the aligned line; "" for none
+  bool ExcludeFilter = false;   // a hit's aligned line must not match Filter
+  std::string Equivalents;      // marks the word-list equivalents; "" for none
+  TIntArr Hits;                 // ascending, no duplicates
+
+  int32_t HitCount() const { return static_cast<int32_t>(Hits.size()); }
+  std::string_view Direction() const { return QueryIsChinese ? "ZH-EN" : "EN-ZH"; }
+};
+
+}  // namespace korvel
+
+#endif
