@@ -13,9 +13,13 @@ void ThrowBacktracks(const EMatchLimit& e, std::string_view what, const std::str
 THighlighter::THighlighter(const TFilePairArr& pairs, const TSearchResult& result)
     : pairs_(pairs), result_(result), chinese_(result.QueryIsChinese), pattern_(result.Pattern) {
   if (result.Hits.empty()) return;  // nothing to mark, nothing to compile
-  if (!chinese_) query_.emplace(pattern_, true);
-  if (!result.Equivalents.empty()) equivalents_.emplace(result.Equivalents, true);
-  if (!result.Filter.empty() && !result.ExcludeFilter) filter_.emplace(result.Filter, true);
+  auto matcher = [](std::optional<TMatcher>& m, const std::shared_ptr<const TPattern>& compiled,
+                    const std::string& expression) {
+    m.emplace(compiled ? compiled : TPattern::Compile(expression, true));
+  };
+  if (!chinese_) matcher(query_, result.CompiledPattern, pattern_);
+  if (!result.Equivalents.empty()) matcher(equivalents_, result.CompiledEquivalents, result.Equivalents);
+  if (!result.Filter.empty() && !result.ExcludeFilter) matcher(filter_, result.CompiledFilter, result.Filter);
 }
 
 const std::string& THighlighter::SearchedFile(const TData& d) const {

@@ -3,7 +3,7 @@
 // line, the word-list equivalents and the include filter's matches in the
 // aligned line.
 //
-// It compiles a search result's expressions once. It refers to the result
+// It marks with the expressions the search compiled. It refers to the result
 // and the file pairs it was made with, which must outlive it. One thread
 // uses one.
 // Every line is one walk per expression, under that expression's budget: a
@@ -81,7 +81,7 @@ class THighlighter {
   const TSearchResult& result_;
   const bool chinese_;
   const std::string& pattern_;
-  std::optional<TRegExpr> query_, equivalents_, filter_;
+  std::optional<TMatcher> query_, equivalents_, filter_;
   std::size_t dropped_ = 0;
 };
 

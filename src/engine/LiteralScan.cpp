@@ -7,135 +7,48 @@
 #include <immintrin.h>
 #endif
 
+#include "PatternFacts.h"
+
 namespace korvel {
 namespace {
 
-constexpr std::size_t kMaxStrings = 64;
 constexpr std::size_t kNone = std::string_view::npos;
 
 char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
 char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
 
-// Letters other than ASCII fold under the matcher too (É/é), which a byte
-// comparison cannot follow; CJK text has no case.
-bool CaseFree(char32_t cp) {
-  return cp < 0x80 || (cp >= 0x3000 && cp <= 0x9FFF) || (cp >= 0xF900 && cp <= 0xFAFF) ||
-         (cp >= 0x20000 && cp <= 0x3FFFF);
-}
-
-// A tiny parser for the literal subset; any other syntax gives up.
-class Expander {
- public:
-  explicit Expander(std::string_view p) : p_(p) {}
-
-  std::optional<std::vector<std::string>> Run() {
-    auto result = Alternation();
-    if (!result || pos_ != p_.size()) return std::nullopt;
-    return result;
-  }
-
- private:
-  std::optional<std::vector<std::string>> Alternation() {
-    std::vector<std::string> all;
-    for (;;) {
-      auto seq = Sequence();
-      if (!seq) return std::nullopt;
-      all.insert(all.end(), seq->begin(), seq->end());
-      if (all.size() > kMaxStrings) return std::nullopt;
-      if (pos_ < p_.size() && p_[pos_] == '|') {
-        ++pos_;
-        continue;
-      }
-      return all;
-    }
-  }
-
-  std::optional<std::vector<std::string>> Sequence() {
-    std::vector<std::string> strings{""};
-    while (pos_ < p_.size() && p_[pos_] != '|' && p_[pos_] != ')') {
-      const char c = p_[pos_];
-      std::vector<std::string> item;
-      if (c == '(') {
-        ++pos_;
-        if (p_.substr(pos_, 2) == "?:") pos_ += 2;
-        else if (pos_ < p_.size() && (p_[pos_] == '?' || p_[pos_] == '*')) return std::nullopt;
-        auto inner = Alternation();
-        if (!inner || pos_ >= p_.size() || p_[pos_] != ')') return std::nullopt;
-        ++pos_;
-        item = std::move(*inner);
-      } else if (c == '\\') {
-        if (pos_ + 1 >= p_.size()) return std::nullopt;
-        const char e = p_[pos_ + 1];
-        pos_ += 2;
-        if (e == 'b' || e == 'B' || e == 'A' || e == 'Z' || e == 'z') continue;  // zero-width
-        if ((e >= 'a' && e <= 'z') || (e >= 'A' && e <= 'Z') || (e >= '0' && e <= '9') ||
-            static_cast<unsigned char>(e) >= 0x80)
-          return std::nullopt;
-        item = {std::string(1, e)};
-      } else if (c == '^' || c == '$') {
-        ++pos_;
-        continue;
-      } else if (std::strchr("[]{}.*+?", c)) {
-        return std::nullopt;
-      } else {
-        const std::size_t len = CharLength(pos_);
-        if (!len) return std::nullopt;
-        item = {std::string(p_.substr(pos_, len))};
-        pos_ += len;
-      }
-      // A quantifier after the item makes it optional or repeated.
-      if (pos_ < p_.size() && std::strchr("*+?{", p_[pos_])) return std::nullopt;
-      std::vector<std::string> product;
-      for (const std::string& s : strings)
-        for (const std::string& t : item) product.push_back(s + t);
-      if (product.size() > kMaxStrings) return std::nullopt;
-      strings = std::move(product);
-    }
-    return strings;
-  }
-
-  // Length of the character at `at` when it is one the scan can compare.
-  std::size_t CharLength(std::size_t at) const {
-    const auto c = static_cast<unsigned char>(p_[at]);
-    const std::size_t len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-    if (!len || at + len > p_.size()) return 0;
-    char32_t cp = len == 1 ? c : (c & (0x7F >> len));
-    for (std::size_t k = 1; k < len; ++k) cp = (cp << 6) | (static_cast<unsigned char>(p_[at + k]) & 0x3F);
-    return CaseFree(cp) ? len : 0;
-  }
-
-  std::string_view p_;
-  std::size_t pos_ = 0;
-};
-
 }  // namespace
 
 std::optional<TLiteralScan> TLiteralScan::FromPattern(std::string_view pattern) {
-  auto strings = Expander(pattern).Run();
-  if (!strings || strings->empty()) return std::nullopt;
+  const auto strings = AnalyzePattern(pattern).Literals;
+  return strings ? FromStrings(*strings) : std::nullopt;
+}
+
+std::optional<TLiteralScan> TLiteralScan::FromStrings(std::vector<std::string> strings) {
+  if (strings.empty()) return std::nullopt;
   TLiteralScan scan;
   std::size_t shortest = kNone;
-  for (std::string& s : *strings) {
+  for (std::string& s : strings) {
     if (s.empty()) return std::nullopt;  // an empty alternative matches anywhere
     for (char& c : s) c = Lower(c);
     shortest = std::min(shortest, s.size());
   }
-  std::sort(strings->begin(), strings->end());
-  strings->erase(std::unique(strings->begin(), strings->end()), strings->end());
+  std::sort(strings.begin(), strings.end());
+  strings.erase(std::unique(strings.begin(), strings.end()), strings.end());
   scan.width_ = std::min(shortest, kMaxWidth);
   // Strings sharing a prefix share a bucket, so its fingerprint stays as
   // sharp as it can with more strings than buckets.
-  const std::size_t count = strings->size();
+  const std::size_t count = strings.size();
   for (std::size_t i = 0; i < count; ++i) {
     const std::size_t bucket = i * kBuckets / count;
-    const std::string& s = (*strings)[i];
+    const std::string& s = strings[i];
     for (std::size_t k = 0; k < scan.width_; ++k)
       for (const char variant : {s[k], Upper(s[k])}) {
         const auto v = static_cast<unsigned char>(variant);
         scan.low_[k][v & 15] |= static_cast<std::uint8_t>(1u << bucket);
         scan.high_[k][v >> 4] |= static_cast<std::uint8_t>(1u << bucket);
       }
-    scan.buckets_[bucket].push_back(std::move((*strings)[i]));
+    scan.buckets_[bucket].push_back(std::move(strings[i]));
   }
   return scan;
 }

@@ -1,9 +1,8 @@
 // TLiteralScan — finds where a match of an expression could be, fast.
 //
-// Built from an expression made only of literal text, groups, alternation
-// and zero-width assertions (the shape of plain and lemmatised queries and
-// of word alternations), it knows the literal strings of which every match
-// contains one, and finds them in a long text many positions at a time, far
+// Built from the literal strings of which every match contains one (the
+// pattern's facts give them for plain and lemmatised queries and word
+// alternations), it finds them in a long text many positions at a time, far
 // faster than trying the expression at every position. Each occurrence is
 // then checked on its line by the real matcher. Immutable once built: any
 // thread may call Find.
@@ -21,8 +20,9 @@ namespace korvel {
 
 class TLiteralScan {
  public:
-  // Nothing when the expression holds anything but literal text, groups,
-  // "|" and assertions, or expands to too many strings.
+  // Nothing for no strings or an empty one.
+  static std::optional<TLiteralScan> FromStrings(std::vector<std::string> strings);
+  // From the expression's literal strings; nothing when it has none.
   static std::optional<TLiteralScan> FromPattern(std::string_view pattern);
 
   // Position of the first occurrence of one of the strings starting at or

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "MyDLL.h"
+#include "Utf8.h"
 
 namespace korvel {
 
@@ -36,22 +37,8 @@ bool IsCjk(char32_t c) {
 
 bool IsChinese(std::string_view text) {
   text = Trim(text);
-  for (std::size_t i = 0; i < text.size();) {
-    unsigned char c = static_cast<unsigned char>(text[i]);
-    if (c < 0x80) {
-      ++i;
-      continue;
-    }
-    std::size_t len = (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 1;
-    if (len == 1 || i + len > text.size()) {
-      ++i;
-      continue;
-    }
-    char32_t cp = c & (0x7F >> len);
-    for (std::size_t k = 1; k < len; ++k) cp = (cp << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
-    if (IsCjk(cp)) return true;
-    i += len;
-  }
+  for (std::size_t i = 0, len = 0; i < text.size(); i += len)
+    if (IsCjk(utf8::Decode(text, i, len))) return true;
   return false;
 }
 

@@ -7,10 +7,12 @@
 #define KORVEL_SEARCHRESULT_H
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "Corpus.h"
+#include "RegExpr.h"
 
 namespace korvel {
 
@@ -22,6 +24,10 @@ struct TSearchResult {
   bool ExcludeFilter = false;   // a hit's aligned line must not match Filter
   std::string Equivalents;      // marks the word-list equivalents; "" for none
   TIntArr Hits;                 // ascending, no duplicates
+  // The three expressions as the search compiled them, case-insensitive;
+  // null where there is none (or nothing was compiled: then whoever marks
+  // compiles them).
+  std::shared_ptr<const TPattern> CompiledPattern, CompiledFilter, CompiledEquivalents;
 
   int32_t HitCount() const { return static_cast<int32_t>(Hits.size()); }
   std::string_view Direction() const { return QueryIsChinese ? "ZH-EN" : "EN-ZH"; }

@@ -17,6 +17,7 @@
 #include "Parallel.h"
 #include "ResultPage.h"
 #include "TextDecode.h"
+#include "Utf8.h"
 
 namespace korvel {
 namespace {
@@ -28,22 +29,6 @@ constexpr int32_t kLinesPerPoll = 1 << 12;
 // Fewer lines than this are not worth a thread of their own.
 constexpr std::size_t kMinChunk = 1 << 14;
 
-// Whether an expression matches a line exactly where it matches inside the
-// file's text: nothing in it may look at where the subject starts or ends
-// (anchors, lookarounds, verbs). A blank, a CR or LF stands beside every
-// trimmed line, so \b reads the same either way. The one pass pays only when
-// matches begin with a known byte: otherwise every position of the text is
-// tried, which costs more than trying line by line.
-bool ScansAsWholeText(std::string_view pattern) {
-  if (pattern.find_first_of("^$") != std::string_view::npos) return false;
-  if (pattern.find("(?") != std::string_view::npos || pattern.find("(*") != std::string_view::npos) return false;
-  for (std::size_t i = pattern.find('\\'); i != std::string_view::npos && i + 1 < pattern.size();
-       i = pattern.find('\\', i + 2)) {
-    if (std::string_view("AZzGK").find(pattern[i + 1]) != std::string_view::npos) return false;
-  }
-  return true;
-}
-
 // "\b(" + words + ")\b". Words that begin with "*" would open a verb there
 // ("\b(*ACCEPT)\b" accepts every line), so they go into a group without a
 // capture, where the "*" has nothing to repeat and compiling fails.
@@ -51,21 +36,15 @@ std::string WrapWords(std::string_view typed, const std::string& words) {
   return (typed.starts_with('*') ? "\\b(?:" : "\\b(") + words + ")\\b";
 }
 
-std::size_t CharCount(std::string_view text) {
-  std::size_t n = 0;
-  for (char c : text) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-  return n;
-}
-
 // Compiles the expression made from the typed text; a compile error's
 // position then counts in what was typed, not in the wrapping.
-TRegExpr CompileTyped(const std::string& expression, std::string_view typed, bool wrapped) {
+std::shared_ptr<const TPattern> CompileTyped(const std::string& expression, std::string_view typed, bool wrapped) {
   try {
-    return TRegExpr(expression, true);
+    return TPattern::Compile(expression, true);
   } catch (const ERegExpr& e) {
     if (!wrapped || e.Position() == ERegExpr::kNoPosition) throw;
     const std::size_t prefix = typed.starts_with('*') ? 5 : 3;  // "\b(?:" or "\b("
-    throw ERegExpr(e.Reason(), std::min(e.Position() - std::min(e.Position(), prefix), CharCount(typed)));
+    throw ERegExpr(e.Reason(), std::min(e.Position() - std::min(e.Position(), prefix), utf8::CharCount(typed)));
   }
 }
 
@@ -323,26 +302,27 @@ void TKorvel::SetFilter(std::string_view filter, bool exclude, bool lemmatize) {
   if (pendingFilterWrapped_) pendingFilter_ = WrapWords(f, ExpandLemma(f, inflect_));
 }
 
-TIntArr TKorvel::SearchLines(const TRegExpr& query, const TRegExpr* filter, bool exclude, bool chinese, TScan scan,
-                             const TProgressFn& progress) const {
+TIntArr TKorvel::SearchLines(const std::shared_ptr<const TPattern>& query, const std::shared_ptr<const TPattern>& filter,
+                             bool exclude, bool chinese, TScan scan, const TProgressFn& progress) const {
   const std::size_t n = data_.size();
   const unsigned workers = WorkerCount(tuning_.Threads);
   const std::size_t chunkSize = std::max<std::size_t>(kMinChunk, n / (workers * 8) + 1);
   const std::size_t chunks = (n + chunkSize - 1) / chunkSize;
-  // Each worker matches with its own copies; each chunk keeps its own hits,
-  // joined in order, so any number of workers gives the same list.
-  std::vector<std::unique_ptr<TRegExpr>> queries, filters;
+  // Each worker matches with its own matchers over the shared patterns;
+  // each chunk keeps its own hits, joined in order, so any number of
+  // workers gives the same list.
+  std::vector<std::unique_ptr<TMatcher>> queries, filters;
   const std::optional<TLiteralScan> literal =
-      scan == TScan::Literals ? TLiteralScan::FromPattern(query.Expression()) : std::nullopt;
+      scan == TScan::Literals ? TLiteralScan::FromStrings(*query->Facts().Literals) : std::nullopt;
   for (unsigned w = 0; w < workers; ++w) {
-    queries.push_back(std::make_unique<TRegExpr>(query));
-    filters.push_back(filter ? std::make_unique<TRegExpr>(*filter) : nullptr);
+    queries.push_back(std::make_unique<TMatcher>(query));
+    filters.push_back(filter ? std::make_unique<TMatcher>(filter) : nullptr);
   }
   std::vector<TIntArr> found(chunks);
 
   ParallelFor(chunks, workers, progress, [&](std::size_t c, unsigned w, auto& poll) {
-    const TRegExpr& re = *queries[w];
-    const TRegExpr* aligned = filters[w].get();
+    const TMatcher& re = *queries[w];
+    const TMatcher* aligned = filters[w].get();
     TIntArr& out = found[c];
     auto searched = [chinese](const TData& d) { return chinese ? d.ZhLine : d.EnLine; };
     // A line the expression or filter runs out of budget on ends the
@@ -450,32 +430,40 @@ void TKorvel::Search(std::string_view query, bool lemmatize, const TProgressFn& 
 
   // Both expressions compile before anything changes, so a bad one leaves
   // the last search as it was.
-  const TRegExpr queryRe = CompileTyped(pattern, q, plain);
-  std::optional<TRegExpr> filterRe;
-  if (!pendingFilter_.empty()) filterRe.emplace(CompileTyped(pendingFilter_, pendingFilterText_, pendingFilterWrapped_));
+  const std::shared_ptr<const TPattern> queryRe = CompileTyped(pattern, q, plain);
+  std::shared_ptr<const TPattern> filterRe;
+  if (!pendingFilter_.empty()) filterRe = CompileTyped(pendingFilter_, pendingFilterText_, pendingFilterWrapped_);
 
+  // One pass through each file's text: for the strings every match holds,
+  // or for the expression itself when it matches a line exactly where it
+  // matches inside the text (it looks at no edge and takes no line break;
+  // a blank, CR or LF beside every trimmed line keeps \b the same) and
+  // costs a bounded number of steps per position (a failing "the.*of.*x"
+  // over a whole file costs its square). The expression pass pays only
+  // when matches begin with a known byte; otherwise every position of the
+  // text is tried, which costs more than trying line by line.
+  const TPatternFacts& facts = queryRe->Facts();
   TScan scan = TScan::Lines;
   if (tuning_.ScanWholeText) {
-    if (TLiteralScan::FromPattern(pattern))
+    if (TLiteralScan::FromStrings(facts.Literals.value_or(std::vector<std::string>{})))
       scan = TScan::Literals;
-    // Over a whole file a failing heavy backtracker ("the.*of.*xyzzy")
-    // costs the square of the file; line by line, of a line.
-    else if (ScansAsWholeText(pattern) && queryRe.HasFirstCodeUnit() && queryRe.IsLinear())
+    else if (!facts.LooksAtEdges && !facts.MaySpanLines && queryRe->IsLinear() && queryRe->HasFirstCodeUnit())
       scan = TScan::Expression;
   }
-  TIntArr hits = SearchLines(queryRe, filterRe ? &*filterRe : nullptr, pendingExclude_, chinese, scan, progress);
+  TIntArr hits = SearchLines(queryRe, filterRe, pendingExclude_, chinese, scan, progress);
 
   std::string equivalents;
   if (dictionaries_[0].Count() + dictionaries_[1].Count() > 0) {
     equivalents = Lookup(q);
     if (chinese && !equivalents.empty()) equivalents = "\\b(" + ExpandLemma(equivalents, inflect_) + ")\\b";
-    // A word-list value that does not compile only loses its highlighting.
-    if (!equivalents.empty()) {
-      try {
-        TRegExpr check(equivalents, true);
-      } catch (const ERegExpr&) {
-        equivalents.clear();
-      }
+  }
+  // A word-list value that does not compile only loses its highlighting.
+  std::shared_ptr<const TPattern> equivalentsRe;
+  if (!equivalents.empty()) {
+    try {
+      equivalentsRe = TPattern::Compile(equivalents, true);
+    } catch (const ERegExpr&) {
+      equivalents.clear();
     }
   }
 
@@ -487,6 +475,9 @@ void TKorvel::Search(std::string_view query, bool lemmatize, const TProgressFn& 
   result.ExcludeFilter = pendingExclude_;
   result.Equivalents = std::move(equivalents);
   result.Hits = std::move(hits);
+  result.CompiledPattern = queryRe;
+  result.CompiledFilter = filterRe;
+  result.CompiledEquivalents = equivalentsRe;
   result_ = std::move(result);
 }
 

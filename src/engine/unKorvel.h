@@ -103,8 +103,8 @@ class TKorvel {
   // file's text; Literals: the strings every match contains, then the lines
   // they occur in.
   enum class TScan { Lines, Expression, Literals };
-  TIntArr SearchLines(const TRegExpr& query, const TRegExpr* filter, bool exclude, bool chinese, TScan scan,
-                      const TProgressFn& progress) const;
+  TIntArr SearchLines(const std::shared_ptr<const TPattern>& query, const std::shared_ptr<const TPattern>& filter,
+                      bool exclude, bool chinese, TScan scan, const TProgressFn& progress) const;
   void ClearData();
 
   TFilePairArr filePairs_;

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <string>
 
+#include "Utf8.h"
+
 namespace korvel {
 namespace {
 
@@ -29,18 +31,10 @@ constexpr std::size_t kStepsPerByte = 12;
 constexpr std::size_t kGuardedInputAtLeast = 1024;
 // The JIT counts some callouts as steps: a long line needs room for them.
 constexpr uint32_t kGuardedMatchLimit = 20 * kMatchLimit;
-// A bounded repetition wider than this is tried at every length at every
-// start: a heavy backtracker too.
-constexpr unsigned long kWideRepeat = 64;
 constexpr std::size_t kJitStackStart = 32 * 1024;
 constexpr std::size_t kJitStackMax = 8 * 1024 * 1024;
 
-std::size_t CharCount(std::string_view text, std::size_t byteOffset) {
-  std::size_t count = 0;
-  for (std::size_t i = 0; i < byteOffset && i < text.size(); ++i)
-    if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) ++count;
-  return count;
-}
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 std::string ErrorText(int code) {
   PCRE2_UCHAR buffer[256];
@@ -49,249 +43,13 @@ std::string ErrorText(int code) {
 }
 
 [[noreturn]] void ThrowCompileError(const std::string& reason, std::string_view expr, std::size_t byteOffset) {
-  throw ERegExpr(reason, CharCount(expr, byteOffset));
-}
-
-std::size_t SkipClass(std::string_view p, std::size_t i) {
-  std::size_t j = i + 1;
-  if (j < p.size() && p[j] == '^') ++j;
-  if (j < p.size() && p[j] == ']') ++j;  // a "]" first is a member
-  while (j < p.size()) {
-    char c = p[j];
-    if (c == '\\') {
-      j += 1 + (j + 1 < p.size() ? TRegExpr::CharLength(p, j + 1) : 0);
-    } else if (c == '[' && j + 1 < p.size() && p[j + 1] == ':') {
-      std::size_t e = p.find(":]", j + 2);
-      j = (e == std::string_view::npos) ? j + 1 : e + 2;
-    } else if (c == ']') {
-      return j + 1;
-    } else {
-      j += TRegExpr::CharLength(p, j);
-    }
-  }
-  return p.size();
-}
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-// {n}, {n,} or {n,m}; sets `end` past the closing brace.
-bool IsBraceQuantifier(std::string_view p, std::size_t i, std::size_t& end) {
-  std::size_t j = i + 1;
-  std::size_t digits = 0;
-  while (j < p.size() && IsDigit(p[j])) ++j, ++digits;
-  if (digits == 0) return false;
-  if (j < p.size() && p[j] == ',') {
-    ++j;
-    while (j < p.size() && IsDigit(p[j])) ++j;
-  }
-  if (j < p.size() && p[j] == '}') {
-    end = j + 1;
-    return true;
-  }
-  return false;
-}
-
-// PCRE2 reads a quantifier followed by "+" as possessive; here it is one
-// repetition after another, which is an error. Returns the offset of the
-// offending "+", or npos.
-std::size_t FindPossessiveQuantifier(std::string_view p) {
-  std::size_t i = 0;
-  bool afterQuantifier = false;
-  while (i < p.size()) {
-    char c = p[i];
-    if (afterQuantifier) {
-      afterQuantifier = false;
-      if (c == '+') return i;
-      if (c == '?') {  // lazy form
-        ++i;
-        continue;
-      }
-    }
-    switch (c) {
-      case '\\':
-        if (i + 1 < p.size() && p[i + 1] == 'Q') {
-          std::size_t e = p.find("\\E", i + 2);
-          i = (e == std::string_view::npos) ? p.size() : e + 2;
-        } else {
-          const char escaped = i + 1 < p.size() ? p[i + 1] : '\0';
-          i += 1 + (i + 1 < p.size() ? TRegExpr::CharLength(p, i + 1) : 0);
-          // The braces of "\x{41}" or "\g{1}" belong to the escape; they are
-          // no repetition, so a "+" after them is an ordinary quantifier.
-          if (i < p.size() && p[i] == '{' && std::string_view("xogkpP").find(escaped) != std::string_view::npos) {
-            std::size_t e = p.find('}', i);
-            i = (e == std::string_view::npos) ? p.size() : e + 1;
-          }
-        }
-        break;
-      case '[':
-        i = SkipClass(p, i);
-        break;
-      case '(':
-        if (p.substr(i, 3) == "(?#") {
-          std::size_t e = p.find(')', i);
-          i = (e == std::string_view::npos) ? p.size() : e + 1;
-        } else {
-          ++i;
-          if (i < p.size() && (p[i] == '?' || p[i] == '*')) ++i;  // group syntax, not repetition
-        }
-        break;
-      case '*':
-      case '+':
-      case '?':
-        afterQuantifier = true;
-        ++i;
-        break;
-      case '{': {
-        std::size_t end = 0;
-        if (IsBraceQuantifier(p, i, end)) {
-          afterQuantifier = true;
-          i = end;
-        } else {
-          ++i;
-        }
-        break;
-      }
-      default:
-        i += TRegExpr::CharLength(p, i);
-    }
-  }
-  return std::string_view::npos;
-}
-
-enum class TShape { Linear, Single, Heavy };
-
-// What a walk may cost: Linear, a bounded number of steps per start
-// position; Single (one repetition of one character or class), the square
-// of the input; Heavy, more (two or more varying repetitions, one of a
-// group or a back reference, one over a wide range, lookarounds, back
-// references, recursion, conditions and verbs). Errs towards heavier; "?"
-// and "{n}" never count.
-TShape ShapeOf(std::string_view p) {
-  int variable = 0;
-  bool heavy = false;
-  bool singleAtom = false;  // the item before a quantifier is one character or class
-  std::size_t i = 0;
-  auto quantified = [&](bool wide) {
-    ++variable;
-    if (!singleAtom || wide) heavy = true;
-    singleAtom = false;
-    if (i < p.size() && p[i] == '?') ++i;  // lazy form
-  };
-  while (i < p.size() && !heavy && variable < 2) {
-    const char c = p[i];
-    switch (c) {
-      case '\\': {
-        const char escaped = i + 1 < p.size() ? p[i + 1] : '\0';
-        if (escaped == 'Q') {
-          std::size_t e = p.find("\\E", i + 2);
-          singleAtom = true;
-          i = (e == std::string_view::npos) ? p.size() : e + 2;
-          break;
-        }
-        i += 1 + (i + 1 < p.size() ? TRegExpr::CharLength(p, i + 1) : 0);
-        if (i < p.size() && p[i] == '{' && std::string_view("xogkpP").find(escaped) != std::string_view::npos) {
-          std::size_t e = p.find('}', i);
-          i = (e == std::string_view::npos) ? p.size() : e + 1;
-        }
-        // A back reference compares text of any length.
-        if ((escaped >= '1' && escaped <= '9') || escaped == 'g' || escaped == 'k') heavy = true;
-        singleAtom = true;
-        break;
-      }
-      case '[':
-        i = SkipClass(p, i);
-        singleAtom = true;
-        break;
-      case '(': {
-        if (p.substr(i, 3) == "(?#") {
-          std::size_t e = p.find(')', i);
-          i = (e == std::string_view::npos) ? p.size() : e + 1;
-          break;
-        }
-        const std::string_view rest = p.substr(i + 1, 3);
-        if (rest.starts_with("*")) heavy = true;  // a verb or a lookaround by name
-        if (rest.starts_with("?")) {
-          const std::string_view kind = rest.substr(1);
-          // Lookarounds, recursion, subroutine calls, conditions, callouts.
-          if (kind.starts_with("=") || kind.starts_with("!") || kind.starts_with("<=") || kind.starts_with("<!") ||
-              kind.starts_with("R") || kind.starts_with("&") || kind.starts_with("P=") || kind.starts_with("P>") ||
-              kind.starts_with("(") || kind.starts_with("C") || kind.starts_with("+") ||
-              (!kind.empty() && (IsDigit(kind[0]) || (kind[0] == '-' && kind.size() > 1 && IsDigit(kind[1])))))
-            heavy = true;
-        }
-        ++i;
-        if (i < p.size() && (p[i] == '?' || p[i] == '*')) ++i;
-        singleAtom = false;
-        break;
-      }
-      case ')':
-      case '|':
-        ++i;
-        singleAtom = false;
-        break;
-      case '?':
-        ++i;
-        singleAtom = false;
-        if (i < p.size() && p[i] == '?') ++i;
-        break;
-      case '*':
-      case '+':
-        ++i;
-        quantified(false);
-        break;
-      case '{': {
-        std::size_t end = 0;
-        if (!IsBraceQuantifier(p, i, end)) {
-          ++i;
-          singleAtom = true;
-          break;
-        }
-        const std::string_view body = p.substr(i + 1, end - i - 2);
-        const std::size_t comma = body.find(',');
-        i = end;
-        const std::string_view low = body.substr(0, comma);
-        const std::string_view high = comma == std::string_view::npos ? low : body.substr(comma + 1);
-        if (high == low) {  // a fixed count: "(.*a){12}" nests its group twelve deep
-          if (!singleAtom) heavy = true;
-          singleAtom = false;
-          if (i < p.size() && p[i] == '?') ++i;
-          break;
-        }
-        quantified(!high.empty() && (high.size() > 4 || std::stoul(std::string(high)) > kWideRepeat));
-        break;
-      }
-      default:
-        i += TRegExpr::CharLength(p, i);
-        singleAtom = true;
-    }
-  }
-  if (heavy || variable >= 2) return TShape::Heavy;
-  return variable == 1 ? TShape::Single : TShape::Linear;
-}
-
-// Start-of-pattern verbs that switch off what keeps matching bounded: the
-// JIT, the start-up checks and auto-possessification. Returns the offset of
-// the first such verb, or npos.
-std::size_t FindUnsafeStartVerb(std::string_view p, std::string& name) {
-  for (std::size_t i = 0; p.substr(i, 2) == "(*";) {
-    const std::size_t close = p.find(')', i);
-    if (close == std::string_view::npos) break;
-    const std::string_view verb = p.substr(i + 2, close - i - 2);
-    for (std::string_view unsafe : {"NO_JIT", "NO_START_OPT", "NO_AUTO_POSSESS", "NO_DOTSTAR_ANCHOR"})
-      if (verb == unsafe) {
-        name = std::string(verb);
-        return i;
-      }
-    i = close + 1;
-  }
-  return std::string_view::npos;
+  throw ERegExpr(reason, utf8::CharCount(expr, byteOffset));
 }
 
 }  // namespace
 
-struct TRegExpr::Code {
+struct TPattern::Code {
   pcre2_code* code = nullptr;
-  TShape shape = TShape::Heavy;
   pcre2_code* guarded = nullptr;  // all but linear ones again, with a callout before every item
   ~Code() {
     pcre2_code_free(code);
@@ -299,7 +57,7 @@ struct TRegExpr::Code {
   }
 };
 
-struct TRegExpr::MatchState {
+struct TMatcher::MatchState {
   pcre2_match_data* data = nullptr;
   pcre2_match_context* context = nullptr;
   pcre2_jit_stack* jitStack = nullptr;
@@ -345,14 +103,19 @@ struct TRegExpr::MatchState {
   }
 };
 
-TRegExpr::TRegExpr(std::string_view expression, bool caseInsensitive) : expression_(expression) {
-  std::string verb;
-  if (const std::size_t at = FindUnsafeStartVerb(expression_, verb); at != std::string_view::npos)
-    ThrowCompileError("(*" + verb + ") is not allowed: it switches off the limits that keep matching short", expression_,
-                      at);
-  std::size_t possessive = FindPossessiveQuantifier(expression_);
-  if (possessive != std::string_view::npos)
-    ThrowCompileError("a repetition cannot follow a repetition", expression_, possessive);
+std::shared_ptr<const TPattern> TPattern::Compile(std::string_view expression, bool caseInsensitive) {
+  return std::shared_ptr<const TPattern>(new TPattern(expression, caseInsensitive));
+}
+
+TPattern::TPattern(std::string_view expression, bool caseInsensitive)
+    : expression_(expression), facts_(AnalyzePattern(expression)) {
+  if (!facts_.UnsafeVerb.empty())
+    ThrowCompileError("(*" + facts_.UnsafeVerb + ") is not allowed: it switches off the limits that keep matching short",
+                      expression_, facts_.UnsafeVerbAt);
+  // PCRE2 reads a quantifier followed by "+" as possessive; here it is one
+  // repetition after another, which is an error ("C++").
+  if (facts_.Possessive != std::string_view::npos)
+    ThrowCompileError("a repetition cannot follow a repetition", expression_, facts_.Possessive);
 
   uint32_t options = PCRE2_UTF | PCRE2_MATCH_INVALID_UTF | PCRE2_DOTALL | PCRE2_DOLLAR_ENDONLY |
                      PCRE2_NEVER_UCP | PCRE2_NEVER_BACKSLASH_C;
@@ -368,50 +131,50 @@ TRegExpr::TRegExpr(std::string_view expression, bool caseInsensitive) : expressi
     return pcre2_compile(reinterpret_cast<PCRE2_SPTR>(expression_.data()), expression_.size(), options | extra,
                          &error, &offset, context.cc);
   };
-  auto shared = std::make_shared<Code>();
+  code_ = std::make_unique<Code>();
   int error = 0;
   PCRE2_SIZE offset = 0;
-  shared->code = compile(0, error, offset);
-  if (!shared->code) ThrowCompileError(ErrorText(error), expression_, offset);
-  pcre2_jit_compile(shared->code, PCRE2_JIT_COMPLETE);  // the interpreter serves where JIT is unavailable
-  shared->shape = ShapeOf(expression_);
+  code_->code = compile(0, error, offset);
+  if (!code_->code) ThrowCompileError(ErrorText(error), expression_, offset);
+  pcre2_jit_compile(code_->code, PCRE2_JIT_COMPLETE);  // the interpreter serves where JIT is unavailable
   // The callouts make the code larger; one too large to compile runs unguarded.
-  if (shared->shape != TShape::Linear) {
-    shared->guarded = compile(PCRE2_AUTO_CALLOUT, error, offset);
-    if (shared->guarded) pcre2_jit_compile(shared->guarded, PCRE2_JIT_COMPLETE);
+  if (facts_.Shape != TShape::Linear) {
+    code_->guarded = compile(PCRE2_AUTO_CALLOUT, error, offset);
+    if (code_->guarded) pcre2_jit_compile(code_->guarded, PCRE2_JIT_COMPLETE);
   }
-  code_ = std::move(shared);
-  state_ = std::make_unique<MatchState>(code_->code);
 }
 
-TRegExpr::TRegExpr(const TRegExpr& other)
-    : expression_(other.expression_), code_(other.code_), state_(std::make_unique<MatchState>(code_->code)) {}
+TPattern::~TPattern() = default;
 
-TRegExpr::~TRegExpr() = default;
-
-std::size_t TRegExpr::CharLength(std::string_view text, std::size_t at) {
-  unsigned char c = static_cast<unsigned char>(text[at]);
-  std::size_t len = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 1;
-  if (at + len > text.size()) len = 1;
-  for (std::size_t k = 1; k < len; ++k)
-    if ((static_cast<unsigned char>(text[at + k]) & 0xC0) != 0x80) return 1;
-  return len;
+bool TPattern::HasFirstCodeUnit() const {
+  uint32_t type = 0;
+  return pcre2_pattern_info(code_->code, PCRE2_INFO_FIRSTCODETYPE, &type) == 0 && type == 1;
 }
 
-void TRegExpr::Begin(std::string_view input) const {
+TMatcher::TMatcher(std::shared_ptr<const TPattern> pattern)
+    : pattern_(std::move(pattern)), state_(std::make_unique<MatchState>(pattern_->code_->code)) {}
+
+TMatcher::TMatcher(const TMatcher& other) : TMatcher(other.pattern_) {}
+
+TMatcher::~TMatcher() = default;
+
+std::size_t TMatcher::CharLength(std::string_view text, std::size_t at) { return utf8::CharLength(text, at); }
+
+void TMatcher::Begin(std::string_view input) const {
   state_->walkData = input.data();
   state_->walkSize = input.size();
   state_->stepsLeft = kStepFloor + kStepsPerByte * input.size();
 }
 
-bool TRegExpr::Find(std::string_view input, std::size_t start, std::size_t& matchBegin,
+bool TMatcher::Find(std::string_view input, std::size_t start, std::size_t& matchBegin,
                     std::size_t& matchEnd) const {
   if (input.data() != state_->walkData || input.size() != state_->walkSize) Begin(input);
-  const pcre2_code* code = code_->code;
+  const TPattern::Code& compiled = *pattern_->code_;
+  const pcre2_code* code = compiled.code;
   const bool guarded =
-      code_->guarded && (code_->shape == TShape::Heavy || input.size() >= kGuardedInputAtLeast);
+      compiled.guarded && (pattern_->facts_.Shape == TShape::Heavy || input.size() >= kGuardedInputAtLeast);
   if (guarded) {
-    code = code_->guarded;
+    code = compiled.guarded;
     state_->lastPosition = start;
   }
   if (guarded != state_->guarded) {
@@ -434,22 +197,13 @@ bool TRegExpr::Find(std::string_view input, std::size_t start, std::size_t& matc
   return true;
 }
 
-bool TRegExpr::BacktracksHeavily() const { return code_->shape == TShape::Heavy; }
-
-bool TRegExpr::IsLinear() const { return code_->shape == TShape::Linear; }
-
-bool TRegExpr::HasFirstCodeUnit() const {
-  uint32_t type = 0;
-  return pcre2_pattern_info(code_->code, PCRE2_INFO_FIRSTCODETYPE, &type) == 0 && type == 1;
-}
-
-bool TRegExpr::Exec(std::string_view input) const {
+bool TMatcher::Exec(std::string_view input) const {
   Begin(input);
   std::size_t b = 0, e = 0;
   return Find(input, 0, b, e);
 }
 
-std::string TRegExpr::Replace(std::string_view input, std::string_view tmpl) const {
+std::string TMatcher::Replace(std::string_view input, std::string_view tmpl) const {
   std::string out;
   out.reserve(input.size() + 16);
   std::size_t copied = 0;

@@ -1,4 +1,7 @@
-// TRegExpr — one compiled regular expression over UTF-8 text.
+// The program's regular expressions over UTF-8 text: TPattern, one compiled
+// expression, immutable and shared by any number of threads; TMatcher, the
+// state of matching one pattern (match data, JIT stack, step budget), used
+// by one thread; TRegExpr, the two together for callers with one thread.
 //
 // The syntax and rules are the program's, not PCRE2's defaults: ASCII word
 // characters and digits (\w, \b, \d), "." matches line breaks, "$" only at the
@@ -7,9 +10,7 @@
 // every "c". Case-insensitive matching folds ASCII letters (PCRE2 also folds
 // other cased letters such as É/é; Chinese characters match only themselves).
 //
-// Construction compiles and throws ERegExpr on a bad expression. A TRegExpr
-// object is used by one thread at a time; copies share the compiled code and
-// have their own match buffers, so give each thread its own copy.
+// Compiling throws ERegExpr on a bad expression.
 //
 // Matching is bounded: every walk over one input (an Exec, a ForEachMatch,
 // a Replace, or the Find calls after a Begin) has one step budget, shared
@@ -24,6 +25,8 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+
+#include "PatternFacts.h"
 
 namespace korvel {
 
@@ -53,14 +56,39 @@ class EMatchLimit : public ERegExpr {
   using ERegExpr::ERegExpr;
 };
 
-class TRegExpr {
+class TPattern {
  public:
-  TRegExpr(std::string_view expression, bool caseInsensitive);
-  TRegExpr(const TRegExpr& other);
-  TRegExpr& operator=(const TRegExpr&) = delete;
-  ~TRegExpr();
+  static std::shared_ptr<const TPattern> Compile(std::string_view expression, bool caseInsensitive);
+  ~TPattern();
+  TPattern(const TPattern&) = delete;
+  TPattern& operator=(const TPattern&) = delete;
 
   const std::string& Expression() const { return expression_; }
+  const TPatternFacts& Facts() const { return facts_; }
+  // Every match starts with one known byte (letter case aside), so a search
+  // through long text can skip to its occurrences.
+  bool HasFirstCodeUnit() const;
+  bool BacktracksHeavily() const { return facts_.Shape == TShape::Heavy; }
+  bool IsLinear() const { return facts_.Shape == TShape::Linear; }
+
+ private:
+  friend class TMatcher;
+  struct Code;
+  TPattern(std::string_view expression, bool caseInsensitive);
+  std::string expression_;
+  TPatternFacts facts_;
+  std::unique_ptr<Code> code_;
+};
+
+class TMatcher {
+ public:
+  explicit TMatcher(std::shared_ptr<const TPattern> pattern);
+  TMatcher(const TMatcher& other);
+  TMatcher& operator=(const TMatcher&) = delete;
+  ~TMatcher();
+
+  const TPattern& Pattern() const { return *pattern_; }
+  const std::string& Expression() const { return pattern_->Expression(); }
 
   // True when the expression matches anywhere in the input.
   bool Exec(std::string_view input) const;
@@ -94,31 +122,23 @@ class TRegExpr {
   void Begin(std::string_view input) const;
   // First match starting at or after `start`; false when none. Continues the
   // walk over the same input, or begins one over another.
-  bool Find(std::string_view input, std::size_t start, std::size_t& matchBegin,
-            std::size_t& matchEnd) const;
+  bool Find(std::string_view input, std::size_t start, std::size_t& matchBegin, std::size_t& matchEnd) const;
 
   static std::size_t CharLength(std::string_view text, std::size_t at);
 
-  // Every match starts with one known byte (letter case aside), so a search
-  // through long text can skip to its occurrences.
-  bool HasFirstCodeUnit() const;
-
-  // Two or more repetitions of varying length, one of a group or a wide
-  // range, a lookaround, a back reference or a verb ("the.*of.*now",
-  // "(a+)+", "(?!#)[^#]*x"): a failing walk may cost the cube of the input's
-  // length or worse. Such expressions are always matched under the budget.
-  bool BacktracksHeavily() const;
-  // No repetition of varying length and nothing heavy ("colou?r",
-  // \b(give|gave) up\b): every start position costs a bounded number of
-  // steps, so a walk over any text costs its length.
-  bool IsLinear() const;
-
  private:
-  struct Code;
   struct MatchState;
-  std::string expression_;
-  std::shared_ptr<const Code> code_;
+  std::shared_ptr<const TPattern> pattern_;
   std::unique_ptr<MatchState> state_;
+};
+
+class TRegExpr : public TMatcher {
+ public:
+  TRegExpr(std::string_view expression, bool caseInsensitive)
+      : TMatcher(TPattern::Compile(expression, caseInsensitive)) {}
+  bool HasFirstCodeUnit() const { return Pattern().HasFirstCodeUnit(); }
+  bool BacktracksHeavily() const { return Pattern().BacktracksHeavily(); }
+  bool IsLinear() const { return Pattern().IsLinear(); }
 };
 
 }  // namespace korvel
