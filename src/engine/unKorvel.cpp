@@ -100,6 +100,8 @@ TKorvel::TKorvel() : templatePath_(ExeDir() + "sys/result.tpl"), inflect_(MyDllI
 TKorvel::~TKorvel() = default;
 
 void TKorvel::ClearData() {
+  foldRecords_[0].reset();
+  foldRecords_[1].reset();
   data_.clear();
   texts_.clear();
   result_.Hits.clear();
@@ -302,8 +304,40 @@ void TKorvel::SetFilter(std::string_view filter, bool exclude, bool lemmatize) {
   if (pendingFilterWrapped_) pendingFilter_ = WrapWords(f, ExpandLemma(f, inflect_));
 }
 
+const TIntArr& TKorvel::FoldRecords(bool chinese, const TProgressFn& progress) const {
+  std::optional<TIntArr>& known = foldRecords_[chinese];
+  if (known) return *known;
+  // Records come pair by pair, in the order of their text.
+  std::vector<std::size_t> first = {0};
+  for (std::size_t r = 0; r < data_.size(); ++r)
+    if (r + 1 == data_.size() || data_[r + 1].PairIndex != data_[r].PairIndex) first.push_back(r + 1);
+  std::vector<TIntArr> found(first.size() - 1);
+  ParallelFor(found.size(), WorkerCount(tuning_.Threads), progress, [&](std::size_t k, unsigned, auto& poll) {
+    auto line = [&](std::size_t r) { return chinese ? data_[r].ZhLine : data_[r].EnLine; };
+    const char* base = line(first[k]).data();
+    const std::string_view last = line(first[k + 1] - 1);
+    const std::string_view text(base, static_cast<std::size_t>(last.data() + last.size() - base));
+    for (std::string_view fold : {"\xE2\x84\xAA", "\xC5\xBF"}) {  // KELVIN SIGN, LATIN SMALL LETTER LONG S
+      std::size_t r = first[k];
+      for (std::size_t at = text.find(fold); at != std::string_view::npos; at = text.find(fold, at + 1)) {
+        poll();
+        while (r < first[k + 1] && line(r).data() + line(r).size() <= base + at) ++r;
+        if (r == first[k + 1]) break;
+        if (line(r).data() <= base + at && (found[k].empty() || found[k].back() != static_cast<int32_t>(r)))
+          found[k].push_back(static_cast<int32_t>(r));
+      }
+    }
+    std::sort(found[k].begin(), found[k].end());
+    found[k].erase(std::unique(found[k].begin(), found[k].end()), found[k].end());
+  });
+  known.emplace();
+  for (const TIntArr& f : found) known->insert(known->end(), f.begin(), f.end());
+  return *known;
+}
+
 TIntArr TKorvel::SearchLines(const std::shared_ptr<const TPattern>& query, const std::shared_ptr<const TPattern>& filter,
-                             bool exclude, bool chinese, TScan scan, const TProgressFn& progress) const {
+                             bool exclude, bool chinese, TScan scan, const TIntArr& extra,
+                             const TProgressFn& progress) const {
   const std::size_t n = data_.size();
   const unsigned workers = WorkerCount(tuning_.Threads);
   const std::size_t chunkSize = std::max<std::size_t>(kMinChunk, n / (workers * 8) + 1);
@@ -410,6 +444,13 @@ TIntArr TKorvel::SearchLines(const std::shared_ptr<const TPattern>& query, const
       }
       i = end;
     }
+    // Lines the scan cannot see as candidates, tried on their own.
+    const std::size_t taken = out.size();
+    for (auto x = std::lower_bound(extra.begin(), extra.end(), static_cast<int32_t>(lo));
+         x != extra.end() && *x < static_cast<int32_t>(hi); ++x)
+      if (!std::binary_search(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(taken), *x) && matches(*x))
+        take(*x);
+    if (out.size() > taken) std::sort(out.begin(), out.end());
   });
 
   TIntArr hits;
@@ -444,13 +485,24 @@ void TKorvel::Search(std::string_view query, bool lemmatize, const TProgressFn& 
   // text is tried, which costs more than trying line by line.
   const TPatternFacts& facts = queryRe->Facts();
   TScan scan = TScan::Lines;
+  static const TIntArr none;
+  const TIntArr* extra = &none;
   if (tuning_.ScanWholeText) {
-    if (TLiteralScan::FromStrings(facts.Literals.value_or(std::vector<std::string>{})))
+    if (TLiteralScan::FromStrings(facts.Literals.value_or(std::vector<std::string>{}))) {
       scan = TScan::Literals;
-    else if (!facts.LooksAtEdges && !facts.MaySpanLines && queryRe->IsLinear() && queryRe->HasFirstCodeUnit())
+      // The matcher folds the Kelvin sign to "k" and the long s to "s",
+      // which a byte scan cannot follow: lines holding them are tried as
+      // well. They are rare, and where they stand is found once per load.
+      for (const std::string& s : *facts.Literals)
+        if (s.find_first_of("kKsS") != std::string::npos) {
+          extra = &FoldRecords(chinese, {});
+          break;
+        }
+    } else if (!facts.LooksAtEdges && !facts.MaySpanLines && queryRe->IsLinear() && queryRe->HasFirstCodeUnit()) {
       scan = TScan::Expression;
+    }
   }
-  TIntArr hits = SearchLines(queryRe, filterRe, pendingExclude_, chinese, scan, progress);
+  TIntArr hits = SearchLines(queryRe, filterRe, pendingExclude_, chinese, scan, *extra, progress);
 
   std::string equivalents;
   if (dictionaries_[0].Count() + dictionaries_[1].Count() > 0) {

@@ -19,6 +19,7 @@
 #include <cstdlib>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -103,8 +104,12 @@ class TKorvel {
   // file's text; Literals: the strings every match contains, then the lines
   // they occur in.
   enum class TScan { Lines, Expression, Literals };
+  // `extra`: records to try besides the scan's candidates, ascending.
   TIntArr SearchLines(const std::shared_ptr<const TPattern>& query, const std::shared_ptr<const TPattern>& filter,
-                      bool exclude, bool chinese, TScan scan, const TProgressFn& progress) const;
+                      bool exclude, bool chinese, TScan scan, const TIntArr& extra, const TProgressFn& progress) const;
+  // Records whose English (Chinese) line holds a character the matcher
+  // folds to an ASCII letter; found on first use after a load.
+  const TIntArr& FoldRecords(bool chinese, const TProgressFn& progress) const;
   void ClearData();
 
   TFilePairArr filePairs_;
@@ -112,6 +117,7 @@ class TKorvel {
   TDictionary dictionaries_[2];  // 0: English->Chinese, 1: Chinese->English
   TSearchResult result_;
   mutable std::string note_;  // of the last rendering
+  mutable std::optional<TIntArr> foldRecords_[2];
 
   // Recorded by SetFilter; becomes Filter/ExcludeFilter when a search succeeds.
   std::string pendingFilter_;

@@ -3,6 +3,8 @@
 // line-by-line search.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -84,12 +86,40 @@ TEST_F(Tuning, EveryWayOfSearchingGivesTheSameResult) {
       EXPECT_EQ(tuned.exportText, plain.exportText);
     }
     EXPECT_FALSE(plain.hits.empty() && std::string(c.query) != "zebra");
+    // Strictly ascending: the slices' hits were joined in order.
+    EXPECT_EQ(std::adjacent_find(plain.hits.begin(), plain.hits.end(), std::greater_equal<>()), plain.hits.end());
+  }
+}
+
+// Regression: the literal scan folds ASCII only, but the matcher also folds
+// the Kelvin sign (U+212A) to "k" and the long s (U+017F) to "s", so
+// "xKind" was a hit for "(?#)kind", tried line by line, and not for "kind".
+TEST(TuningFold, CharactersTheMatcherFoldsToALetterAreFoundOnEveryPath) {
+  test::TempDir dir;
+  std::string en, zh;
+  for (int i = 0; i < 20000; ++i) {  // two slices and more
+    en += i == 3 ? "x\xE2\x84\xAAind\n" : i == 19999 ? "\xC5\xBFome kind\n" : "some text\n";
+    zh += "\xE4\xB8\x80\n";
+  }
+  std::vector<std::string> files = {dir.Write("f.EN.txt", en), dir.Write("f.ZH.txt", zh)};
+  for (const char* query : {"kind", "(?#)kind", "some", "kind|xyz"}) {
+    std::vector<TIntArr> hits;
+    for (TTuning t : {TTuning{1, false}, TTuning{1, true}, TTuning{2, true}}) {
+      TKorvel engine;
+      engine.SetTuning(t);
+      engine.SetFiles(files);
+      engine.Search(query, false);
+      hits.push_back(engine.Hits());
+    }
+    EXPECT_EQ(hits[1], hits[0]) << query;
+    EXPECT_EQ(hits[2], hits[0]) << query;
   }
 }
 
 TEST_F(Tuning, PageStopsAtTheLimitWhileTheExportKeepsEveryHit) {
   const Outcome all = Run({}, "work", false, "", false);
   ASSERT_GT(all.hits.size(), kPageHitLimit);
+  ASSERT_GT(all.hits.back(), 1 << 14);  // beyond the first slice
   const std::string n = std::to_string(all.hits.size());
   const std::string grouped = n.substr(0, n.size() - 3) + "," + n.substr(n.size() - 3);
   EXPECT_NE(all.page.find("<td>Showing the first 10,000 of " + grouped + " hits. Save exports all of them.</td>"),
