@@ -22,6 +22,7 @@ struct Outcome {
 class Tuning : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
+    dir_ = new test::TempDir;
     // Enough lines for several chunks per pair, with what tempts a one-pass
     // search into mistakes: matches at line edges, padding blanks, empty
     // English lines, CR LF and CR-only line ends, lines that differ only in
@@ -41,7 +42,10 @@ class Tuning : public ::testing::Test {
     }
     dir_->Write("tpl", "<table>\n{@content}\n</table>\n");
   }
-  static void TearDownTestSuite() { delete dir_; }
+  static void TearDownTestSuite() {
+    delete dir_;
+    dir_ = nullptr;
+  }
 
   Outcome Run(TTuning tuning, const std::string& query, bool lemma, const std::string& filter, bool exclude) {
     TKorvel engine;
@@ -59,7 +63,9 @@ class Tuning : public ::testing::Test {
 
   static test::TempDir* dir_;
 };
-test::TempDir* Tuning::dir_ = new test::TempDir;
+// Regression: made as the program started, so every run of the test program
+// for another suite (one per test under ctest) left an empty folder behind.
+test::TempDir* Tuning::dir_ = nullptr;
 
 TEST_F(Tuning, EveryWayOfSearchingGivesTheSameResult) {
   struct Case {
