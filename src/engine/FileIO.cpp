@@ -1,14 +1,17 @@
 #include "FileIO.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <cstdint>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "BigMemory.h"
@@ -69,34 +72,73 @@ bool WriteAll(int fd, std::string_view content) {
   return true;
 }
 
-mode_t CurrentUmask() {
-  mode_t mask = umask(0);
-  umask(mask);
-  return mask;
+// The number after `key` in a /proc file of "key value" lines, or -1.
+long long ProcNumber(const char* file, std::string_view key) {
+  char text[8192];
+  Fd in;
+  in.fd = open(file, O_RDONLY | O_CLOEXEC);
+  ssize_t n = in.fd < 0 ? -1 : read(in.fd, text, sizeof text - 1);
+  if (n <= 0) return -1;
+  text[n] = '\0';
+  const std::string_view all(text, static_cast<std::size_t>(n));
+  const std::size_t at = all.find(key);
+  if (at == std::string_view::npos) return -1;
+  return std::strtoll(text + at + key.size(), nullptr, 10);
 }
 
-}  // namespace
+// How much is read from a file past the size it states (a pipe, a device
+// and a /proc file state none): 4 GiB, and at most half of the memory
+// available and half of the address space a limit leaves, so that endless
+// input ends in a message before the machine runs short.
+std::size_t UnstatedReadLimit() {
+  std::size_t limit = std::size_t{4} << 30;
+  if (const long long kb = ProcNumber("/proc/meminfo", "MemAvailable:"); kb >= 0)
+    limit = std::min(limit, static_cast<std::size_t>(kb) * 1024 / 2);
+  rlimit space{};
+  if (getrlimit(RLIMIT_AS, &space) == 0 && space.rlim_cur != RLIM_INFINITY) {
+    const long long pages = ProcNumber("/proc/self/statm", "");
+    const std::size_t used = pages > 0 ? static_cast<std::size_t>(pages) * static_cast<std::size_t>(getpagesize()) : 0;
+    limit = std::min(limit, space.rlim_cur > used ? (space.rlim_cur - used) / 2 : 0);
+  }
+  return limit;
+}
 
-namespace {
+struct FreeBytes {
+  void operator()(char* p) const { std::free(p); }
+};
+
+// Bytes from malloc: growing them remaps pages instead of copying, and
+// nothing is zero-filled ahead of the read.
+struct TReadBytes {
+  std::unique_ptr<char, FreeBytes> data;
+  std::size_t size = 0;
+  std::string_view View() const { return {data.get(), size}; }
+};
 
 // The rest of an open file, as bytes.
-std::string ReadAll(int fd, const struct stat& st, const std::string& path) {
-  std::string bytes;
-  if (S_ISREG(st.st_mode) && st.st_size > 0) bytes.reserve(static_cast<std::size_t>(st.st_size) + 1);
+TReadBytes ReadAll(int fd, const struct stat& st, const std::string& path) {
+  const std::size_t stated = S_ISREG(st.st_mode) ? static_cast<std::size_t>(st.st_size) : 0;
+  std::size_t limit = SIZE_MAX;  // taken once reading goes past the stated size
+  TReadBytes bytes;
+  std::size_t capacity = 0;
   for (;;) {
-    std::size_t have = bytes.size();
-    if (have == bytes.capacity()) bytes.reserve(have < (1u << 20) ? (1u << 20) : 2 * have);
-    bytes.resize(bytes.capacity());
-    ssize_t n = read(fd, bytes.data() + have, bytes.size() - have);
-    if (n < 0 && errno == EINTR) {
-      bytes.resize(have);
-      continue;
+    if (bytes.size == capacity) {
+      if (capacity > stated && limit == SIZE_MAX) limit = std::max(stated, UnstatedReadLimit());
+      if (capacity > limit) ThrowCannotOpen(path, EFBIG);
+      // One byte past the stated size, so a file that has not grown ends
+      // in a single read.
+      capacity = std::max<std::size_t>(capacity == 0 ? stated + 1 : std::min(2 * capacity, limit + 1), 1 << 16);
+      char* grown = static_cast<char*>(std::realloc(bytes.data.get(), capacity));
+      if (!grown) throw std::bad_alloc();
+      bytes.data.release();
+      bytes.data.reset(grown);
     }
+    const ssize_t n = read(fd, bytes.data.get() + bytes.size, capacity - bytes.size);
+    if (n < 0 && errno == EINTR) continue;
     if (n < 0) ThrowCannotOpen(path, errno);
-    bytes.resize(have + static_cast<std::size_t>(n));
-    if (n == 0) break;
+    if (n == 0) return bytes;
+    bytes.size += static_cast<std::size_t>(n);
   }
-  return bytes;
 }
 
 // Opens a file for reading; folders are refused like unreadable files.
@@ -117,7 +159,7 @@ std::string ReadFileBytes(const std::string& path) {
   struct stat st {};
   Fd file;
   file.fd = OpenForReading(path, st);
-  return ReadAll(file.fd, st, path);
+  return std::string(ReadAll(file.fd, st, path).View());
 }
 
 std::string ReadTextFile(const std::string& path) { return DecodeText(ReadFileBytes(path)); }
@@ -171,8 +213,8 @@ THeldText THeldText::Read(const std::string& path, const std::shared_ptr<TTextAr
     if (bytes.size() < fileSize || ReadInto(file.fd, &extra, 1, path) == 0) return Hold(bytes, arena);
     if (lseek(file.fd, 0, SEEK_SET) != 0) ThrowCannotOpen(path, errno);
   }
-  auto bytes = std::make_shared<const std::string>(ReadAll(file.fd, st, path));
-  return Hold(*bytes, bytes);
+  auto bytes = std::make_shared<const TReadBytes>(ReadAll(file.fd, st, path));
+  return Hold(bytes->View(), bytes);
 }
 
 THeldText THeldText::Hold(std::string_view bytes, std::shared_ptr<const void> owner) {
@@ -187,6 +229,16 @@ THeldText THeldText::Hold(std::string_view bytes, std::shared_ptr<const void> ow
   }
   return held;
 }
+
+namespace {
+
+mode_t CurrentUmask() {
+  mode_t mask = umask(0);
+  umask(mask);
+  return mask;
+}
+
+}  // namespace
 
 void WriteFileReplacing(const std::string& path, std::string_view content) {
   if (path.empty()) ThrowCannotCreate(path, ENOENT);

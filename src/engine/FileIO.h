@@ -15,7 +15,10 @@ namespace korvel {
 // The running executable's folder, with a trailing "/".
 const std::string& ExeDir();
 
-// Whole file as bytes; throws "Cannot open file ..." on any failure.
+// Whole file as bytes; throws "Cannot open file ..." on any failure. A
+// pipe, device or /proc file (no stated size) is read up to the smallest of
+// 4 GiB, half of MemAvailable and half the address space RLIMIT_AS leaves;
+// past that: "... File too large".
 std::string ReadFileBytes(const std::string& path);
 
 // Whole file decoded to UTF-8 (see DecodeText).

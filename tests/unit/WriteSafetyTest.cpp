@@ -6,14 +6,12 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,43 +21,7 @@
 namespace korvel {
 namespace {
 
-// Runs `write` in a child process after `prepare` and returns the message
-// it failed with, or "(no error)". Limits and a changed user stay in the
-// child; the engine was loaded before the fork, so the child starts no
-// thread.
-std::string ErrorInChild(const std::function<void()>& prepare, const std::function<void()>& write) {
-  int fds[2];
-  if (pipe(fds) != 0) return "pipe failed";
-  const pid_t pid = fork();
-  if (pid == 0) {
-    close(fds[0]);
-    std::string message;
-    try {
-      prepare();
-      message = test::ErrorOf(write);
-    } catch (const std::exception& e) {
-      message = std::string("prepare failed: ") + e.what();
-    }
-    const char* p = message.data();
-    std::size_t left = message.size();
-    while (left > 0) {
-      const ssize_t n = ::write(fds[1], p, left);
-      if (n <= 0) break;
-      p += n;
-      left -= static_cast<std::size_t>(n);
-    }
-    _exit(0);
-  }
-  close(fds[1]);
-  std::string message;
-  char buffer[4096];
-  for (ssize_t n; (n = read(fds[0], buffer, sizeof buffer)) > 0;) message.append(buffer, static_cast<std::size_t>(n));
-  close(fds[0]);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return "child ended abnormally: " + std::to_string(status);
-  return message;
-}
+using test::ErrorInChild;
 
 std::vector<std::string> Entries(const std::string& folder) {
   std::vector<std::string> names;
