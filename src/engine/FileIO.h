@@ -15,7 +15,10 @@ namespace korvel {
 // The running executable's folder, with a trailing "/".
 const std::string& ExeDir();
 
-// Whole file as bytes; throws "Cannot open file ..." on any failure.
+// Whole file as bytes; throws "Cannot open file ..." on any failure. A
+// pipe, device or /proc file (no stated size) is read up to the smallest of
+// 4 GiB, half of MemAvailable and half the address space RLIMIT_AS leaves;
+// past that: "... File too large".
 std::string ReadFileBytes(const std::string& path);
 
 // Whole file decoded to UTF-8 (see DecodeText).
@@ -55,11 +58,17 @@ class THeldText {
   std::string_view text_;
 };
 
-// Replaces the file with `content` only once all of it is written: a regular
-// or missing target gets a temporary file in its folder renamed over it
-// (through a symbolic link to the real file, keeping its permissions); a
-// device or pipe is written directly. Throws "Cannot create file ..." and
-// leaves an earlier file as it was.
+// Replaces the file with `content` only once all of it is written, and as
+// the shell's ">" would otherwise. Links are followed (a missing target is
+// created; the link stays). A missing target, or a regular one with a single
+// name that the user may write, gets an unnamed temporary file in its
+// folder, named and renamed over it when complete; it keeps its mode, and
+// its owner when root writes it. Written in place: this process's own
+// descriptors (/dev/stdout, /dev/fd/N: through the descriptor, at its
+// offset), devices and pipes, files with more than one name, and files the
+// rename would give to another owner. Throws "Cannot create file ..." and
+// leaves an earlier replaced file as it was; a write-protected file or a
+// folder the user may not write: "... Permission denied".
 void WriteFileReplacing(const std::string& path, std::string_view content);
 
 // True for a regular file, or a link to one.

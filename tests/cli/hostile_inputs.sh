@@ -18,26 +18,40 @@ dic=$work/dic
 mkdir "$dic"
 
 # Root reads and writes everything; the permission cases drop to "nobody".
+# That user runs a copy of the program (and sys/, where its library and
+# lexicon are) from here: the build may lie in a folder it cannot enter.
 as_user=()
+user_cli=$cli
 can_drop=yes
 if [ "$(id -u)" = 0 ]; then
   if command -v setpriv >/dev/null; then
     as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+    mkdir "$work/userprog"
+    cp "$cli" "$work/userprog/"
+    cp -r "$(dirname "$cli")/sys" "$work/userprog/"
+    user_cli=$work/userprog/$(basename "$cli")
+    if ! "${as_user[@]}" "$user_cli" --help >/dev/null 2>&1; then
+      echo "note: nobody cannot run the program from $work: permission cases not tried"
+      can_drop=no
+    fi
   else
     can_drop=no
   fi
 fi
+# as_nobody / as_self: who the next run()s run as.
+as_nobody() { prefix=("${as_user[@]}"); prog=$user_cli; }
+as_self() { prefix=(); prog=$cli; }
+as_self
 
 # run NAME STATUS ARGS...: "korvel-cli search --dic DIC ARGS"; stdout and
 # stderr land in $work/NAME.out and .err. A hang shows as status 124.
 run() {
   local name=$1 want=$2
   shift 2
-  timeout 300 "${prefix[@]}" "$cli" search --dic "$dic" "$@" >"$work/$name.out" 2>"$work/$name.err"
+  timeout 300 "${prefix[@]}" "$prog" search --dic "$dic" "$@" >"$work/$name.out" 2>"$work/$name.err"
   local got=$?
   [ "$got" = "$want" ] || fail "$name: exit status $got, expected $want: $(head -c 300 "$work/$name.err")"
 }
-prefix=()
 
 # same_bytes NAME FILE EXPECTED-FILE
 same_bytes() {
@@ -172,12 +186,12 @@ if [ $can_drop = yes ]; then
   printf 'work\n' >"$work/locked/k.EN.txt"
   printf '%s\n' "$GONGZUO" >"$work/locked/k.ZH.txt"
   chmod 000 "$work/locked/k.ZH.txt" "$work/closed"
-  prefix=("${as_user[@]}")
+  as_nobody
   run unreadable 2 work "$work/locked"
   expect_error unreadable "Cannot open file \"$work/locked/k.ZH.txt\". Permission denied."
   run closed 2 work "$work/closed"
   expect_error closed "Cannot open folder \"$work/closed\". Permission denied."
-  prefix=()
+  as_self
   chmod 755 "$work/closed"
 else
   echo "note: running as root without setpriv: unreadable files not tried"
@@ -284,16 +298,50 @@ mkdir "$work/ro"
 cp "$work/earlier" "$work/ro/old.tsv"
 chmod 555 "$work/ro"
 if [ $can_drop = yes ]; then
-  prefix=("${as_user[@]}")
+  as_nobody
   run ro_tsv 2 --tsv "$work/ro/old.tsv" work "$work/w"
   expect_error ro_tsv "Cannot create file \"$work/ro/old.tsv\". Permission denied."
   run ro_html 2 --html "$work/ro/new.html" work "$work/w"
   expect_error ro_html "Cannot create file \"$work/ro/new.html\". Permission denied."
-  prefix=()
+  as_self
   kept ro "$work/ro/old.tsv"
   no_leftovers ro "$work/ro" "old.tsv "
 fi
 chmod 755 "$work/ro"
+
+# The export to one of the program's own descriptors goes through it as
+# the shell opened it: between what a group writes before and after it,
+# and after the earlier lines with ">>".
+tsv_to() { timeout 60 "$cli" search --dic "$dic" --tsv "$1" work "$work/w" 2>/dev/null; }
+printf '1\tw.EN.txt\tw.ZH.txt\t1\t%s\t%s\r\n' "$WORK" "$GONGZUO" >"$work/w.tsv"
+{ echo HEADER; tsv_to /dev/stdout; tsv_to /dev/fd/3 3>&1; tsv_to /proc/self/fd/1; echo FOOTER; } >"$work/group.out"
+{ echo HEADER; cat "$work/w.tsv" "$work/w.tsv" "$work/w.tsv"; echo FOOTER; } >"$work/group.want"
+same_bytes stdout_group "$work/group.out" "$work/group.want"
+echo "earlier line" >"$work/append.out"
+tsv_to /dev/stdout >>"$work/append.out"
+{ echo "earlier line"; cat "$work/w.tsv"; } >"$work/append.want"
+same_bytes stdout_append "$work/append.out" "$work/append.want"
+
+# Killed in the middle of writing the export (by SIGXFSZ's default action
+# as the file passes 4 KiB, and by kill -9 at a few moments of a run with
+# 300,000 hits): the folder holds the target, old or new, and nothing else.
+mkdir "$work/killed" "$work/killed_9" "$work/huge"
+cp "$work/earlier" "$work/killed/old.tsv"
+cp "$work/earlier" "$work/killed_9/old.tsv"
+status=$({ (
+  ulimit -f 4
+  exec "$cli" search --dic "$dic" --tsv "$work/killed/old.tsv" work "$work/many"
+); echo $?; } 2>/dev/null)
+[ "$status" -gt 128 ] || fail "killed at the file-size limit: status $status"
+kept killed "$work/killed/old.tsv"
+no_leftovers killed "$work/killed" "old.tsv "
+seq 300000 | sed 's/^/work /' >"$work/huge/h.EN.txt"
+seq 300000 | sed "s/^/$GONGZUO /" >"$work/huge/h.ZH.txt"
+for delay in 0.1 0.2 0.3 0.5; do
+  timeout -s KILL $delay "$cli" search --dic "$dic" --tsv "$work/killed_9/old.tsv" work "$work/huge"
+done 2>/dev/null
+no_leftovers killed_9 "$work/killed_9" "old.tsv "
+rm -rf "$work/huge"
 
 # A full disk, by a file-size limit of 4 KiB with SIGXFSZ ignored: the
 # write fails with EFBIG, the earlier export stays byte for byte.

@@ -1,9 +1,15 @@
 // Large corpus files are copied into memory of huge pages when loaded.
 // Another program may cut such a file short or rewrite it afterwards; the
 // loaded corpus must not notice, let alone crash.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -59,6 +65,52 @@ TEST(LargeFile, TextsReadTheSameInTheArenaAndBesideIt) {
   for (const THeldText* t : {&third, &fourth}) EXPECT_EQ(t->Text(), "工作 work\n");
   arena.reset();  // the texts keep it alive
   EXPECT_EQ(first.Text(), utf8);
+}
+
+// Pipes, devices and /proc files state no size: a FIFO named as a corpus
+// file reads whole, past many growths of the buffer.
+TEST(LargeFile, FifoAsACorpusFileReadsWhole) {
+  test::TempDir dir;
+  std::string text;
+  for (int i = 0; i < 100000; ++i) text += "第" + std::to_string(i) + "行 line\n";  // well past one pipe buffer
+  const std::string fifo = dir.Path("f.ZH.txt");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const pid_t writer = fork();
+  if (writer == 0) {
+    const int fd = open(fifo.c_str(), O_WRONLY);
+    for (std::size_t at = 0; fd >= 0 && at < text.size();) {
+      const ssize_t n = write(fd, text.data() + at, text.size() - at);
+      if (n <= 0) break;
+      at += static_cast<std::size_t>(n);
+    }
+    _exit(0);
+  }
+  std::string read;
+  const std::string error = test::ErrorOf([&] { read = std::string(THeldText::Read(fifo).Text()); });
+  kill(writer, SIGKILL);  // in case the read failed before it opened the FIFO
+  waitpid(writer, nullptr, 0);
+  EXPECT_EQ(error, "(no error)");
+  EXPECT_EQ(read, text);
+}
+
+// Endless input (a link to /dev/zero) stops at a limit with a message; here
+// the limit is half the address space a small RLIMIT_AS leaves.
+TEST(LargeFile, EndlessInputStopsAtTheLimit) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "sanitizers reserve and hold address space beyond any small RLIMIT_AS";
+#endif
+  test::TempDir dir;
+  const std::string zero = dir.Path("z.EN.txt");
+  ASSERT_EQ(symlink("/dev/zero", zero.c_str()), 0);
+  auto smallAddressSpace = [] {
+    std::size_t pages = 0;
+    std::ifstream("/proc/self/statm") >> pages;
+    const rlim_t bytes = pages * static_cast<rlim_t>(getpagesize()) + (rlim_t{256} << 20);
+    const rlimit limit{bytes, bytes};
+    if (setrlimit(RLIMIT_AS, &limit) != 0) throw std::runtime_error("setrlimit");
+  };
+  EXPECT_EQ(test::ErrorInChild(smallAddressSpace, [&] { THeldText::Read(zero); }),
+            "Cannot open file \"" + zero + "\". File too large");
 }
 
 }  // namespace

@@ -4,11 +4,14 @@
 #define KORVEL_TESTUTIL_H
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <exception>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 
@@ -55,6 +58,44 @@ std::string ErrorOf(F&& f) {
     return e.what();
   }
   return "(no error)";
+}
+
+// Runs `write` in a child process after `prepare` and returns the message
+// it failed with, or "(no error)". Limits and a changed user stay in the
+// child; callers load the engine before the fork, so the child starts no
+// thread.
+inline std::string ErrorInChild(const std::function<void()>& prepare, const std::function<void()>& write) {
+  int fds[2];
+  if (pipe(fds) != 0) return "pipe failed";
+  const pid_t pid = fork();
+  if (pid == 0) {
+    close(fds[0]);
+    std::string message;
+    try {
+      prepare();
+      message = ErrorOf(write);
+    } catch (const std::exception& e) {
+      message = std::string("prepare failed: ") + e.what();
+    }
+    const char* p = message.data();
+    std::size_t left = message.size();
+    while (left > 0) {
+      const ssize_t n = ::write(fds[1], p, left);
+      if (n <= 0) break;
+      p += n;
+      left -= static_cast<std::size_t>(n);
+    }
+    _exit(0);
+  }
+  close(fds[1]);
+  std::string message;
+  char buffer[4096];
+  for (ssize_t n; (n = read(fds[0], buffer, sizeof buffer)) > 0;) message.append(buffer, static_cast<std::size_t>(n));
+  close(fds[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return "child ended abnormally: " + std::to_string(status);
+  return message;
 }
 
 // Only "give" and "make" have other forms; tests never depend on real data.
