@@ -128,8 +128,12 @@ void WriteStdout(std::string_view text) {
   if (std::ferror(stdout)) throw EKorvel(std::string("Cannot write to standard output. ") + std::strerror(errno));
 }
 
-// "-" names standard output, as it does for most tools.
-std::string OutputPath(const std::string& path) { return path == "-" ? "/dev/stdout" : path; }
+// "-" names standard output, as it does for most tools. What stdio holds
+// goes first, since the file is written through its descriptor.
+std::string OutputPath(const std::string& path) {
+  std::fflush(stdout);
+  return path == "-" ? "/dev/stdout" : path;
+}
 
 // The word lists are optional, but a folder named by mistake should not
 // pass for one without equivalents.

@@ -499,10 +499,39 @@ void WriteInPlace(const std::string& path, const std::string& target, std::strin
 
 }  // namespace
 
+namespace {
+
+// Bytes straight into a descriptor, a megabyte at a time.
+class TFdOutput : public TOutput {
+ public:
+  TFdOutput(int fd, const std::string& path) : TOutput(1 << 20), fd_(fd), path_(path) {}
+  void Finish() { Flush(); }
+
+ private:
+  void Write(std::string_view bytes) override {
+    if (!WriteAll(fd_, bytes)) ThrowCannotCreate(path_, errno);
+  }
+  int fd_;
+  const std::string& path_;
+};
+
+}  // namespace
+
 void WriteFileReplacing(const std::string& path, std::string_view content) {
+  WriteFileReplacing(path, [content](TOutput& out) { out.Append(content); });
+}
+
+void WriteFileReplacing(const std::string& path, const std::function<void(TOutput&)>& produce) {
+  // What is written in place is made whole first, so that a failure to
+  // make it leaves the target untouched.
+  auto whole = [&produce] {
+    TStringOutput out;
+    produce(out);
+    return out.Take();
+  };
   if (path.empty()) ThrowCannotCreate(path, ENOENT);
   if (const int fd = OwnDescriptor(path); fd >= 0) {
-    if (!WriteAll(fd, content)) ThrowCannotCreate(path, errno);
+    if (!WriteAll(fd, whole())) ThrowCannotCreate(path, errno);
     return;
   }
   if (path.back() == '/') ThrowCannotCreate(path, EISDIR);
@@ -510,7 +539,7 @@ void WriteFileReplacing(const std::string& path, std::string_view content) {
   const std::string target = FollowLinks(path, st);
   const bool exists = st.st_mode != 0;
   if (S_ISDIR(st.st_mode)) ThrowCannotCreate(path, EISDIR);
-  if (exists && !S_ISREG(st.st_mode)) return WriteInPlace(path, target, content, false);
+  if (exists && !S_ISREG(st.st_mode)) return WriteInPlace(path, target, whole(), false);
   const uid_t me = geteuid();
   if (exists) {
     // Write protection holds as it does for the shell, also where the
@@ -518,17 +547,21 @@ void WriteFileReplacing(const std::string& path, std::string_view content) {
     if (faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) ThrowCannotCreate(path, errno);
     // A rename would split a hard link, or give another user's file to
     // the writer.
-    if (st.st_nlink > 1 || (st.st_uid != me && me != 0)) return WriteInPlace(path, target, content, true);
+    if (st.st_nlink > 1 || (st.st_uid != me && me != 0)) return WriteInPlace(path, target, whole(), true);
   }
 
   const std::size_t slash = target.rfind('/');
   TTempFile temp(slash == std::string::npos ? std::string() : target.substr(0, slash + 1), exists ? 0600 : 0666);
   if (temp.Fd() < 0) ThrowCannotCreate(path, temp.Error());
   if (exists && (st.st_uid != me || st.st_gid != getegid()) && fchown(temp.Fd(), st.st_uid, st.st_gid) != 0)
-    return WriteInPlace(path, target, content, true);  // a group the writer is not in
-  if ((exists && fchmod(temp.Fd(), st.st_mode & 07777) != 0) || !WriteAll(temp.Fd(), content) ||
-      !temp.MoveTo(target, exists))
-    ThrowCannotCreate(path, errno);
+    return WriteInPlace(path, target, whole(), true);  // a group the writer is not in
+  if (exists && fchmod(temp.Fd(), st.st_mode & 07777) != 0) ThrowCannotCreate(path, errno);
+  // The replacement grows in the unnamed file as it is made: a failure or
+  // a cancel on the way leaves nothing.
+  TFdOutput out(temp.Fd(), path);
+  produce(out);
+  out.Finish();
+  if (!temp.MoveTo(target, exists)) ThrowCannotCreate(path, errno);
 }
 
 bool IsRegularFile(const std::string& path) {

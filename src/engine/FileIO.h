@@ -6,9 +6,12 @@
 
 #include <atomic>
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
+
+#include "Output.h"
 
 namespace korvel {
 
@@ -70,6 +73,11 @@ class THeldText {
 // leaves an earlier replaced file as it was; a write-protected file or a
 // folder the user may not write: "... Permission denied".
 void WriteFileReplacing(const std::string& path, std::string_view content);
+// The same with the content made by `produce` as it is written: into the
+// temporary file as it grows where the target is replaced (so a huge page
+// is never held whole), whole first where it is written in place. What
+// `produce` throws reaches the caller, and the target stays as it was.
+void WriteFileReplacing(const std::string& path, const std::function<void(TOutput&)>& produce);
 
 // True for a regular file, or a link to one.
 bool IsRegularFile(const std::string& path);

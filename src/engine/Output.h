@@ -14,8 +14,15 @@ class TOutput {
  public:
   virtual ~TOutput() = default;
   void Append(std::string_view text) {
-    buffer_.append(text);
-    if (buffer_.size() >= flushAt_) Flush();
+    if (buffer_.size() + text.size() < flushAt_) {
+      buffer_.append(text);
+      return;
+    }
+    Flush();
+    if (text.size() >= flushAt_)
+      Write(text);
+    else
+      buffer_.append(text);
   }
   void Append(char c) {
     buffer_ += c;
@@ -24,8 +31,14 @@ class TOutput {
 
  protected:
   explicit TOutput(std::size_t flushAt) : flushAt_(flushAt) {}
-  // Hands the buffer on and empties it.
-  virtual void Flush() {}
+  // Takes bytes that no longer fit the buffer; outputs that hold everything
+  // never see it.
+  virtual void Write(std::string_view) {}
+  void Flush() {
+    if (buffer_.empty()) return;
+    Write(buffer_);
+    buffer_.clear();
+  }
   std::string buffer_;
 
  private:

@@ -558,11 +558,11 @@ std::string TKorvel::RenderExport(const TProgressFn& progress) const {
 }
 
 void TKorvel::WriteResultPage(const std::string& path, const TProgressFn& progress) const {
-  WriteFileReplacing(path, RenderResultPage(progress));
+  WriteFileReplacing(path, [&](TOutput& out) { RenderResultPage(out, progress); });
 }
 
 void TKorvel::ExportText(const std::string& path, const TProgressFn& progress) const {
-  WriteFileReplacing(path, RenderExport(progress));
+  WriteFileReplacing(path, [&](TOutput& out) { RenderExport(out, progress); });
 }
 
 }  // namespace korvel

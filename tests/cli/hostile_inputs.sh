@@ -314,8 +314,9 @@ chmod 755 "$work/ro"
 # and after the earlier lines with ">>".
 tsv_to() { timeout 60 "$cli" search --dic "$dic" --tsv "$1" work "$work/w" 2>/dev/null; }
 printf '1\tw.EN.txt\tw.ZH.txt\t1\t%s\t%s\r\n' "$WORK" "$GONGZUO" >"$work/w.tsv"
-{ echo HEADER; tsv_to /dev/stdout; tsv_to /dev/fd/3 3>&1; tsv_to /proc/self/fd/1; echo FOOTER; } >"$work/group.out"
-{ echo HEADER; cat "$work/w.tsv" "$work/w.tsv" "$work/w.tsv"; echo FOOTER; } >"$work/group.want"
+{ echo HEADER; tsv_to /dev/stdout; tsv_to /dev/fd/3 3>&1; tsv_to /proc/self/fd/1; tsv_to -; echo FOOTER; } \
+  >"$work/group.out"
+{ echo HEADER; cat "$work/w.tsv" "$work/w.tsv" "$work/w.tsv" "$work/w.tsv"; echo FOOTER; } >"$work/group.want"
 same_bytes stdout_group "$work/group.out" "$work/group.want"
 echo "earlier line" >"$work/append.out"
 tsv_to /dev/stdout >>"$work/append.out"
