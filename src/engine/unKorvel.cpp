@@ -95,7 +95,15 @@ void SortFileNames(std::vector<std::string>& files) {
 
 }  // namespace
 
-TKorvel::TKorvel() : templatePath_(ExeDir() + "sys/result.tpl"), inflect_(MyDllInflection) {}
+TKorvel::TKorvel() : TKorvel(TEngineOptions{}) {}
+
+TKorvel::TKorvel(TEngineOptions options)
+    : programDir_(options.ProgramDir.empty() ? ExeDir() : options.ProgramDir + "/"),
+      tuning_(options.Tuning),
+      templatePath_(options.TemplatePath.empty() ? programDir_ + "sys/result.tpl" : options.TemplatePath),
+      inflect_(options.Inflect ? std::move(options.Inflect) : TInflector(MyDllInflection)) {
+  if (!options.DictionaryDir.empty()) LoadDictionaries(options.DictionaryDir);
+}
 
 TKorvel::~TKorvel() = default;
 
@@ -276,7 +284,7 @@ void TKorvel::LoadData(const TProgressFn& progress) {
 }
 
 void TKorvel::LoadDictionaries(const std::string& Dir) {
-  const std::string dir = Trim(Dir).empty() ? ExeDir() + "dic/" : Dir + "/";
+  const std::string dir = Trim(Dir).empty() ? programDir_ + "dic/" : Dir + "/";
   const char* files[2] = {"EN-ZH.txt", "ZH-EN.txt"};
   for (int i = 0; i < 2; ++i) {
     std::string path = dir + files[i];

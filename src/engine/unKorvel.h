@@ -43,9 +43,22 @@ struct TTuning {
   bool ScanWholeText = true;  // search a file's text in one pass where the expression allows
 };
 
+// What an engine is made with. Blank paths take the program's own: the
+// folder of the executable, its sys/result.tpl; no word lists unless a
+// folder is named.
+struct TEngineOptions {
+  std::string ProgramDir;     // holds sys/ and dic/
+  std::string TemplatePath;   // the result page's template
+  std::string DictionaryDir;  // EN-ZH.txt and ZH-EN.txt, loaded at once
+  TInflector Inflect;         // how words are inflected; MyDLL when empty
+  TTuning Tuning;
+};
+
 class TKorvel {
  public:
+  // The program's defaults; the word lists are loaded by LoadDictionaries.
   TKorvel();
+  explicit TKorvel(TEngineOptions options);
   ~TKorvel();
   TKorvel(const TKorvel&) = delete;
   TKorvel& operator=(const TKorvel&) = delete;
@@ -54,7 +67,7 @@ class TKorvel {
   // pair. An odd number of names is refused: pairs, lines and hits empty.
   void SetFiles(std::vector<std::string>& Files, const TProgressFn& progress = {});
 
-  // Reads "EN-ZH.txt" and "ZH-EN.txt" from Dir (the program's "dic" folder
+  // Reads "EN-ZH.txt" and "ZH-EN.txt" from Dir (the program folder's "dic"
   // when Dir is blank); a missing file leaves its list empty.
   void LoadDictionaries(const std::string& Dir);
   // Trimmed equivalents of the trimmed query in its language's list, or "".
@@ -126,6 +139,7 @@ class TKorvel {
   bool pendingExclude_ = false;
 
   std::vector<THeldText> texts_;  // decoded files the lines point into
+  std::string programDir_;        // with a trailing "/"
   TTuning tuning_;
   std::string templatePath_;
   TInflector inflect_;

@@ -49,6 +49,18 @@ inline std::string ReadBytes(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// Equal bytes; when not, the sizes, hashes and the first differing offset
+// with a little context, never the whole texts (pages run to megabytes).
+inline ::testing::AssertionResult SameBytes(const std::string& got, const std::string& want) {
+  if (got == want) return ::testing::AssertionSuccess();
+  std::size_t at = 0;
+  while (at < got.size() && at < want.size() && got[at] == want[at]) ++at;
+  const std::hash<std::string> hash;
+  return ::testing::AssertionFailure() << got.size() << " bytes (hash " << hash(got) << ") instead of " << want.size()
+                                       << " (hash " << hash(want) << "), first difference at " << at << ": \""
+                                       << got.substr(at, 40) << "\" instead of \"" << want.substr(at, 40) << "\"";
+}
+
 // The message of what f throws, or "(no error)".
 template <class F>
 std::string ErrorOf(F&& f) {
