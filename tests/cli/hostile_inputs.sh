@@ -94,43 +94,6 @@ printf '%s\n' "$GONGZUO" >"$work/binary/x.ZH.txt"
 run binary_short 2 work "$work/binary"
 expect_error binary_short "List index out of bounds (1)"
 
-# Invalid UTF-8: a Latin-1 "é" before a blank, a stray continuation byte.
-# Such lines are read as GB18030, where neither byte means anything.
-mkdir "$work/invalid"
-printf 'caf\xe9 work\n\x80work\nna\xc3\xafve work\n' >"$work/invalid/i.EN.txt"
-printf '\xe4\xb8\x80\n\xe4\xba\x8c\n\xe4\xb8\x89\n' >"$work/invalid/i.ZH.txt"
-run invalid 0 work "$work/invalid"
-expect_out invalid "1\ti.EN.txt\ti.ZH.txt\t1\tcaf\xef\xbf\xbd $WORK\t\xe4\xb8\x80\r\n2\ti.EN.txt\ti.ZH.txt\t2\t\xef\xbf\xbd$WORK\t\xe4\xba\x8c\r\n3\ti.EN.txt\ti.ZH.txt\t3\tna\xc3\xafve $WORK\t\xe4\xb8\x89\r\n"
-
-# GBK and UTF-8 lines in one file: 工作一 in UTF-8, 工作二 in GBK (B9A4 D7F7
-# B6FE), then ASCII. Each line is decoded on its own.
-mkdir "$work/mixed"
-printf 'one\ntwo\nthree\n' >"$work/mixed/m.EN.txt"
-printf '%s\xe4\xb8\x80\n\xb9\xa4\xd7\xf7\xb6\xfe\nwork\n' "$GONGZUO" >"$work/mixed/m.ZH.txt"
-run mixed 0 "$GONGZUO" "$work/mixed"
-expect_out mixed "1\tm.ZH.txt\tm.EN.txt\t1\t\xe3\x80\x90$GONGZUO\xe3\x80\x91\xe4\xb8\x80\tone\r\n2\tm.ZH.txt\tm.EN.txt\t2\t\xe3\x80\x90$GONGZUO\xe3\x80\x91\xe4\xba\x8c\ttwo\r\n"
-
-# UTF-16: "work" and 工作 (U+5DE5 U+4F5C) with a byte-order mark in both
-# orders, and English without one (NUL in every other byte).
-mkdir "$work/utf16"
-printf '\xff\xfew\x00o\x00r\x00k\x00\r\x00\n\x00' >"$work/utf16/le.EN.txt"
-printf '\xff\xfe\xe5\x5d\x5c\x4f\r\x00\n\x00' >"$work/utf16/le.ZH.txt"
-printf '\xfe\xff\x00w\x00o\x00r\x00k\x00\n' >"$work/utf16/be.EN.txt"
-printf '\xfe\xff\x5d\xe5\x4f\x5c\x00\n' >"$work/utf16/be.ZH.txt"
-printf 'w\x00o\x00r\x00k\x00 \x00i\x00t\x00\n\x00' >"$work/utf16/nobom-le.EN.txt"
-printf '\xff\xfe\xe5\x5d\x5c\x4f\n\x00' >"$work/utf16/nobom-le.ZH.txt"
-printf '\x00w\x00o\x00r\x00k\x00 \x00i\x00t\x00\n' >"$work/utf16/nobom-be.EN.txt"
-printf '\xfe\xff\x5d\xe5\x4f\x5c\x00\n' >"$work/utf16/nobom-be.ZH.txt"
-run utf16 0 work "$work/utf16"
-expect_out utf16 "1\tbe.EN.txt\tbe.ZH.txt\t1\t$WORK\t$GONGZUO\r\n2\tle.EN.txt\tle.ZH.txt\t1\t$WORK\t$GONGZUO\r\n3\tnobom-be.EN.txt\tnobom-be.ZH.txt\t1\t$WORK it\t$GONGZUO\r\n4\tnobom-le.EN.txt\tnobom-le.ZH.txt\t1\t$WORK it\t$GONGZUO\r\n"
-
-# NUL bytes inside lines stay; they end neither a line nor a word.
-mkdir "$work/nul"
-printf 'wo\x00rk work\n' >"$work/nul/n.EN.txt"
-printf '\xe5\xb7\xa5\x00\xe4\xbd\x9c\n' >"$work/nul/n.ZH.txt"
-run nul 0 work "$work/nul"
-expect_out nul "1\tn.EN.txt\tn.ZH.txt\t1\two\000rk $WORK\t\xe5\xb7\xa5\000\xe4\xbd\x9c\r\n"
-
 # One line of 50,000,000 letters and a word at its end.
 mkdir "$work/long"
 { head -c 50000000 /dev/zero | tr '\0' a; printf ' work\n'; } >"$work/long/l.EN.txt"
@@ -157,13 +120,6 @@ head -c 1000000 /dev/zero | tr '\0' '\n' >"$work/empty/f.EN.txt"
 run empty 0 work "$work/empty"
 expect_out empty "1\te.EN.txt\te.ZH.txt\t1000001\t$WORK\t$GONGZUO\r\n"
 rm -rf "$work/empty"
-
-# Lines ended by CR alone.
-mkdir "$work/cr"
-printf 'one\rwork here\rthree\r' >"$work/cr/c.EN.txt"
-printf '\xe4\xb8\x80\r%s\r\xe4\xb8\x89\r' "$GONGZUO" >"$work/cr/c.ZH.txt"
-run cr 0 work "$work/cr"
-expect_out cr "1\tc.EN.txt\tc.ZH.txt\t2\t$WORK here\t$GONGZUO\r\n"
 
 # Mismatched line counts: a Chinese file one line short is an error at the
 # first English line without a twin (0-based); extra Chinese lines and

@@ -16,6 +16,7 @@ import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import cedict  # noqa: E402
+import check_wordlists  # noqa: E402
 
 REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 
@@ -112,6 +113,12 @@ def main():
     head = header(source)
     write(os.path.join(args.out, "ZH-EN.txt"), head, zh_en(heads))
     write(os.path.join(args.out, "EN-ZH.txt"), head, en_zh(heads, freq))
+    found = check_wordlists.faults(os.path.join(args.out, "EN-ZH.txt"), False) + \
+        check_wordlists.faults(os.path.join(args.out, "ZH-EN.txt"), True)
+    for f in found:
+        print(f)
+    if found:
+        sys.exit(1)
 
 
 if __name__ == "__main__":
