@@ -165,6 +165,20 @@ if [ "${1:-}" = --scaling ]; then
   mv "$results/scaling.txt.new" "$results/scaling.txt"
   plot "$csv" "$results/scaling.png"
   say "Wrote $csv, $results/scaling.txt and $results/scaling.png"
+elif [ "${1:-}" = --compare ]; then
+  # --compare OTHER-BUILD [PAIRS]: the other build's korvel-bench and this
+  # one's on one corpus, taking turns, so both see the same machine.
+  other=$2
+  pairs=$(parse_size "${3:-1000000}")
+  build_bench
+  tmp=$(mktemp -d "${TMPDIR:-/tmp}/korvel-bench.XXXXXX")
+  make_corpus "$tmp" "$pairs"
+  for round in 1 2; do
+    for b in "$other" "$build"; do
+      say "round $round: $b"
+      "$b/bin/korvel-bench" --runs "$runs" "$tmp"
+    done
+  done
 else
   pairs=$(parse_size "${1:-1000000}")
   build_bench
