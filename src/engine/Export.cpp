@@ -16,17 +16,19 @@ void AppendField(TOutput& out, std::string_view text) {
       text, "\t\r\n", [&](std::string_view piece) { out.Append(piece); }, [&](char) { out.Append(' '); });
 }
 
-// `text` with `open` and `close` around each span.
-void AppendMarked(TOutput& out, std::string_view text, const std::vector<std::pair<std::size_t, std::size_t>>& spans,
-                  std::string_view open, std::string_view close) {
+// `text` with `open` and `close` around each span that forEach(mark)
+// gives, in order.
+template <class ForEach>
+void AppendMarked(TOutput& out, std::string_view text, ForEach&& forEach, std::string_view open,
+                  std::string_view close) {
   std::size_t copied = 0;
-  for (const auto& [b, e] : spans) {
+  forEach([&](std::size_t b, std::size_t e) {
     AppendField(out, text.substr(copied, b - copied));
     out.Append(open);
     AppendField(out, text.substr(b, e - b));
     out.Append(close);
     copied = e;
-  }
+  });
   AppendField(out, text.substr(copied));
 }
 
@@ -50,20 +52,17 @@ void RenderExport(TOutput& out, const TFilePairArr& pairs, const TDataArr& data,
     out.Append(std::to_string(static_cast<long long>(d.LineIndex) + 1));
     out.Append('\t');
 
-    const std::string_view a = marks.Searched(d);
-    std::size_t copied = 0;
-    marks.ForEachQueryMark(d, [&](std::size_t b, std::size_t e) {
-      AppendField(out, a.substr(copied, b - copied));
-      out.Append(kOpenMark);
-      AppendField(out, a.substr(b, e - b));
-      out.Append(kCloseMark);
-      copied = e;
-    });
-    AppendField(out, a.substr(copied));
+    AppendMarked(
+        out, marks.Searched(d), [&](auto mark) { marks.ForEachQueryMark(d, mark); }, kOpenMark, kCloseMark);
     out.Append('\t');
 
     marks.MarkAligned(d, aligned);
-    AppendMarked(out, aligned.text, aligned.filter, kOpenFilter, kCloseFilter);
+    AppendMarked(
+        out, aligned.text,
+        [&](auto mark) {
+          for (const auto& [b, e] : aligned.filter) mark(b, e);
+        },
+        kOpenFilter, kCloseFilter);
     out.Append("\r\n");
   }
 }
