@@ -120,8 +120,12 @@ struct TReadBytes {
   std::string_view View() const { return {data.get(), size}; }
 };
 
+// Reads stop this often for a poll, so a cancel need not wait for a whole
+// file on a busy machine.
+constexpr std::size_t kReadChunk = 8u << 20;
+
 // The rest of an open file, as bytes.
-TReadBytes ReadAll(int fd, const struct stat& st, const std::string& path) {
+TReadBytes ReadAll(int fd, const struct stat& st, const std::string& path, const std::function<void()>& poll = {}) {
   const std::size_t stated = S_ISREG(st.st_mode) ? static_cast<std::size_t>(st.st_size) : 0;
   std::size_t limit = SIZE_MAX;  // taken once reading goes past the stated size
   TReadBytes bytes;
@@ -138,7 +142,8 @@ TReadBytes ReadAll(int fd, const struct stat& st, const std::string& path) {
       bytes.data.release();
       bytes.data.reset(grown);
     }
-    const ssize_t n = read(fd, bytes.data.get() + bytes.size, capacity - bytes.size);
+    if (poll) poll();
+    const ssize_t n = read(fd, bytes.data.get() + bytes.size, std::min(capacity - bytes.size, kReadChunk));
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) ThrowCannotOpen(path, errno);
     if (n == 0) return bytes;
@@ -185,10 +190,12 @@ namespace {
 
 // Up to `capacity` bytes from the file: it may have shrunk since its size
 // was taken.
-std::size_t ReadInto(int fd, char* out, std::size_t capacity, const std::string& path) {
+std::size_t ReadInto(int fd, char* out, std::size_t capacity, const std::string& path,
+                     const std::function<void()>& poll = {}) {
   std::size_t have = 0;
   while (have < capacity) {
-    const ssize_t n = read(fd, out + have, capacity - have);
+    if (poll) poll();
+    const ssize_t n = read(fd, out + have, std::min(capacity - have, kReadChunk));
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) ThrowCannotOpen(path, errno);
     if (n == 0) break;
@@ -204,7 +211,8 @@ std::size_t ReadInto(int fd, char* out, std::size_t capacity, const std::string&
 // virtual machine with shadow page tables the faults are what loading
 // costs. A copy also means that a file another program truncates or
 // rewrites after loading changes nothing here.
-THeldText THeldText::Read(const std::string& path, const std::shared_ptr<TTextArena>& arena) {
+THeldText THeldText::Read(const std::string& path, const std::shared_ptr<TTextArena>& arena,
+                          const std::function<void()>& poll) {
   struct stat st {};
   Fd file;
   file.fd = OpenForReading(path, st);
@@ -212,13 +220,13 @@ THeldText THeldText::Read(const std::string& path, const std::shared_ptr<TTextAr
   const auto fileSize = static_cast<std::size_t>(st.st_size);
   char* room = S_ISREG(st.st_mode) && arena ? arena->Take(fileSize) : nullptr;
   if (room) {
-    const std::string_view bytes(room, ReadInto(file.fd, room, fileSize, path));
+    const std::string_view bytes(room, ReadInto(file.fd, room, fileSize, path, poll));
     char extra;
     // A file grown since it was measured is read whole, elsewhere.
     if (bytes.size() < fileSize || ReadInto(file.fd, &extra, 1, path) == 0) return Hold(bytes, arena);
     if (lseek(file.fd, 0, SEEK_SET) != 0) ThrowCannotOpen(path, errno);
   }
-  auto bytes = std::make_shared<const TReadBytes>(ReadAll(file.fd, st, path));
+  auto bytes = std::make_shared<const TReadBytes>(ReadAll(file.fd, st, path, poll));
   return Hold(bytes->View(), bytes);
 }
 

@@ -47,10 +47,12 @@ class TTextArena {
 
 // A corpus file's decoded text, held once: lines are views into it. Plain
 // UTF-8 files are read straight into their final buffer (in `arena` when it
-// has room), with no copy.
+// has room), with no copy. `poll` is called between parts of the read and may
+// throw to abandon it.
 class THeldText {
  public:
-  static THeldText Read(const std::string& path, const std::shared_ptr<TTextArena>& arena = nullptr);
+  static THeldText Read(const std::string& path, const std::shared_ptr<TTextArena>& arena = nullptr,
+                        const std::function<void()>& poll = {});
   std::string_view Text() const { return text_; }
 
  private:

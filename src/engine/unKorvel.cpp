@@ -141,7 +141,8 @@ void TKorvel::SetFiles(std::vector<std::string>& Files, const TProgressFn& progr
     if (FindMarker(names[i], kEnMarker) == std::string_view::npos && FindMarker(names[i], kZhMarker) != std::string_view::npos)
       chinese[names[i]].push_back(i);
   for (std::size_t i = 0; i < n; ++i) {
-    if (progress) progress(i, n);
+    // Pairing is quick: the total progress counts in comes with loading.
+    if (progress) progress(0, 0);
     std::size_t en = FindMarker(names[i], kEnMarker);
     if (en == std::string_view::npos) continue;
     std::string twin = names[i];
@@ -217,15 +218,25 @@ void TKorvel::LoadData(const TProgressFn& progress) {
     }
   };
 
+  // Abandoned half way, the lines written so far would point into texts
+  // about to be freed: a cancel leaves no lines, as a failed first pair does.
+  struct ClearUnlessKept {
+    TKorvel& engine;
+    bool kept = false;
+    ~ClearUnlessKept() {
+      if (!kept) engine.ClearData();
+    }
+  } clearOnCancel{*this};
+
   // Each file on its own, so that even a single pair loads on two cores.
   ParallelFor(2 * pairs, WorkerCount(tuning_.Threads), pass(0), [&](std::size_t k, unsigned, auto& poll) {
     Loaded& out = loaded[k / 2];
     if (k % 2) {
-      guarded(out.zhError, [&] { out.zh = THeldText::Read(filePairs_[k / 2].ZhFile, arena); });
+      guarded(out.zhError, [&] { out.zh = THeldText::Read(filePairs_[k / 2].ZhFile, arena, poll); });
       return;
     }
     guarded(out.error, [&] {
-      out.en = THeldText::Read(filePairs_[k / 2].EnFile, arena);
+      out.en = THeldText::Read(filePairs_[k / 2].EnFile, arena, poll);
       std::size_t records = 0;
       int32_t j = 0;
       ForEachLine(out.en.Text(), [&](std::string_view line) {
@@ -245,7 +256,14 @@ void TKorvel::LoadData(const TProgressFn& progress) {
   std::vector<std::size_t> offsets = {0};
   for (std::size_t i = 0; i < pairs && !loaded[i].error; ++i) offsets.push_back(offsets.back() + loaded[i].records);
   const std::size_t readable = offsets.size() - 1;
-  data_.resize(offsets.back());
+  // Filling hundreds of megabytes takes long on a busy machine: in parts,
+  // so that a cancel still gets through.
+  const TProgressFn filling = pass(2 * pairs);
+  data_.reserve(offsets.back());
+  while (data_.size() < offsets.back()) {
+    if (filling) filling(0, 0);
+    data_.resize(std::min(offsets.back(), data_.size() + (kLinesPerPoll << 8)));
+  }
   ParallelFor(readable, WorkerCount(tuning_.Threads), pass(2 * pairs), [&](std::size_t i, unsigned, auto& poll) {
     Loaded& out = loaded[i];
     TData* const slot = data_.data() + offsets[i];
@@ -270,6 +288,7 @@ void TKorvel::LoadData(const TProgressFn& progress) {
     if (out.error) out.records = written;
   });
 
+  clearOnCancel.kept = true;
   texts_.reserve(2 * pairs);
   std::size_t kept = 0;
   for (Loaded& l : loaded) {

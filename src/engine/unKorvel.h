@@ -5,9 +5,10 @@
 // buffer per file, also owned here, so they live until the next SetFiles.
 // One thread drives an engine; loading and searching spread their work over
 // all cores internally. The long operations take a progress callback, called
-// on the driving thread with done/total as the work advances, and abandon
-// the work when it throws (EAbort for a user's cancel). Errors are EKorvel or
-// ERegExpr with the message a user is shown.
+// on the driving thread with done/total as the work advances (total 0 while
+// it is not known yet), and abandon the work when it throws (EAbort for a
+// user's cancel). Errors are EKorvel or ERegExpr with the message a user is
+// shown.
 //
 // While one thread runs SetFiles, Search or a rendering, another may call
 // only Lookup (the word lists change only in LoadDictionaries) and the

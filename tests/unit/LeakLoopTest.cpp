@@ -84,7 +84,7 @@ class LeakLoop : public ::testing::Test {
       EXPECT_NE(test::ErrorOf([&] { engine.SetFiles(files); }), "(no error)");
     }
     // Loading reports progress over the files and then the pairs (three
-    // steps a pair), pairing over names. One thread, so the load reports at all, whatever the timing.
+    // steps a pair). One thread, so the load reports at all, whatever the timing.
     const std::size_t pairs = good_.size() / 2;
     auto cancel = [pairs](std::size_t, std::size_t total) {
       if (total == 3 * pairs) throw EAbort();
