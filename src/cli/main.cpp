@@ -2,7 +2,6 @@
 #include <sys/stat.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -12,6 +11,7 @@
 #include "CorpusFolder.h"
 #include "FileIO.h"
 #include "MyDLL.h"
+#include "RunSearch.h"
 #include "TextDecode.h"
 #include "unKorvel.h"
 
@@ -184,20 +184,17 @@ int Search(const Options& o) {
   TKorvel engine;
   LoadWordLists(engine, o.dic);
 
-  const auto start = std::chrono::steady_clock::now();
-  engine.SetFiles(files);
-  engine.SetFilter(SanitizeUtf8(o.filter), o.exclude, o.filterLemma);
-  engine.Search(query, o.lemma);
-  if (!o.html.empty()) {
-    engine.WriteResultPage(OutputPath(o.html));
-    PrintNote(engine);
-  }
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-
-  char secondsText[32];
-  std::snprintf(secondsText, sizeof secondsText, "%.3f", seconds);
-  std::cerr << secondsText << " second(s), " << engine.HitCount() << " item(s).   "
-            << (engine.QueryIsChinese() ? "ZH-EN" : "EN-ZH") << "   @search=" << engine.Pattern() << std::endl;
+  TRunRequest request;
+  request.Files = std::move(files);
+  request.Filter = SanitizeUtf8(o.filter);
+  request.Exclude = o.exclude;
+  request.FilterLemma = o.filterLemma;
+  request.Query = query;
+  request.Lemma = o.lemma;
+  if (!o.html.empty()) request.PagePath = OutputPath(o.html);
+  const TRunReport report = RunSearch(engine, request);
+  if (!o.html.empty()) PrintNote(engine);
+  std::cerr << report.Status << std::endl;
 
   if (!o.tsv.empty()) {
     engine.ExportText(OutputPath(o.tsv));
