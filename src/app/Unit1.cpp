@@ -19,10 +19,10 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShortcut>
 #include <QStackedLayout>
 #include <QStandardPaths>
 #include <QTabWidget>
-#include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -107,7 +107,9 @@ void TActiveLabel::leaveEvent(QEvent* event) {
 }
 
 TfrmMain::TfrmMain(std::unique_ptr<TDesktop> desktop, QWidget* parent)
-    : QMainWindow(parent), desktop_(desktop ? std::move(desktop) : std::make_unique<TDesktop>()) {
+    : QMainWindow(parent),
+      desktop_(desktop ? std::move(desktop) : std::make_unique<TDesktop>()),
+      runner_(new TSearchRunner(this)) {
   setWindowTitle(kAppTitle);
   setMinimumSize(772, 674);
   resize(766, 647);
@@ -128,16 +130,21 @@ TfrmMain::TfrmMain(std::unique_ptr<TDesktop> desktop, QWidget* parent)
   Timer1 = new QTimer(this);
   Timer1->setInterval(100);
   connect(Timer1, &QTimer::timeout, this, &TfrmMain::Timer1Timer);
+  connect(runner_, &TSearchRunner::progressed, this, &TfrmMain::RunProgress);
+  connect(runner_, &TSearchRunner::loaded, this, &TfrmMain::RunLoaded);
+  connect(runner_, &TSearchRunner::searched, this, &TfrmMain::SearchDone);
+  connect(runner_, &TSearchRunner::exported, this, &TfrmMain::ExportDone);
+  connect(runner_, &TSearchRunner::failed, this, &TfrmMain::RunFailed);
+  escape_ = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  escape_->setEnabled(false);
+  connect(escape_, &QShortcut::activated, this, &TfrmMain::btnCancelClick);
 
   tsQuery->setEnabled(false);
   FormCreate();
 }
 
 TfrmMain::~TfrmMain() {
-  if (worker_) {
-    cancel_ = true;
-    worker_->wait();
-  }
+  runner_->Stop();
   FormClose();
 }
 
@@ -205,7 +212,7 @@ void TfrmMain::BuildSettingsPage() {
 
 void TfrmMain::BuildQueryPage() {
   pb = new QProgressBar;
-  pb->setRange(0, 100);
+  pb->setRange(0, TSearchRunner::kScale);
   pb->setValue(0);
   pb->setTextVisible(false);
   pb->setAccessibleName("Progress");
@@ -228,6 +235,10 @@ void TfrmMain::BuildQueryPage() {
   btnSearch = new QPushButton("Search");
   btnSearch->setAccessibleName("Search");
   btnSearch->setEnabled(false);
+  btnCancel = new QPushButton("Cancel");
+  btnCancel->setAccessibleName("Cancel");
+  btnCancel->setToolTip("Stop the search or the save (Esc)");
+  btnCancel->hide();
   cbxLemma = new QCheckBox("Lemmatize");
   cbxLemma->setAccessibleName("Lemmatize query");
   cbxLemma->hide();
@@ -261,12 +272,19 @@ void TfrmMain::BuildQueryPage() {
   btnSave->setAccessibleName("Save");
   btnSave->setEnabled(false);
 
-  // The progress bar lies over the dictionary hint and is shown only during a run.
+  // The progress bar and Cancel lie over the dictionary hint and are shown
+  // only during a run.
+  auto* runRow = new QWidget;
+  auto* run = new QHBoxLayout(runRow);
+  run->setContentsMargins(0, 0, 0, 0);
+  run->addWidget(pb);
+  run->addWidget(btnCancel);
+  run->addStretch(1);
   auto* hintCell = new QWidget;
   auto* hint = new QStackedLayout(hintCell);
   hint->setStackingMode(QStackedLayout::StackAll);
   hint->addWidget(lbDic);
-  hint->addWidget(pb);
+  hint->addWidget(runRow);
 
   auto* left = new QGridLayout;
   left->addWidget(hintCell, 0, 0, 1, 3);
@@ -308,6 +326,7 @@ void TfrmMain::BuildQueryPage() {
   connect(cbxFilterLemma, &QCheckBox::clicked, this, &TfrmMain::cbxExcludeClick);
   connect(btnSearch, &QPushButton::clicked, this, &TfrmMain::btnSearchClick);
   connect(btnSave, &QPushButton::clicked, this, &TfrmMain::btnSaveClick);
+  connect(btnCancel, &QPushButton::clicked, this, &TfrmMain::btnCancelClick);
 }
 
 void TfrmMain::BuildAboutPage() {
@@ -399,14 +418,8 @@ void TfrmMain::FormClose() {
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
-  if (worker_) {
-    // Abandon the run first: nothing is freed under it.
-    cancel_ = true;
-    worker_->wait();
-    disconnect(worker_, nullptr, this, nullptr);
-    delete worker_;
-    worker_ = nullptr;
-  }
+  // Abandon the run first: nothing is freed under it.
+  runner_->Stop();
   Timer1->stop();
   FormClose();
   event->accept();
@@ -427,28 +440,24 @@ void TfrmMain::ReportError(std::exception_ptr error) {
   }
 }
 
-// ---- runs on the worker thread -------------------------------------------------
+// ---- runs -----------------------------------------------------------------------
 
-void TfrmMain::StartRun(std::function<void(const TProgressFn&)> job, std::function<void(std::exception_ptr)> done) {
-  cancel_ = false;
-  runError_ = nullptr;
-  worker_ = QThread::create([this, job = std::move(job)] {
-    try {
-      job([this](std::size_t, std::size_t) {
-        if (cancel_.load(std::memory_order_relaxed)) throw EAbort();
-      });
-    } catch (...) {
-      runError_ = std::current_exception();
-    }
-  });
-  connect(worker_, &QThread::finished, this, [this, done = std::move(done)] {
-    worker_->deleteLater();
-    worker_ = nullptr;
-    UpdateRunLocks();
-    done(runError_);
-  });
+void TfrmMain::BeginRun() {
+  Timer1->start();
+  tickClock_.start();
+  largestTickGap_ = 0;
+  barEnd_ = 0;
+  barKnown_ = false;
+  pb->setValue(0);
+  pb->show();
+  btnCancel->show();
+}
+
+void TfrmMain::EndRun() {
+  Timer1->stop();
+  pb->hide();
+  btnCancel->hide();
   UpdateRunLocks();
-  worker_->start();
 }
 
 void TfrmMain::UpdateRunLocks() {
@@ -458,7 +467,53 @@ void TfrmMain::UpdateRunLocks() {
   plSettings->setEnabled(idle && listed_);
   btnSearch->setEnabled(idle && !TrimmedText(edtSearch).isEmpty());
   btnSave->setEnabled(idle && Engine && Engine->HitCount() > 0);
+  btnCancel->setEnabled(!idle);
+  escape_->setEnabled(!idle);
 }
+
+void TfrmMain::RunProgress(int done, int stepEnd, bool known) {
+  if (!Running()) return;
+  barEnd_ = stepEnd;
+  barKnown_ = known;
+  if (done > pb->value()) pb->setValue(done);
+}
+
+void TfrmMain::RunLoaded() {
+  if (!Running()) return;
+  ++loadCount_;
+  FilesChanged = false;
+}
+
+void TfrmMain::SearchDone(const TRunReport& report) {
+  EndRun();
+  wbResult->ShowFile(runPage_);
+  lbLog->setText(FromStd(StatusLine(ToStd(QLocale().toString(report.Seconds, 'f', 3)), report.HitCount,
+                                    report.Direction, report.Pattern)) +
+                 NoteText());
+}
+
+void TfrmMain::ExportDone() {
+  EndRun();
+  if (!Engine->Note().empty()) lbLog->setText(lbLog->text() + NoteText());
+  desktop_->ShowFileInExplorer(exportName_);
+}
+
+void TfrmMain::RunFailed(std::exception_ptr error) {
+  EndRun();
+  try {
+    std::rethrow_exception(error);
+  } catch (const EAbort&) {
+    // A cancelled Save leaves the search's page and status as they were.
+    if (exporting_) return;
+    ResetResultView();
+    lbLog->setText("Cancelled.");
+    return;
+  } catch (...) {
+  }
+  ReportError(error);
+}
+
+void TfrmMain::btnCancelClick() { runner_->Cancel(); }
 
 // ---- Settings page ---------------------------------------------------------------
 
@@ -636,50 +691,23 @@ void TfrmMain::ResetResultView() {
 
 void TfrmMain::btnSearchClick() {
   if (Running() || closed_ || TrimmedText(edtSearch).isEmpty()) return;
-  runClock_.start();
   ResetResultView();
-  Timer1->start();
-  tickClock_.start();
-  largestTickGap_ = 0;
-  pb->show();
-  const bool load = FilesChanged;
-  if (load) CollectSelectedFiles();
-  lbLog->clear();
-
-  std::vector<std::string> files = SelectedFiles;
-  const std::string filter = ToStd(TrimmedText(edtFilter));
-  const bool exclude = cbxExclude->isChecked();
-  const bool filterLemma = cbxFilterLemma->isChecked();
-  const std::string query = ToStd(TrimmedText(edtSearch));
-  const bool lemma = cbxLemma->isChecked();
-  const std::string page = ToStd(ResultPagePath());
-  TKorvel* engine = Engine.get();
-
-  StartRun(
-      [=, this](const TProgressFn& progress) mutable {
-        if (load) {
-          engine->SetFiles(files, progress);
-          ++loadCount_;
-        }
-        engine->SetFilter(filter, exclude, filterLemma);
-        engine->Search(query, lemma, progress);
-        engine->WriteResultPage(page, progress);
-        runNanoseconds_ = runClock_.nsecsElapsed();
-      },
-      [=, this](std::exception_ptr error) {
-        Timer1->stop();
-        pb->hide();
-        if (error) {
-          ReportError(error);
-          return;
-        }
-        wbResult->ShowFile(FromStd(page));
-        FilesChanged = false;
-        const double seconds = static_cast<double>(runNanoseconds_.load()) / 1e9;
-        lbLog->setText(QLocale().toString(seconds, 'f', 3) + " second(s), " + QString::number(Engine->HitCount()) +
-                       " item(s).   " + (Engine->QueryIsChinese() ? "ZH-EN" : "EN-ZH") + "   @search=" +
-                       FromStd(Engine->Pattern()) + NoteText());
-      });
+  TRunRequest request;
+  if (FilesChanged) {
+    CollectSelectedFiles();
+    request.Files = SelectedFiles;
+  }
+  request.Filter = ToStd(TrimmedText(edtFilter));
+  request.Exclude = cbxExclude->isChecked();
+  request.FilterLemma = cbxFilterLemma->isChecked();
+  request.Query = ToStd(TrimmedText(edtSearch));
+  request.Lemma = cbxLemma->isChecked();
+  runPage_ = ResultPagePath();
+  request.PagePath = ToStd(runPage_);
+  exporting_ = false;
+  BeginRun();
+  runner_->Search(*Engine, std::move(request));
+  UpdateRunLocks();
 }
 
 void TfrmMain::btnSaveClick() {
@@ -694,22 +722,18 @@ void TfrmMain::btnSaveClick() {
     if (QFileInfo::exists(name) && !desktop_->ConfirmOverwrite(this, name)) return;
   }
   lastSaveName_ = name;
-  const std::string path = QFile::encodeName(name).toStdString();
-  TKorvel* engine = Engine.get();
-  StartRun([engine, path](const TProgressFn& progress) { engine->ExportText(path, progress); },
-           [this, name](std::exception_ptr error) {
-             if (error) {
-               ReportError(error);
-               return;
-             }
-             if (!Engine->Note().empty()) lbLog->setText(lbLog->text() + NoteText());
-             desktop_->ShowFileInExplorer(name);
-           });
+  exportName_ = name;
+  exporting_ = true;
+  BeginRun();
+  runner_->Export(*Engine, QFile::encodeName(name).toStdString());
+  UpdateRunLocks();
 }
 
 void TfrmMain::Timer1Timer() {
   largestTickGap_ = std::max(largestTickGap_, tickClock_.restart());
-  pb->setValue((pb->value() + 1) % pb->maximum());
+  // Where the step gives no total, the bar creeps toward its end: it shows
+  // the run is alive and never has to move back.
+  if (!barKnown_ && pb->value() < barEnd_) pb->setValue(pb->value() + (barEnd_ - pb->value() + 9) / 10);
 }
 
 void TfrmMain::lbInfoMouseEnter() { SetTextColor(lbInfo, kBlue); }

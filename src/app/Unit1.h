@@ -2,10 +2,11 @@
 // Query (search, result view, save) and About.
 //
 // The window owns the engine and the list of selected files. Loading,
-// searching, page writing and export run on one worker thread at a time;
-// while a run is under way every control that would start another engine
-// operation is disabled, and closing the window cancels the run and waits
-// for it. Everything else happens on the GUI thread.
+// searching, page writing and export run on the search runner's worker
+// thread, one at a time; while a run is under way every control that would
+// start another engine operation is disabled, Cancel (or Esc) stops it, and
+// closing the window cancels the run and waits for it. Everything else
+// happens on the GUI thread.
 #ifndef KORVEL_UNIT1_H
 #define KORVEL_UNIT1_H
 
@@ -13,15 +14,14 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <QString>
-#include <atomic>
 #include <exception>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "Desktop.h"
 #include "ResultView.h"
+#include "SearchRunner.h"
 #include "unKorvel.h"
 
 class QCheckBox;
@@ -32,8 +32,8 @@ class QListWidgetItem;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
+class QShortcut;
 class QTabWidget;
-class QThread;
 class QTimer;
 
 inline const QString kAppTitle = QStringLiteral("TAVO Korvel 1.2.1");
@@ -82,6 +82,7 @@ class TfrmMain : public QMainWindow {
   QLabel* lbDic;
   QLineEdit* edtSearch;
   QPushButton* btnSearch;
+  QPushButton* btnCancel;  // beside the progress bar, during a run
   QCheckBox* cbxLemma;
   QCheckBox* cbxExclude;
   QCheckBox* cbxFilterLemma;
@@ -103,8 +104,8 @@ class TfrmMain : public QMainWindow {
   int TickedCount = 0;                      // ticked entries when even, else 0
   bool FilesChanged = false;                // the engine lacks the current ticked set
 
-  bool Running() const { return worker_ != nullptr; }
-  int LoadCount() const { return loadCount_.load(); }
+  bool Running() const { return runner_->Running(); }
+  int LoadCount() const { return loadCount_; }
   qint64 LargestTickGapMs() const { return largestTickGap_; }
   QString ResultPagePath() const;
 
@@ -125,6 +126,7 @@ class TfrmMain : public QMainWindow {
   void cbxExcludeClick();
   void btnSearchClick();
   void btnSaveClick();
+  void btnCancelClick();
   void Timer1Timer();
   // About page
   void lbInfoMouseEnter();
@@ -152,20 +154,27 @@ class TfrmMain : public QMainWindow {
   void ShowError(const QString& message);
   void ReportError(std::exception_ptr error);
 
-  // Runs `job` on the worker thread, then `done` on the GUI thread with the
-  // job's exception (null on success).
-  void StartRun(std::function<void(const korvel::TProgressFn&)> job, std::function<void(std::exception_ptr)> done);
+  // The bar from zero, Cancel and the ticker, for a run about to start.
+  void BeginRun();
+  void EndRun();
   void UpdateRunLocks();
+  void RunProgress(int done, int stepEnd, bool known);
+  void RunLoaded();
+  void SearchDone(const korvel::TRunReport& report);
+  void ExportDone();
+  void RunFailed(std::exception_ptr error);
 
   std::unique_ptr<TDesktop> desktop_;
-  QThread* worker_ = nullptr;
-  std::atomic<bool> cancel_{false};
-  std::exception_ptr runError_;
-  QElapsedTimer runClock_;
-  std::atomic<qint64> runNanoseconds_{0};
+  TSearchRunner* runner_;
+  QShortcut* escape_;
+  bool exporting_ = false;  // the run is a Save
+  QString runPage_;         // where the run writes the result page
+  QString exportName_;
+  int barEnd_ = 0;          // where the bar's current step ends
+  bool barKnown_ = false;   // the step has a total; otherwise the ticker moves the bar
   QElapsedTimer tickClock_;
   qint64 largestTickGap_ = 0;
-  std::atomic<int> loadCount_{0};
+  int loadCount_ = 0;
   bool listed_ = false;   // a folder with pairs has been listed
   bool closed_ = false;   // FormClose has run
   bool updatingList_ = false;
