@@ -378,6 +378,72 @@ class WindowTest : public QObject {
     QVERIFY(desktop_->errors.isEmpty());
   }
 
+  void CancelStopsALoadOrASearchAndTheBarNeverMovesBack() {
+    // Each English line costs the expression below a walk of quadratic
+    // length: the search runs far longer than any cancel may take.
+    const QByteArray line = " of play where the children played on and gave up at last in the old house\n";
+    for (int f = 0; f < 8; ++f) {
+      QByteArray en, zh;
+      for (int i = 0; i < 25000; ++i) {
+        en += (i % 1000 ? "line " : "work ") + QByteArray::number(i) + line;
+        zh += QByteArray("第") + QByteArray::number(i) + "行\n";
+      }
+      WriteFile(tmp_->path() + QString("/part%1.EN.txt").arg(f), en);
+      WriteFile(tmp_->path() + QString("/part%1.ZH.txt").arg(f), zh);
+    }
+    Open(tmp_->path());
+    int last = 0, backwards = 0;
+    connect(w_->pb, &QProgressBar::valueChanged, w_->pb, [&](int value) {
+      if (w_->Running() && value < last) ++backwards;
+      last = value;
+    });
+    auto settledAsCancelled = [&] {
+      QTRY_VERIFY_WITH_TIMEOUT(!w_->Running(), 20000);  // a hang guard: a cancel takes well under a second
+      QCOMPARE(w_->lbLog->text(), QString("Cancelled."));
+      QCOMPARE(w_->wbResult->Url().fileName(), QString("blank.htm"));
+      QVERIFY(w_->pb->isHidden() && w_->btnCancel->isHidden() && !w_->Timer1->isActive());
+      QCOMPARE(w_->btnSave->isEnabled(), w_->Engine->HitCount() > 0);
+      QVERIFY(desktop_->errors.isEmpty());
+    };
+
+    Search("work");
+    QCOMPARE(w_->Engine->HitCount(), 200);
+    QCOMPARE(w_->pb->value(), w_->pb->maximum());
+
+    // During the search: the last search stays, and Save exports it.
+    w_->edtSearch->setText("^(.*)(.*)(?:zz|qq)$");
+    w_->btnSearch->click();
+    QVERIFY(!w_->btnCancel->isHidden() && w_->btnCancel->isEnabled());
+    QTRY_VERIFY(w_->pb->value() > 0);
+    w_->btnCancel->click();
+    settledAsCancelled();
+    QCOMPARE(w_->Engine->HitCount(), 200);
+    QVERIFY(!w_->FilesChanged);
+    desktop_->saveName = tmp_->path() + "/saved.txt";
+    w_->btnSave->click();
+    QTRY_VERIFY(!w_->Running());
+    QFile saved(desktop_->saveName);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QCOMPARE(saved.readAll().count("\r\n"), 200);
+
+    // During loading, by Esc: no lines are left, and the next search loads.
+    Untick(0);
+    Tick(0);
+    w_->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w_.get()));
+    w_->edtSearch->setFocus();
+    w_->edtSearch->setText("work");
+    w_->btnSearch->click();
+    QTest::keyClick(w_->edtSearch, Qt::Key_Escape);
+    settledAsCancelled();
+    QVERIFY(w_->Engine->Data().empty() && w_->FilesChanged);
+    QCOMPARE(w_->LoadCount(), 1);
+    Search("work");
+    QCOMPARE(w_->LoadCount(), 2);
+    QVERIFY2(w_->lbLog->text().contains(" 200 item(s).   EN-ZH"), qPrintable(w_->lbLog->text()));
+    QCOMPARE(backwards, 0);
+  }
+
   void HostileFilesGiveResultsOrTheSystemsOwnMessage() {
     // A folder whose own name holds the marker, blanks, quotes and Chinese.
     const QString d = tmp_->path() + QString::fromUtf8("/proj.EN.v2 \"引号\" 'x'");
