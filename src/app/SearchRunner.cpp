@@ -26,9 +26,11 @@ void TSearchRunner::Search(TKorvel& engine, TRunRequest request) {
 }
 
 void TSearchRunner::Export(const TKorvel& engine, std::string path) {
-  Start([&engine, path = std::move(path)](std::stop_token stop,
-                                          const TRunProgressFn& progress) { RunExport(engine, path, std::move(stop), progress); },
-        [this] { emit exported(); });
+  Start(
+      [&engine, path = std::move(path)](std::stop_token stop, const TRunProgressFn& progress) {
+        RunExport(engine, path, std::move(stop), progress);
+      },
+      [this] { emit exported(); });
 }
 
 void TSearchRunner::Start(std::function<void(std::stop_token, const TRunProgressFn&)> task,
@@ -43,7 +45,8 @@ void TSearchRunner::Start(std::function<void(std::stop_token, const TRunProgress
     bool shownKnown = false;
     try {
       task(stop, [&](const TRunProgress& p) {
-        const int done = static_cast<int>(std::floor(p.Done * kScale)), end = static_cast<int>(std::floor(p.StepEnd * kScale));
+        const int done = static_cast<int>(std::floor(p.Done * kScale)),
+                  end = static_cast<int>(std::floor(p.StepEnd * kScale));
         if (done == shownDone && end == shownEnd && p.Known == shownKnown) return;
         shownDone = done;
         shownEnd = end;

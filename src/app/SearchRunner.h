@@ -46,8 +46,7 @@ class TSearchRunner : public QObject {
   void failed(std::exception_ptr error);
 
  private:
-  void Start(std::function<void(std::stop_token, const korvel::TRunProgressFn&)> task,
-             std::function<void()> succeeded);
+  void Start(std::function<void(std::stop_token, const korvel::TRunProgressFn&)> task, std::function<void()> succeeded);
 
   QThread* thread_ = nullptr;
   std::stop_source stop_;

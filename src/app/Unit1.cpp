@@ -495,7 +495,7 @@ void TfrmMain::SearchDone(const TRunReport& report) {
 void TfrmMain::ExportDone() {
   EndRun();
   if (!Engine->Note().empty()) lbLog->setText(lbLog->text() + NoteText());
-  desktop_->ShowFileInExplorer(exportName_);
+  desktop_->ShowFileInExplorer(lastSaveName_);
 }
 
 void TfrmMain::RunFailed(std::exception_ptr error) {
@@ -722,7 +722,6 @@ void TfrmMain::btnSaveClick() {
     if (QFileInfo::exists(name) && !desktop_->ConfirmOverwrite(this, name)) return;
   }
   lastSaveName_ = name;
-  exportName_ = name;
   exporting_ = true;
   BeginRun();
   runner_->Export(*Engine, QFile::encodeName(name).toStdString());

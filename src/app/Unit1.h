@@ -169,9 +169,8 @@ class TfrmMain : public QMainWindow {
   QShortcut* escape_;
   bool exporting_ = false;  // the run is a Save
   QString runPage_;         // where the run writes the result page
-  QString exportName_;
   int barEnd_ = 0;          // where the bar's current step ends
-  bool barKnown_ = false;   // the step has a total; otherwise the ticker moves the bar
+  bool barKnown_ = false;   // the step has a total; else the ticker moves the bar
   QElapsedTimer tickClock_;
   qint64 largestTickGap_ = 0;
   int loadCount_ = 0;
