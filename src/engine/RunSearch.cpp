@@ -8,12 +8,12 @@ namespace korvel {
 namespace {
 
 // Each step's share of a run, from runs on 10M pairs (16 file pairs, two
-// busy cores, files in the page cache): loading took about 0.8 s, a word
-// search 0.1 s ("the", 5.6M hits: 0.5 s), the page of its first 10,000 hits
-// 0.05 s. An expression tried line by line ("^.*work.*$") searches for
-// seconds; the bar then runs slower through the search's share. Steps a run
-// leaves out give their share to the others.
-constexpr double kLoadShare = 0.80, kSearchShare = 0.15, kPageShare = 0.05;
+// busy cores, files in the page cache): loading took 0.7-0.8 s, a word
+// search 0.1-0.2 s ("the", 5.6M hits: 0.4 s), the page of the first 10,000
+// hits 0.01-0.05 s. An expression tried line by line ("^.*work.*$") searches
+// for seconds; the bar then runs slower through the search's share. Steps a
+// run leaves out give their share to the others.
+constexpr double kLoadShare = 0.80, kSearchShare = 0.16, kPageShare = 0.04;
 
 // Turns the engine's done/total of each step into the run's one progress,
 // and throws EAbort at the engine's next report once a stop is requested.
