@@ -444,8 +444,6 @@ void TfrmMain::ReportError(std::exception_ptr error) {
 
 void TfrmMain::BeginRun() {
   Timer1->start();
-  tickClock_.start();
-  largestTickGap_ = 0;
   barEnd_ = 0;
   barKnown_ = false;
   pb->setValue(0);
@@ -729,7 +727,6 @@ void TfrmMain::btnSaveClick() {
 }
 
 void TfrmMain::Timer1Timer() {
-  largestTickGap_ = std::max(largestTickGap_, tickClock_.restart());
   // Where the step gives no total, the bar creeps toward its end: it shows
   // the run is alive and never has to move back.
   if (!barKnown_ && pb->value() < barEnd_) pb->setValue(pb->value() + (barEnd_ - pb->value() + 9) / 10);

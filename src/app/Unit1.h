@@ -106,7 +106,6 @@ class TfrmMain : public QMainWindow {
 
   bool Running() const { return runner_->Running(); }
   int LoadCount() const { return loadCount_; }
-  qint64 LargestTickGapMs() const { return largestTickGap_; }
   QString ResultPagePath() const;
 
   // Settings page
@@ -171,8 +170,6 @@ class TfrmMain : public QMainWindow {
   QString runPage_;         // where the run writes the result page
   int barEnd_ = 0;          // where the bar's current step ends
   bool barKnown_ = false;   // the step has a total; else the ticker moves the bar
-  QElapsedTimer tickClock_;
-  qint64 largestTickGap_ = 0;
   int loadCount_ = 0;
   bool listed_ = false;   // a folder with pairs has been listed
   bool closed_ = false;   // FormClose has run

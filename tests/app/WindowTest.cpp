@@ -485,50 +485,6 @@ class WindowTest : public QObject {
     QVERIFY(text.contains("<img src=x onerror=alert(2)>"));
     QVERIFY(text.contains("<iframe src=\"https://example.org\"></iframe>"));
   }
-
-  // Not checks: figures and a picture for a person to look at. Set
-  // KORVEL_SHOW_SECONDS to keep the window on the sample corpus's results for
-  // a screenshot, KORVEL_TICK_PAIRS to time the progress ticks on that many
-  // generated pairs.
-  void ShowSampleResultsForAScreenshot() {
-    const int seconds = qEnvironmentVariableIntValue("KORVEL_SHOW_SECONDS");
-    if (seconds <= 0) QSKIP("KORVEL_SHOW_SECONDS not set");
-    Open(KORVEL_SOURCE_DIR "/samples");
-    w_->Engine->LoadDictionaries(KORVEL_SOURCE_DIR "/dic");
-    w_->move(0, 0);
-    w_->resize(1200, 800);
-    w_->pcMain->setCurrentWidget(w_->tsQuery);
-    w_->edtSearch->setText("give up");
-    w_->btnSearch->click();
-    QTRY_VERIFY_WITH_TIMEOUT(!w_->Running(), 30000);
-    QTest::qWait(seconds * 500);
-    w_->pcMain->setCurrentWidget(w_->tsAbout);
-    QTest::qWait(seconds * 250);
-    w_->pcMain->setCurrentWidget(w_->tsSettings);
-    QTest::qWait(seconds * 250);
-  }
-
-  void LargestTickGapOnManyPairs() {
-    const int pairs = qEnvironmentVariableIntValue("KORVEL_TICK_PAIRS");
-    if (pairs <= 0) QSKIP("KORVEL_TICK_PAIRS not set");
-    QFile en(tmp_->path() + "/big.EN.txt"), zh(tmp_->path() + "/big.ZH.txt");
-    QVERIFY(en.open(QIODevice::WriteOnly) && zh.open(QIODevice::WriteOnly));
-    for (int i = 0; i < pairs; ++i) {
-      en.write("The children worked on line " + QByteArray::number(i) + " and gave up at last.\n");
-      zh.write(QByteArray("孩子们在第") + QByteArray::number(i) + "行上工作，最后放弃了。\n");
-    }
-    en.close();
-    zh.close();
-    Open(tmp_->path());
-    w_->edtSearch->setText("give up");
-    QElapsedTimer clock;
-    clock.start();
-    w_->btnSearch->click();
-    QTRY_VERIFY_WITH_TIMEOUT(!w_->Running(), 600000);
-    qInfo("%d pairs: run %lld ms, largest gap between progress ticks %lld ms, status: %s", pairs,
-          static_cast<long long>(clock.elapsed()), static_cast<long long>(w_->LargestTickGapMs()),
-          qPrintable(w_->lbLog->text()));
-  }
 };
 
 int main(int argc, char** argv) {

@@ -199,9 +199,6 @@ mkdir "$bad"
 printf '%s=work|(job\n' "$GONGZUO" >"$bad/ZH-EN.txt"
 lookup() { timeout 60 "$cli" lookup --dic "$bad" "$1"; }
 [ "$(lookup go)" = $'\xe8\xb5\xb099999' ] || fail "dictionary: last of 100,000 'go' lines: $(lookup go)"
-[ "$(lookup work)" = "" ] || fail "dictionary: 'work ' found as 'work': $(lookup work)"
-[ "$(lookup "no equals sign here")" = "" ] || fail "dictionary: a line without '=' was found"
-[ "$(lookup run)" = $'=\xe8\xb7\x91' ] || fail "dictionary: value after the first '=': $(lookup run)"
 [ "$(lookup "")" = "empty name" ] || fail "dictionary: the empty name: $(lookup "")"
 # FF FE in a line that is not UTF-8: U+FFFD twice, on both sides of a lookup.
 [ "$(lookup $'\xff\xfe')" = x ] || fail "dictionary: name of bad bytes: $(lookup $'\xff\xfe')"
