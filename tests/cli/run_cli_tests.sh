@@ -91,39 +91,6 @@ expect_error nopairs "holds no pair" search work "$work/nopairs"
 expect_error unknown "korvel-cli: Unknown option --bogus." search --bogus work "$corpus"
 expect_error shortlines "korvel-cli: List index out of bounds (3)" search work "$corpus/news.EN.txt" "$corpus/story.ZH.txt"
 
-# An unreadable file: root reads everything, so drop to an unprivileged user.
-cp "$corpus/news.EN.txt" "$corpus/news.ZH.txt" "$work/"
-chmod 000 "$work/news.ZH.txt"
-chmod 755 "$work"
-if [ "$(id -u)" = 0 ]; then
-  if command -v setpriv >/dev/null; then
-    as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups)
-  else
-    as_user=()
-  fi
-else
-  as_user=()
-fi
-# That user runs a copy of the program and its sys/ from here: the build
-# may lie in a folder it cannot enter.
-user_cli=$cli
-if [ ${#as_user[@]} -gt 0 ]; then
-  mkdir "$work/userprog"
-  cp "$cli" "$work/userprog/"
-  cp -r "$(dirname "$cli")/sys" "$work/userprog/"
-  user_cli=$work/userprog/$(basename "$cli")
-  if ! "${as_user[@]}" "$user_cli" --help >/dev/null 2>&1; then
-    echo "note: nobody cannot run the program from $work: unreadable file not tried"
-    as_user=()
-  fi
-fi
-if [ "$(id -u)" != 0 ] || [ ${#as_user[@]} -gt 0 ]; then
-  "${as_user[@]}" "$user_cli" search work "$work/news.EN.txt" "$work/news.ZH.txt" >/dev/null 2>"$work/unreadable.err"
-  status=$?
-  [ $status = 2 ] && grep -qF "Cannot open file \"$work/news.ZH.txt\". Permission denied." "$work/unreadable.err" \
-    || fail "unreadable: status $status, $(cat "$work/unreadable.err")"
-fi
-
 # A program folder without its template.
 mkdir -p "$work/prog/sys"
 cp "$cli" "$work/prog/"

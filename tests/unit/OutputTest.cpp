@@ -79,15 +79,6 @@ TEST_F(Output, PageMarksChineseQueryLiterallyAndFilterOnlyInText) {
   EXPECT_EQ(Page("<p>\r{@content}\n</p>\n"), "<p>\r\n\r\n</p>\r\n");
 }
 
-TEST_F(Output, PageWithoutPlaceholderFailsAndKeepsTheEarlierPage) {
-  Run("go");
-  const std::string earlier = Page("{@content}\n");
-  engine_.SetTemplatePath(dir_.Write("result.tpl", " {@content}\n"));
-  EXPECT_EQ(test::ErrorOf([&] { engine_.WriteResultPage(dir_.Path("result.html")); }),
-            "List index out of bounds (-1)");
-  EXPECT_EQ(test::ReadBytes(dir_.Path("result.html")), earlier);
-}
-
 TEST_F(Output, ExportMarksQueryEquivalentsAndIncludeFilter) {
   engine_.LoadDictionaries(dir_.Path("dic"));
   // The tab inside each line becomes a blank, keeping six fields.

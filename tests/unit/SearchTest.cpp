@@ -153,9 +153,6 @@ TEST_F(Search, PlainTextStartingWithAStarIsACompileErrorAtItsTypedPosition) {
   }
   EXPECT_EQ(test::ErrorOf([&] { engine_.Search("a**", false); }), "quantifier does not follow a repeatable item (pos 2)");
   EXPECT_EQ(test::ErrorOf([&] { engine_.Search("(a", false); }), "missing closing parenthesis (pos 2)");
-  // A star elsewhere keeps its meaning inside the word boundaries.
-  EXPECT_EQ(Hits("gives*"), V({3, 4}));
-  EXPECT_EQ(engine_.Pattern(), "\\b(gives*)\\b");
 }
 
 // Regression: names were trimmed, so " sp" read the folder "sp" and a name
