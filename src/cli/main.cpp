@@ -144,8 +144,11 @@ void LoadWordLists(TKorvel& engine, const std::string& dir) {
   engine.LoadDictionaries(dir);
 }
 
-void PrintNote(const TKorvel& engine) {
-  if (!engine.Note().empty()) std::cerr << "korvel-cli: note: " << WithFullStop(engine.Note()) << "\n";
+// What a rendering noted, once however many outputs noted it.
+void PrintNote(const TKorvel& engine, std::string& printed) {
+  if (engine.Note().empty() || engine.Note() == printed) return;
+  printed = engine.Note();
+  std::cerr << "korvel-cli: note: " << WithFullStop(printed) << "\n";
 }
 
 // RAII for the inflection tables: loaded before any expansion, freed last.
@@ -193,18 +196,19 @@ int Search(const Options& o) {
   request.Lemma = o.lemma;
   if (!o.html.empty()) request.PagePath = OutputPath(o.html);
   const TRunReport report = RunSearch(engine, request);
-  if (!o.html.empty()) PrintNote(engine);
+  std::string noted;
+  if (!o.html.empty()) PrintNote(engine, noted);
   std::cerr << report.Status << std::endl;
 
   if (!o.tsv.empty()) {
     engine.ExportText(OutputPath(o.tsv));
-    PrintNote(engine);
+    PrintNote(engine, noted);
   }
   if (o.count) {
     WriteStdout(std::to_string(engine.HitCount()) + "\n");
   } else if (o.tsv.empty()) {
     WriteStdout(engine.RenderExport());
-    PrintNote(engine);
+    PrintNote(engine, noted);
   }
   return engine.HitCount() > 0 ? 0 : 1;
 }
