@@ -43,7 +43,8 @@ bool CaseFree(char32_t cp) {
 
 std::size_t Number(std::string_view p, std::size_t& i) {
   std::size_t n = 0;
-  while (i < p.size() && IsDigit(p[i])) n = n > 100000 ? n : n * 10 + static_cast<std::size_t>(p[i++] - '0');
+  for (; i < p.size() && IsDigit(p[i]); ++i)
+    if (n <= 100000) n = n * 10 + static_cast<std::size_t>(p[i] - '0');  // past that, "big" is enough
   return n;
 }
 
