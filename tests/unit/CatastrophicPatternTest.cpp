@@ -5,11 +5,9 @@
 
 #include <string>
 #include <utility>
-#include <vector>
 
 #include "RegExpr.h"
 #include "TestUtil.h"
-#include "unKorvel.h"
 
 namespace korvel {
 namespace {
@@ -94,31 +92,6 @@ TEST(CatastrophicPattern, HeavyBacktrackersStillAnswerOrdinaryLongLines) {
   EXPECT_EQ(Outcome("give.*up.*now", "give it up now"), "match");
 }
 
-
-// Over a whole file a failing heavy backtracker cost the square of the file:
-// after the match on the first line, "a.*.*=" looked through the 1.4 MB
-// that follow, which hold no "=", from every split of every line; it ran
-// for minutes. It must find exactly what a line-by-line search finds.
-TEST(CatastrophicPattern, SearchOfAFileWithAHeavyBacktrackerMatchesLineByLine) {
-  test::TempDir dir;
-  std::string en = "abc x=1 ghi\n", zh = "\xE4\xB8\x80\n";  // 一
-  for (int i = 0; i < 40000; ++i) {
-    en += "abc def ghi jkl mno pqr stu vwx yz\n";
-    zh += "\xE4\xBA\x8C\n";  // 二
-  }
-  std::vector<std::string> files = {dir.Write("w.EN.txt", en), dir.Write("w.ZH.txt", zh)};
-  auto hits = [&](bool wholeText, const std::string& query) {
-    TKorvel engine;
-    engine.SetTuning({2, wholeText});
-    engine.SetFiles(files);
-    engine.Search(query, false);
-    return engine.Hits();
-  };
-  for (const char* query : {"a.*.*=", "b.*x.*=", "abc.*x.*=\\d"}) {
-    EXPECT_EQ(hits(false, query), TIntArr{0}) << query;
-    EXPECT_EQ(hits(true, query), TIntArr{0}) << query;
-  }
-}
 
 }  // namespace
 }  // namespace korvel
