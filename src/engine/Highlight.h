@@ -67,9 +67,8 @@ class THighlighter {
   };
   void MarkAligned(const TData& d, TAlignedMarks& out);
 
-  // Lines whose equivalents ran out of budget and were left unmarked.
-  std::size_t DroppedEquivalents() const { return dropped_; }
-  // What to tell the user about them, or "".
+  // What to tell the user of lines whose equivalents ran out of budget and
+  // were left unmarked, or "".
   std::string Note() const;
 
   // Full paths of the hit's two files.
@@ -82,7 +81,7 @@ class THighlighter {
   const bool chinese_;
   const std::string& pattern_;
   std::optional<TMatcher> query_, equivalents_, filter_;
-  std::size_t dropped_ = 0;
+  std::size_t dropped_ = 0;  // lines whose equivalents were left unmarked
 };
 
 }  // namespace korvel

@@ -363,7 +363,7 @@ const TIntArr& TKorvel::FoldRecords(bool chinese, const TProgressFn& progress) c
 }
 
 TIntArr TKorvel::SearchLines(const std::shared_ptr<const TPattern>& query, const std::shared_ptr<const TPattern>& filter,
-                             bool exclude, bool chinese, TScan scan, const TIntArr& extra,
+                             bool exclude, bool chinese, TScan scan, const TLiteralScan* literal, const TIntArr& extra,
                              const TProgressFn& progress) const {
   const std::size_t n = data_.size();
   const unsigned workers = WorkerCount(tuning_.Threads);
@@ -373,8 +373,6 @@ TIntArr TKorvel::SearchLines(const std::shared_ptr<const TPattern>& query, const
   // each chunk keeps its own hits, joined in order, so any number of
   // workers gives the same list.
   std::vector<std::unique_ptr<TMatcher>> queries, filters;
-  const std::optional<TLiteralScan> literal =
-      scan == TScan::Literals ? TLiteralScan::FromStrings(*query->Facts().Literals) : std::nullopt;
   for (unsigned w = 0; w < workers; ++w) {
     queries.push_back(std::make_unique<TMatcher>(query));
     filters.push_back(filter ? std::make_unique<TMatcher>(filter) : nullptr);
@@ -512,10 +510,12 @@ void TKorvel::Search(std::string_view query, bool lemmatize, const TProgressFn& 
   // text is tried, which costs more than trying line by line.
   const TPatternFacts& facts = queryRe->Facts();
   TScan scan = TScan::Lines;
+  std::optional<TLiteralScan> literal;
   static const TIntArr none;
   const TIntArr* extra = &none;
   if (tuning_.ScanWholeText) {
-    if (TLiteralScan::FromStrings(facts.Literals.value_or(std::vector<std::string>{}))) {
+    if (facts.Literals) literal = TLiteralScan::FromStrings(*facts.Literals);
+    if (literal) {
       scan = TScan::Literals;
       // The matcher folds the Kelvin sign to "k" and the long s to "s",
       // which a byte scan cannot follow: lines holding them are tried as
@@ -529,7 +529,8 @@ void TKorvel::Search(std::string_view query, bool lemmatize, const TProgressFn& 
       scan = TScan::Expression;
     }
   }
-  TIntArr hits = SearchLines(queryRe, filterRe, pendingExclude_, chinese, scan, *extra, progress);
+  TIntArr hits = SearchLines(queryRe, filterRe, pendingExclude_, chinese, scan, literal ? &*literal : nullptr, *extra,
+                             progress);
 
   std::string equivalents;
   if (dictionaries_[0].Count() + dictionaries_[1].Count() > 0) {

@@ -37,6 +37,8 @@
 
 namespace korvel {
 
+class TLiteralScan;
+
 // How the engine spreads its work. Results never depend on it: every
 // setting gives the same hits, page and export.
 struct TTuning {
@@ -118,9 +120,11 @@ class TKorvel {
   // file's text; Literals: the strings every match contains, then the lines
   // they occur in.
   enum class TScan { Lines, Expression, Literals };
-  // `extra`: records to try besides the scan's candidates, ascending.
+  // `literal`: the scan's strings, for Literals; `extra`: records to try
+  // besides the scan's candidates, ascending.
   TIntArr SearchLines(const std::shared_ptr<const TPattern>& query, const std::shared_ptr<const TPattern>& filter,
-                      bool exclude, bool chinese, TScan scan, const TIntArr& extra, const TProgressFn& progress) const;
+                      bool exclude, bool chinese, TScan scan, const TLiteralScan* literal, const TIntArr& extra,
+                      const TProgressFn& progress) const;
   // Records whose English (Chinese) line holds a character the matcher
   // folds to an ASCII letter; found on first use after a load.
   const TIntArr& FoldRecords(bool chinese, const TProgressFn& progress) const;
