@@ -22,6 +22,7 @@ struct TSearchResult {
   std::string Pattern;          // the expression the searched lines matched
   std::string Filter;           // the expression for the aligned line; "" for none
   bool ExcludeFilter = false;   // a hit's aligned line must not match Filter
+  bool ChineseWords = false;    // a Chinese query or filter matched whole words only
   std::string Equivalents;      // marks the word-list equivalents; "" for none
   TIntArr Hits;                 // ascending, no duplicates
   // The three expressions as the search compiled them, case-insensitive;

@@ -561,6 +561,12 @@ void TKorvel::Search(std::string_view query, bool lemmatize, const TProgressFn& 
   result_ = std::move(result);
 }
 
+TTranslationTable TKorvel::Spot(const TSearchResult& result, TSpotOptions options) const {
+  if (!options.Inflect) options.Inflect = inflect_;
+  if (!options.Threads) options.Threads = tuning_.Threads;
+  return korvel::Spot(data_, result, options);
+}
+
 void TKorvel::RenderResultPage(TOutput& out, const TProgressFn& progress) const {
   THighlighter marks(filePairs_, result_);
   korvel::RenderResultPage(out, ReadTextFile(templatePath_), data_, result_, marks, progress);

@@ -34,6 +34,7 @@
 #include "RegExpr.h"
 #include "ResultPage.h"
 #include "SearchResult.h"
+#include "Spot.h"
 
 namespace korvel {
 
@@ -78,6 +79,9 @@ class TKorvel {
 
   // Records the filter for the next Search.
   void SetFilter(std::string_view filter, bool exclude, bool lemmatize);
+  // Records for the next Search whether a Chinese query or filter matches
+  // only whole words (segmented by ICU): off, 人 matches inside 人们.
+  void SetChineseWords(bool on) { pendingChineseWords_ = on; }
   // Searches the loaded line pairs. Compiles the query and the filter first;
   // a failure (bad expression, cancel) leaves the previous search whole.
   void Search(std::string_view query, bool lemmatize, const TProgressFn& progress = {});
@@ -92,6 +96,13 @@ class TKorvel {
   void RenderResultPage(TOutput& out, const TProgressFn& progress = {}) const;
   void RenderExport(TOutput& out, const TProgressFn& progress = {}) const;
   const std::string& Note() const { return note_; }
+
+  // The translation table of `result` (a search over the loaded pairs).
+  TTranslationTable Spot(const TSearchResult& result, TSpotOptions options) const;
+  // Rows the result page marks in every aligned line, in their own style,
+  // from the next rendering on; none (the default) leaves the page as it
+  // was. The export never shows them.
+  void SetTranslationMarks(std::vector<TSpotRow> rows) { translationMarks_ = std::move(rows); }
 
   const TFilePairArr& FilePairs() const { return filePairs_; }
   const TDataArr& Data() const { return data_; }
@@ -142,6 +153,8 @@ class TKorvel {
   std::string pendingFilterText_;  // trimmed, as typed
   bool pendingFilterWrapped_ = false;
   bool pendingExclude_ = false;
+  bool pendingChineseWords_ = false;
+  std::vector<TSpotRow> translationMarks_;
 
   std::vector<THeldText> texts_;  // decoded files the lines point into
   std::string programDir_;        // with a trailing "/"
