@@ -19,8 +19,9 @@ using namespace korvel;
 
 namespace {
 
-constexpr const char* kHelp = R"(Usage:
+constexpr const char* kHelp = R"HELP(Usage:
   korvel-cli search [options] QUERY PATH...
+  korvel-cli spot [--top N] [search options] QUERY PATH...
   korvel-cli expand TEXT
   korvel-cli inflect WORD
   korvel-cli lookup [--dic DIR] TEXT
@@ -45,24 +46,38 @@ Without --tsv and --count the export lines (six tab-separated fields, CRLF
 line ends) go to standard output. The status line (seconds, hits, direction,
 expression) goes to standard error.
 
+spot: how the hits' aligned lines translate QUERY. Searches as search does
+(with the options that select hits: --lemma, --filter, --exclude,
+--filter-lemma, --dic) and prints the translation table, best first, one row
+per line: translation, hits whose aligned line contains it, their share of
+the hits (3 decimals) and the log-likelihood score (1 decimal), separated by
+tabs; then "(none of these)" with the hits that contain none of the rows.
+  --top N           rows to print (default 10)
+Chinese rows count where their string occurs; English rows stand for every
+form of a word and count where one occurs as a whole word.
+
 expand prints the lemma expansion of TEXT; inflect prints the other forms of
 WORD; lookup prints the dictionary equivalents of TEXT.
 
-Exit status of search: 0 when there are hits, 1 when there are none, 2 on any
+Exit status of search and spot: 0 when there are hits, 1 when there are none, 2 on any
 error. The other commands exit 0.
-)";
+)HELP";
 
 struct UsageError : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+enum class Command { Search, Spot, Other };
+
 struct Options {
   bool lemma = false, exclude = false, filterLemma = false, count = false;
   std::string filter, dic, html, tsv;
+  std::size_t top = 10;
   std::vector<std::string> positional;
 };
 
-Options Parse(const std::vector<std::string>& args, bool allowSearchOptions) {
+Options Parse(const std::vector<std::string>& args, Command command) {
+  const bool allowSearchOptions = command != Command::Other;
   Options o;
   bool optionsEnded = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
@@ -107,10 +122,24 @@ Options Parse(const std::vector<std::string>& args, bool allowSearchOptions) {
       flag(o.exclude);
     } else if (name == "--filter-lemma") {
       flag(o.filterLemma);
-    } else if (name == "--count") {
-      flag(o.count);
     } else if (name == "--filter") {
       o.filter = takeValue();
+    } else if (command == Command::Spot && name == "--top") {
+      const std::string n = takeValue();
+      std::size_t used = 0;
+      unsigned long top = 0;
+      try {
+        top = std::stoul(n, &used);
+      } catch (const std::exception&) {
+        used = 0;
+      }
+      if (used == 0 || used != n.size() || n[0] == '-' || top == 0 || top > 100000)
+        throw UsageError("--top needs a number from 1 to 100000, not \"" + n + "\"");
+      o.top = top;
+    } else if (command == Command::Spot) {
+      throw UsageError("Unknown option " + name);
+    } else if (name == "--count") {
+      flag(o.count);
     } else if (name == "--html") {
       o.html = takePath();
     } else if (name == "--tsv") {
@@ -177,8 +206,9 @@ std::vector<std::string> CorpusFiles(const std::vector<std::string>& paths) {
   return files;
 }
 
-int Search(const Options& o) {
-  if (o.positional.size() < 2) throw UsageError("search needs a QUERY and at least one PATH");
+int Search(const Options& o, Command command) {
+  const std::string name = command == Command::Spot ? "spot" : "search";
+  if (o.positional.size() < 2) throw UsageError(name + " needs a QUERY and at least one PATH");
   const std::string query = SanitizeUtf8(o.positional[0]);
   if (Trim(query).empty()) throw EKorvel("The query is empty");
   std::vector<std::string> files = CorpusFiles({o.positional.begin() + 1, o.positional.end()});
@@ -200,6 +230,14 @@ int Search(const Options& o) {
   if (!o.html.empty()) PrintNote(engine, noted);
   std::cerr << report.Status << std::endl;
 
+  if (command == Command::Spot) {
+    TSpotOptions spot;
+    spot.Top = o.top;
+    TStringOutput out;
+    WriteSpotTable(out, engine.Spot(engine.Result(), spot));
+    WriteStdout(out.Take());
+    return engine.HitCount() > 0 ? 0 : 1;
+  }
   if (!o.tsv.empty()) {
     engine.ExportText(OutputPath(o.tsv));
     PrintNote(engine, noted);
@@ -221,9 +259,10 @@ int Run(const std::vector<std::string>& args) {
     return 0;
   }
   std::vector<std::string> rest(args.begin() + 1, args.end());
-  if (command == "search") return Search(Parse(rest, true));
+  if (command == "search") return Search(Parse(rest, Command::Search), Command::Search);
+  if (command == "spot") return Search(Parse(rest, Command::Spot), Command::Spot);
 
-  Options o = Parse(rest, false);
+  Options o = Parse(rest, Command::Other);
   if (command != "lookup" && !o.dic.empty()) throw UsageError("Unknown option --dic");
   if (o.positional.size() != 1) throw UsageError(command + " needs exactly one argument");
   const std::string text = SanitizeUtf8(o.positional[0]);

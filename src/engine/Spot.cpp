@@ -1,17 +1,451 @@
 #include "Spot.h"
 
-namespace korvel {
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <mutex>
+#include <unordered_map>
+#include <unordered_set>
 
-TTranslationTable Spot(const TDataArr&, const TSearchResult& result, const TSpotOptions&) {
+#include "Parallel.h"
+#include "Segment.h"
+#include "Utf8.h"
+
+namespace korvel {
+namespace {
+
+// Hit lines segmented for candidates: enough to find every translation
+// worth a row, evenly spread; all hits are counted exactly afterwards.
+constexpr std::size_t kSampleLines = 5000;
+// Bytes of an aligned line segmented for candidates; counting reads it whole.
+constexpr std::size_t kLineCap = 64 * 1024;
+// Candidates counted across the corpus: the most frequent among the hits.
+constexpr std::size_t kCandidates = 300;
+
+// Grammatical words no query is translated by alone: they only crowd the
+// table and make two-word runs of no use ("的发展", "of the").
+const std::unordered_set<std::string_view>& ChineseStopWords() {
+  static const std::unordered_set<std::string_view> words = {
+      "的", "地", "得", "了", "着", "过", "吗", "呢", "吧", "啊", "呀", "之", "和", "与", "及", "而", "或",
+      "也", "都", "就", "是", "在", "这", "那", "一", "个", "把", "被", "对", "从", "为", "以", "于", "将",
+      "等", "其", "所", "并", "又", "还", "很", "但", "则", "即", "该", "此", "以及", "或者", "而且", "但是",
+      "因为", "所以", "如果", "虽然", "这个", "那个", "这些", "那些", "一个", "这样", "那样"};
+  return words;
+}
+
+const std::unordered_set<std::string_view>& EnglishStopWords() {
+  static const std::unordered_set<std::string_view> words = {
+      "a", "an", "the", "of", "to", "in", "on", "at", "by", "for", "from", "with", "about", "as", "into", "onto",
+      "and", "or", "but", "nor", "so", "if", "then", "than", "that", "this", "these", "those", "there", "here",
+      "is", "are", "was", "were", "be", "been", "being", "am", "it", "its", "which", "who", "whom", "whose",
+      "not", "no", "s", "t", "d", "ll", "m", "re", "ve", "up", "out", "down", "off", "over", "away", "back"};
+  return words;
+}
+
+// Particles that make a phrasal verb: "give up" is a candidate although
+// "up" alone is not.
+bool IsParticle(std::string_view w) {
+  static const std::unordered_set<std::string_view> words = {"up", "out", "down", "off", "over", "away", "back"};
+  return words.count(w) > 0;
+}
+
+bool IsWordByte(unsigned char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+unsigned char Lower(unsigned char c) { return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c + 32) : c; }
+
+std::string LowerAscii(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = static_cast<char>(Lower(static_cast<unsigned char>(c)));
+  return out;
+}
+
+bool IsIdeograph(char32_t c) {
+  return (c >= 0x3400 && c <= 0x4DBF) || (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0xF900 && c <= 0xFAFF) ||
+         (c >= 0x20000 && c <= 0x3FFFF);
+}
+
+// A word of the aligned line: where it lies and the key it is counted by.
+struct TToken {
+  std::size_t begin, end;
+  std::string key;
+};
+
+// English words as the filter's \b sees them: maximal runs of [A-Za-z0-9_]
+// that are letters only, lower case. A run against an accented letter is
+// part of a longer word and left out.
+void EnglishTokens(std::string_view line, std::vector<TToken>& out) {
+  for (std::size_t i = 0; i < line.size();) {
+    if (!IsWordByte(static_cast<unsigned char>(line[i]))) {
+      ++i;
+      continue;
+    }
+    std::size_t e = i;
+    bool letters = true;
+    while (e < line.size() && IsWordByte(static_cast<unsigned char>(line[e]))) {
+      const unsigned char c = static_cast<unsigned char>(line[e]);
+      letters = letters && ((c | 0x20) >= 'a' && (c | 0x20) <= 'z');
+      ++e;
+    }
+    auto accented = [&](std::size_t at) {
+      const unsigned char c = static_cast<unsigned char>(line[at]);
+      return c >= 0xC3 && c <= 0xC9;  // lead bytes of U+00C0..U+027F
+    };
+    const bool joined = (i > 0 && (static_cast<unsigned char>(line[i - 1]) >= 0x80)) ||
+                        (e < line.size() && accented(e)) || (i >= 2 && accented(i - 2));
+    if (letters && !joined) out.push_back({i, e, LowerAscii(line.substr(i, e - i))});
+    i = e;
+  }
+}
+
+// Chinese words from the segmenter: ideographs only, or ASCII letters only
+// (names and terms left untranslated), lower case.
+void ChineseTokens(TSegmenter& segmenter, std::string_view line, std::vector<TToken>& out) {
+  segmenter.ForEachWord(line, [&](std::size_t b, std::size_t e) {
+    const std::string_view w = line.substr(b, e - b);
+    bool han = true, ascii = true;
+    for (std::size_t i = 0, len = 0; i < w.size() && (han || ascii); i += len) {
+      const char32_t c = utf8::Decode(w, i, len);
+      han = han && IsIdeograph(c);
+      ascii = ascii && c < 0x80 && ((c | 0x20) >= 'a' && (c | 0x20) <= 'z');
+    }
+    if (han || (ascii && w.size() >= 2)) out.push_back({b, e, ascii ? LowerAscii(w) : std::string(w)});
+  });
+}
+
+// The candidates of one aligned line, each once: words and runs of two
+// adjacent words, without grammatical words at either end (a particle may
+// end an English run).
+void Candidates(bool english, const std::vector<TToken>& tokens, std::string_view line,
+                std::unordered_set<std::string>& out) {
+  const auto& stop = english ? EnglishStopWords() : ChineseStopWords();
+  for (std::size_t k = 0; k < tokens.size(); ++k) {
+    const TToken& t = tokens[k];
+    const bool stopped = stop.count(t.key) > 0;
+    if (!stopped) out.insert(t.key);
+    if (k + 1 == tokens.size() || stopped) continue;
+    const TToken& u = tokens[k + 1];
+    const bool adjacent = english ? u.begin == t.end + 1 && line[t.end] == ' ' : u.begin == t.end;
+    if (!adjacent) continue;
+    if (stop.count(u.key) && !(english && IsParticle(u.key))) continue;
+    out.insert(english ? t.key + ' ' + u.key : t.key + u.key);
+  }
+}
+
+std::vector<std::string> Split(const std::string& text, char at) {
+  std::vector<std::string> parts;
+  std::size_t from = 0;
+  for (std::size_t p; (p = text.find(at, from)) != std::string::npos; from = p + 1)
+    if (p > from) parts.push_back(text.substr(from, p - from));
+  if (from < text.size()) parts.push_back(text.substr(from));
+  return parts;
+}
+
+// Every form of an English word or two-word run, as a lemmatised filter
+// finds it: the word's forms from the inflector, and the word.
+std::vector<std::string> EnglishForms(const std::string& key, const TInflector& inflect) {
+  auto formsOf = [&](const std::string& w) {
+    std::vector<std::string> f = Split(inflect(w), '|');
+    for (std::string& s : f) s = LowerAscii(s);
+    if (std::find(f.begin(), f.end(), w) == f.end()) f.push_back(w);
+    return f;
+  };
+  const std::size_t space = key.find(' ');
+  if (space == std::string::npos) return formsOf(key);
+  std::vector<std::string> forms;
+  for (const std::string& a : formsOf(key.substr(0, space)))
+    for (const std::string& b : formsOf(key.substr(space + 1))) forms.push_back(a + ' ' + b);
+  return forms;
+}
+
+// Dunning's log-likelihood of a 2x2 table, signed: negative where the
+// candidate is rarer among hits than elsewhere.
+double LogLikelihood(double k11, double k12, double k21, double k22) {
+  auto xlx = [](double x) { return x > 0 ? x * std::log(x) : 0.0; };
+  const double n = k11 + k12 + k21 + k22;
+  const double g = 2 * (xlx(k11) + xlx(k12) + xlx(k21) + xlx(k22) - xlx(k11 + k12) - xlx(k21 + k22) -
+                        xlx(k11 + k21) - xlx(k12 + k22) + xlx(n));
+  const bool under = k11 * n < (k11 + k12) * (k11 + k21);
+  return under ? -std::max(0.0, g) : std::max(0.0, g);
+}
+
+// Finds which of many strings a line contains, in one pass: a bit per pair
+// of first bytes rules out nearly every position at once; the few left are
+// compared with the strings starting so.
+class TContainment {
+ public:
+  TContainment(const std::vector<TSpotRow>& rows) : bits_(1 << 16), byKey_(1 << 16) {
+    for (std::size_t r = 0; r < rows.size(); ++r)
+      for (const std::string& f : rows[r].Forms) {
+        if (f.size() < 2) continue;  // no candidate is shorter: one ideograph is three bytes
+        const std::size_t key = Key(f.data());
+        bits_[key] = true;
+        byKey_[key].push_back(forms_.size());
+        forms_.push_back({LowerAscii(f), static_cast<uint32_t>(r), rows[r].English});
+      }
+    english_ = !rows.empty() && rows[0].English;
+  }
+
+  // Calls row(r) for each row found in `line`, possibly more than once.
+  template <class F>
+  void ForEachRow(std::string_view line, F&& row) const {
+    const std::size_t n = line.size();
+    if (n < 2) return;
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(line.data());
+    for (std::size_t i = 0; i + 1 < n; ++i) {
+      if (!bits_[Key(line.data() + i)]) continue;
+      if (english_ && i > 0 && IsWordByte(p[i - 1])) continue;
+      for (const std::size_t f : byKey_[Key(line.data() + i)]) {
+        const TForm& form = forms_[f];
+        if (form.text.size() > n - i) continue;
+        bool same = true;
+        for (std::size_t k = 0; k < form.text.size() && same; ++k)
+          same = Lower(p[i + k]) == static_cast<unsigned char>(form.text[k]);
+        if (!same) continue;
+        if (form.english && i + form.text.size() < n && IsWordByte(p[i + form.text.size()])) continue;
+        row(form.row);
+      }
+    }
+  }
+
+ private:
+  static std::size_t Key(const char* at) {
+    return static_cast<std::size_t>(Lower(static_cast<unsigned char>(at[0]))) << 8 |
+           Lower(static_cast<unsigned char>(at[1]));
+  }
+  struct TForm {
+    std::string text;
+    uint32_t row;
+    bool english;
+  };
+  std::vector<bool> bits_;
+  std::vector<std::vector<std::size_t>> byKey_;
+  std::vector<TForm> forms_;
+  bool english_ = false;
+};
+
+// The lower row is part of the higher: a substring of it (Chinese), or one
+// of its forms a word of one of the higher's forms (English).
+bool IsPartOf(const TSpotRow& lower, const TSpotRow& higher) {
+  if (!lower.English) return higher.Text.size() > lower.Text.size() && higher.Text.find(lower.Text) != std::string::npos;
+  if (higher.Text.find(' ') == std::string::npos) return false;
+  for (const std::string& big : higher.Forms) {
+    const std::size_t space = big.find(' ');
+    if (space == std::string::npos) continue;
+    const std::string_view a = std::string_view(big).substr(0, space), b = std::string_view(big).substr(space + 1);
+    for (const std::string& f : lower.Forms)
+      if (f == a || f == b) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+TTranslationTable Spot(const TDataArr& data, const TSearchResult& result, const TSpotOptions& options) {
   TTranslationTable table;
   table.HitCount = result.HitCount();
-  table.NoneHits = table.HitCount;
+  if (result.Hits.empty()) return table;
+  const bool english = result.QueryIsChinese;  // the aligned side's language
+  const TInflector inflect = options.Inflect ? options.Inflect : TInflector(MyDllInflection);
+  const unsigned workers = WorkerCount(options.Threads);
+  auto aligned = [&](const TData& d) { return english ? d.EnLine : d.ZhLine; };
+
+  // Progress: a fifth for the candidates, the rest for the counting.
+  auto phase = [&](double from, double share) -> TProgressFn {
+    if (!options.Progress) return {};
+    return [&options, from, share](std::size_t done, std::size_t total) {
+      const double f = total ? from + share * static_cast<double>(done) / static_cast<double>(total) : from;
+      options.Progress(static_cast<std::size_t>(f * 1000), 1000);
+    };
+  };
+
+  // 1. Candidates from the hits' aligned lines, by the number of lines.
+  const std::size_t hits = result.Hits.size();
+  const std::size_t sample = std::min(hits, kSampleLines);
+  const std::size_t chunk = 64;
+  std::vector<std::unordered_map<std::string, int32_t>> counted((sample + chunk - 1) / chunk);
+  std::vector<std::unique_ptr<TSegmenter>> segmenters(workers);
+  std::atomic<bool> capped{false};
+  ParallelFor(counted.size(), workers, phase(0, 0.2), [&](std::size_t c, unsigned w, auto& poll) {
+    if (!english && !segmenters[w]) segmenters[w] = std::make_unique<TSegmenter>();
+    std::vector<TToken> tokens;
+    std::unordered_set<std::string> seen;
+    for (std::size_t s = c * chunk; s < std::min(sample, (c + 1) * chunk); ++s) {
+      poll();
+      const TData& d = data[result.Hits[s * hits / sample]];
+      std::string_view line = aligned(d);
+      if (line.size() > kLineCap) {
+        capped = true;
+        line = line.substr(0, kLineCap);
+      }
+      tokens.clear();
+      seen.clear();
+      if (english)
+        EnglishTokens(line, tokens);
+      else
+        ChineseTokens(*segmenters[w], line, tokens);
+      Candidates(english, tokens, line, seen);
+      for (const std::string& key : seen) ++counted[c][key];
+    }
+  });
+  table.Capped = capped;
+  std::unordered_map<std::string, int32_t> total;
+  for (auto& m : counted)
+    for (auto& [key, n] : m) total[key] += n;
+  std::vector<std::pair<std::string, int32_t>> keys(total.begin(), total.end());
+  std::sort(keys.begin(), keys.end(),
+            [](const auto& a, const auto& b) { return a.second != b.second ? a.second > b.second : a.first < b.first; });
+  if (keys.size() > kCandidates) keys.resize(kCandidates);
+
+  // 2. Rows: a Chinese candidate on its own; English ones by family, named
+  // by the most frequent form and looked for as every form of it.
+  std::vector<TSpotRow> rows;
+  std::vector<bool> taken(keys.size());
+  for (std::size_t k = 0; k < keys.size(); ++k) {
+    if (taken[k]) continue;
+    TSpotRow row;
+    row.Text = keys[k].first;
+    row.English = english;
+    if (english) {
+      row.Forms = EnglishForms(row.Text, inflect);
+      for (std::size_t j = k + 1; j < keys.size(); ++j)
+        if (!taken[j] && std::find(row.Forms.begin(), row.Forms.end(), keys[j].first) != row.Forms.end())
+          taken[j] = true;
+    } else {
+      row.Forms = {row.Text};
+    }
+    rows.push_back(std::move(row));
+  }
+
+  // 3. One pass over the aligned side of every line pair: which rows each
+  // line contains, counted for the corpus and kept for the hits.
+  const TContainment contains(rows);
+  const std::size_t n = data.size();
+  const std::size_t span = std::max<std::size_t>(4096, n / (workers * 8) + 1);
+  const std::size_t spans = (n + span - 1) / span;
+  std::vector<std::vector<int64_t>> lines(workers, std::vector<int64_t>(rows.size()));
+  std::vector<std::vector<std::vector<uint32_t>>> hitRows(spans);  // rows of each hit, by span
+  ParallelFor(spans, workers, phase(0.2, 0.8), [&](std::size_t s, unsigned w, auto& poll) {
+    std::vector<std::size_t> stamp(rows.size(), 0);
+    const std::size_t lo = s * span, hi = std::min(n, lo + span);
+    auto h = std::lower_bound(result.Hits.begin(), result.Hits.end(), static_cast<int32_t>(lo));
+    std::vector<uint32_t> found;
+    for (std::size_t i = lo; i < hi; ++i) {
+      if ((i & 1023) == 0) poll();
+      const bool isHit = h != result.Hits.end() && *h == static_cast<int32_t>(i);
+      found.clear();
+      contains.ForEachRow(aligned(data[i]), [&](uint32_t r) {
+        if (stamp[r] == i + 1) return;
+        stamp[r] = i + 1;
+        ++lines[w][r];
+        if (isHit) found.push_back(r);
+      });
+      if (isHit) {
+        hitRows[s].push_back(found);
+        ++h;
+      }
+    }
+  });
+  std::vector<int32_t> hitCount(rows.size());
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    for (unsigned w = 0; w < workers; ++w) rows[r].Lines += lines[w][r];
+  }
+  for (const auto& spanRows : hitRows)
+    for (const auto& found : spanRows)
+      for (uint32_t r : found) ++hitCount[r];
+
+  // 4. Ranked by association, ties by hits, then by code point.
+  const double hitTotal = static_cast<double>(hits), all = static_cast<double>(n);
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    TSpotRow& row = rows[r];
+    row.Hits = hitCount[r];
+    row.Share = row.Hits / hitTotal;
+    const double k11 = row.Hits, k12 = hitTotal - k11, k21 = static_cast<double>(row.Lines) - k11;
+    row.Score = LogLikelihood(k11, k12, k21, all - k11 - k12 - k21);
+  }
+  std::vector<std::size_t> order(rows.size());
+  for (std::size_t r = 0; r < order.size(); ++r) order[r] = r;
+  std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+    if (rows[a].Score != rows[b].Score) return rows[a].Score > rows[b].Score;
+    if (rows[a].Hits != rows[b].Hits) return rows[a].Hits > rows[b].Hits;
+    return rows[a].Text < rows[b].Text;
+  });
+
+  // 5. The best rows. A row that is part of another with nearly its count
+  // (生 in 卫生, 健 in 健康, "give" in "give up") stands for the other's
+  // lines: the longer, more telling one is kept, wherever it ranks.
+  auto nearly = [](int32_t part, int32_t whole) { return part - whole <= std::max(1, part * 15 / 100); };
+  std::vector<bool> folded(rows.size());
+  for (std::size_t a = 0; a < rows.size(); ++a)
+    for (std::size_t b = 0; b < rows.size() && !folded[a]; ++b)
+      if (b != a && rows[b].Score > 0 && IsPartOf(rows[a], rows[b]) && nearly(rows[a].Hits, rows[b].Hits))
+        folded[a] = true;
+  std::vector<std::size_t> kept;
+  for (std::size_t r : order) {
+    if (kept.size() == options.Top) break;
+    if (rows[r].Hits > 0 && rows[r].Score > 0 && !folded[r]) kept.push_back(r);
+  }
+  std::vector<bool> shown(rows.size());
+  for (std::size_t r : kept) {
+    shown[r] = true;
+    table.Rows.push_back(rows[r]);
+  }
+  for (const auto& spanRows : hitRows)
+    for (const auto& found : spanRows)
+      if (std::none_of(found.begin(), found.end(), [&](uint32_t r) { return shown[r]; })) ++table.NoneHits;
   return table;
 }
 
-std::string FormatDecimal(double value, int decimals) { return std::to_string(value).substr(0, 0) + (decimals ? "0.0" : "0"); }
-void WriteSpotTable(TOutput&, const TTranslationTable&) {}
-TSpotFilter RowFilter(const TSpotRow& row) { return {row.Text, row.English}; }
-std::string NoneFilter(const std::vector<TSpotRow>&) { return ""; }
+std::string FormatDecimal(double value, int decimals) {
+  const double unit = std::pow(10.0, -decimals) / 2;
+  if (std::fabs(value) < unit) value = 0;  // no "-0.0"
+  char buffer[64];
+  const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
+  return ec == std::errc() ? std::string(buffer, end) : std::string("0");
+}
+
+void WriteSpotTable(TOutput& out, const TTranslationTable& table) {
+  if (table.HitCount == 0) return;
+  const double hits = table.HitCount;
+  for (const TSpotRow& row : table.Rows)
+    out.Append(row.Text + '\t' + std::to_string(row.Hits) + '\t' + FormatDecimal(row.Hits / hits, 3) + '\t' +
+               FormatDecimal(row.Score, 1) + '\n');
+  out.Append("(none of these)\t" + std::to_string(table.NoneHits) + '\t' + FormatDecimal(table.NoneHits / hits, 3) +
+             "\t\n");
+}
+
+namespace {
+
+std::string EscapeLiteral(std::string_view text) {
+  std::string out;
+  for (char c : text) {
+    if (std::string_view("[](){}.+*?^$|\\").find(c) != std::string_view::npos) out += '\\';
+    out += c;
+  }
+  return out;
+}
+
+}  // namespace
+
+TSpotFilter RowFilter(const TSpotRow& row) {
+  if (row.English) return {row.Text, true};
+  return {IsRegexQuery(row.Text) ? EscapeLiteral(row.Text) : row.Text, false};
+}
+
+std::string NoneFilter(const std::vector<TSpotRow>& rows) {
+  std::string expression;
+  for (const TSpotRow& row : rows) {
+    if (!expression.empty()) expression += '|';
+    if (!row.English) {
+      expression += EscapeLiteral(row.Text);
+      continue;
+    }
+    std::string forms;
+    for (const std::string& f : row.Forms) forms += (forms.empty() ? "" : "|") + EscapeLiteral(f);
+    expression += "\\b(?:" + forms + ")\\b";
+  }
+  return expression;
+}
 
 }  // namespace korvel
