@@ -233,8 +233,11 @@ int Search(const Options& o, Command command) {
   if (command == Command::Spot) {
     TSpotOptions spot;
     spot.Top = o.top;
+    const TTranslationTable table = engine.Spot(engine.Result(), spot);
+    if (table.Capped)
+      std::cerr << "korvel-cli: note: candidates came from the first 64 KiB of each longer aligned line.\n";
     TStringOutput out;
-    WriteSpotTable(out, engine.Spot(engine.Result(), spot));
+    WriteSpotTable(out, table);
     WriteStdout(out.Take());
     return engine.HitCount() > 0 ? 0 : 1;
   }

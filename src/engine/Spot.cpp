@@ -1,6 +1,7 @@
 #include "Spot.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <mutex>
@@ -16,7 +17,7 @@ namespace {
 
 // Hit lines segmented for candidates: enough to find every translation
 // worth a row, evenly spread; all hits are counted exactly afterwards.
-constexpr std::size_t kSampleLines = 5000;
+constexpr std::size_t kSampleLines = 2000;
 // Bytes of an aligned line segmented for candidates; counting reads it whole.
 constexpr std::size_t kLineCap = 64 * 1024;
 // Candidates counted across the corpus: the most frequent among the hits.
@@ -49,9 +50,13 @@ bool IsParticle(std::string_view w) {
   return words.count(w) > 0;
 }
 
-bool IsWordByte(unsigned char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
-}
+constexpr auto kWordBytes = [] {
+  std::array<bool, 256> t{};
+  for (int c = 0; c < 256; ++c) t[c] = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+  return t;
+}();
+
+inline bool IsWordByte(unsigned char c) { return kWordBytes[c]; }
 
 unsigned char Lower(unsigned char c) { return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c + 32) : c; }
 
@@ -170,59 +175,114 @@ double LogLikelihood(double k11, double k12, double k21, double k22) {
   return under ? -std::max(0.0, g) : std::max(0.0, g);
 }
 
-// Finds which of many strings a line contains, in one pass: a bit per pair
-// of first bytes rules out nearly every position at once; the few left are
-// compared with the strings starting so.
+// Finds which of many strings a line contains, in one pass. A bit per hash
+// of a position's first bytes rules out nearly every position at once: the
+// first character for Chinese text, and for English words their first
+// three bytes with everything after the word's end read as 0, so "go"
+// is looked for only where a two-letter word begins. The few positions
+// left are compared with the strings of that hash.
 class TContainment {
  public:
-  TContainment(const std::vector<TSpotRow>& rows) : bits_(1 << 16), byKey_(1 << 16) {
+  explicit TContainment(const std::vector<TSpotRow>& rows) : english_(!rows.empty() && rows[0].English) {
+    std::vector<std::pair<uint32_t, uint32_t>> keyed;  // hash, form
     for (std::size_t r = 0; r < rows.size(); ++r)
       for (const std::string& f : rows[r].Forms) {
-        if (f.size() < 2) continue;  // no candidate is shorter: one ideograph is three bytes
-        const std::size_t key = Key(f.data());
-        bits_[key] = true;
-        byKey_[key].push_back(forms_.size());
-        forms_.push_back({LowerAscii(f), static_cast<uint32_t>(r), rows[r].English});
+        if (f.empty()) continue;
+        keyed.emplace_back(Hash(f, 0), static_cast<uint32_t>(forms_.size()));
+        forms_.push_back({LowerAscii(f), static_cast<uint32_t>(r)});
       }
-    english_ = !rows.empty() && rows[0].English;
+    std::sort(keyed.begin(), keyed.end());
+    start_.assign(kSlots + 1, 0);
+    for (const auto& [h, f] : keyed) {
+      bits_[h >> 6] |= uint64_t{1} << (h & 63);
+      ++start_[h + 1];
+      order_.push_back(f);
+    }
+    for (std::size_t k = 0; k < kSlots; ++k) start_[k + 1] += start_[k];
+    first_.assign(1 << 16, 0);
+    for (const TForm& f : forms_) {
+      const auto* q = reinterpret_cast<const unsigned char*>(f.text.data());
+      if (f.text.size() >= 3 && q[0] >= 0xE0 && q[0] < 0xF0)
+        first_[(q[0] & 0x0F) << 12 | (q[1] & 0x3F) << 6 | (q[2] & 0x3F)] = 1;
+    }
   }
 
   // Calls row(r) for each row found in `line`, possibly more than once.
   template <class F>
   void ForEachRow(std::string_view line, F&& row) const {
     const std::size_t n = line.size();
-    if (n < 2) return;
     const unsigned char* p = reinterpret_cast<const unsigned char*>(line.data());
-    for (std::size_t i = 0; i + 1 < n; ++i) {
-      if (!bits_[Key(line.data() + i)]) continue;
-      if (english_ && i > 0 && IsWordByte(p[i - 1])) continue;
-      for (const std::size_t f : byKey_[Key(line.data() + i)]) {
-        const TForm& form = forms_[f];
-        if (form.text.size() > n - i) continue;
-        bool same = true;
-        for (std::size_t k = 0; k < form.text.size() && same; ++k)
-          same = Lower(p[i + k]) == static_cast<unsigned char>(form.text[k]);
-        if (!same) continue;
-        if (form.english && i + form.text.size() < n && IsWordByte(p[i + form.text.size()])) continue;
-        row(form.row);
+    if (english_) {
+      // Only where a word begins; then past the word.
+      for (std::size_t i = 0; i < n;) {
+        if (!IsWordByte(p[i])) {
+          ++i;
+          continue;
+        }
+        const uint32_t h = Hash(line, i);
+        if (bits_[h >> 6] >> (h & 63) & 1) Confirm(line, i, h, row);
+        do ++i;
+        while (i < n && IsWordByte(p[i]));
       }
+      return;
+    }
+    // Chinese text is nearly all three-byte characters: their code points
+    // index a table of the first characters wanted.
+    for (std::size_t i = 0; i < n;) {
+      const unsigned char c = p[i];
+      if (c >= 0xE0 && c < 0xF0 && i + 2 < n) {
+        if (first_[(c & 0x0F) << 12 | (p[i + 1] & 0x3F) << 6 | (p[i + 2] & 0x3F)]) Confirm(line, i, Hash(line, i), row);
+        i += 3;
+        continue;
+      }
+      const uint32_t h = Hash(line, i);
+      if (bits_[h >> 6] >> (h & 63) & 1) Confirm(line, i, h, row);
+      i += c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
     }
   }
 
  private:
-  static std::size_t Key(const char* at) {
-    return static_cast<std::size_t>(Lower(static_cast<unsigned char>(at[0]))) << 8 |
-           Lower(static_cast<unsigned char>(at[1]));
+  static constexpr std::size_t kSlots = 1 << 16;
+
+  uint32_t Hash(std::string_view s, std::size_t at) const {
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(s.data()) + at;
+    const std::size_t left = s.size() - at;
+    uint32_t x = 0;
+    if (p[0] >= 0x80) {
+      const std::size_t len = std::min<std::size_t>(left, p[0] < 0xE0 ? 2 : 3);
+      for (std::size_t k = 0; k < len; ++k) x |= uint32_t{p[k]} << (8 * k);
+    } else if (english_) {
+      for (std::size_t k = 0; k < 3 && k < left && IsWordByte(p[k]); ++k) x |= uint32_t{Lower(p[k])} << (8 * k);
+    } else {
+      x = Lower(p[0]) | (left > 1 ? uint32_t{Lower(p[1])} << 8 : 0);
+    }
+    return (x * 0x9E3779B1u) >> 16;
   }
+
+  template <class F>
+  void Confirm(std::string_view line, std::size_t at, uint32_t h, F&& row) const {
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(line.data()) + at;
+    const std::size_t left = line.size() - at;
+    for (uint32_t k = start_[h]; k < start_[h + 1]; ++k) {
+      const TForm& form = forms_[order_[k]];
+      const std::size_t len = form.text.size();
+      if (len > left) continue;
+      bool same = true;
+      for (std::size_t j = 0; j < len && same; ++j) same = Lower(p[j]) == static_cast<unsigned char>(form.text[j]);
+      if (!same || (english_ && len < left && IsWordByte(p[len]))) continue;
+      row(form.row);
+    }
+  }
+
   struct TForm {
-    std::string text;
+    std::string text;  // lower case
     uint32_t row;
-    bool english;
   };
-  std::vector<bool> bits_;
-  std::vector<std::vector<std::size_t>> byKey_;
+  bool english_;
+  uint64_t bits_[kSlots / 64] = {};
+  std::vector<uint32_t> start_, order_;
+  std::vector<uint8_t> first_;  // by code point: some form of three-byte characters starts with it
   std::vector<TForm> forms_;
-  bool english_ = false;
 };
 
 // The lower row is part of the higher: a substring of it (Chinese), or one
@@ -294,9 +354,12 @@ TTranslationTable Spot(const TDataArr& data, const TSearchResult& result, const 
   for (auto& m : counted)
     for (auto& [key, n] : m) total[key] += n;
   std::vector<std::pair<std::string, int32_t>> keys(total.begin(), total.end());
-  std::sort(keys.begin(), keys.end(),
-            [](const auto& a, const auto& b) { return a.second != b.second ? a.second > b.second : a.first < b.first; });
-  if (keys.size() > kCandidates) keys.resize(kCandidates);
+  const auto byCount = [](const auto& a, const auto& b) {
+    return a.second != b.second ? a.second > b.second : a.first < b.first;
+  };
+  const std::size_t wanted = std::min(keys.size(), kCandidates);
+  std::partial_sort(keys.begin(), keys.begin() + static_cast<std::ptrdiff_t>(wanted), keys.end(), byCount);
+  keys.resize(wanted);
 
   // 2. Rows: a Chinese candidate on its own; English ones by family, named
   // by the most frequent form and looked for as every form of it.
@@ -320,7 +383,7 @@ TTranslationTable Spot(const TDataArr& data, const TSearchResult& result, const 
 
   // 3. One pass over the aligned side of every line pair: which rows each
   // line contains, counted for the corpus and kept for the hits.
-  const TContainment contains(rows);
+  const auto contains = std::make_unique<TContainment>(rows);
   const std::size_t n = data.size();
   const std::size_t span = std::max<std::size_t>(4096, n / (workers * 8) + 1);
   const std::size_t spans = (n + span - 1) / span;
@@ -335,7 +398,7 @@ TTranslationTable Spot(const TDataArr& data, const TSearchResult& result, const 
       if ((i & 1023) == 0) poll();
       const bool isHit = h != result.Hits.end() && *h == static_cast<int32_t>(i);
       found.clear();
-      contains.ForEachRow(aligned(data[i]), [&](uint32_t r) {
+      contains->ForEachRow(aligned(data[i]), [&](uint32_t r) {
         if (stamp[r] == i + 1) return;
         stamp[r] = i + 1;
         ++lines[w][r];
@@ -375,7 +438,7 @@ TTranslationTable Spot(const TDataArr& data, const TSearchResult& result, const 
   // 5. The best rows. A row that is part of another with nearly its count
   // (生 in 卫生, 健 in 健康, "give" in "give up") stands for the other's
   // lines: the longer, more telling one is kept, wherever it ranks.
-  auto nearly = [](int32_t part, int32_t whole) { return part - whole <= std::max(1, part * 15 / 100); };
+  auto nearly = [](int32_t part, int32_t whole) { return part - whole <= part * 15 / 100; };
   std::vector<bool> folded(rows.size());
   for (std::size_t a = 0; a < rows.size(); ++a)
     for (std::size_t b = 0; b < rows.size() && !folded[a]; ++b)

@@ -65,6 +65,16 @@ run files 0 search --count --dic "$dic" work "$corpus/story.ZH.txt" "$corpus/sto
 [ "$(cat "$work/files.out")" = 1 ] || fail "files: $(cat "$work/files.out")"
 run dashdash 1 search --count --dic "$dic" -- --work "$corpus"
 
+# spot: rows of four tab-separated fields, the last "(none of these)" with an
+# empty score; no hits, no rows; only the options that select hits.
+run spot 0 spot --top 2 --dic "$dic" give "$corpus"
+grep -qP '^\(none of these\)\t[0-9]+\t[01]\.[0-9]{3}\t$' <(tail -n 1 "$work/spot.out") || fail "spot: $(cat "$work/spot.out")"
+[ "$(grep -cP '^[^\t]+\t[0-9]+\t[01]\.[0-9]{3}\t-?[0-9]+\.[0-9]$' "$work/spot.out")" -le 2 ] || fail "spot --top 2"
+run spot_none 1 spot --dic "$dic" zebra "$corpus"
+[ -s "$work/spot_none.out" ] && fail "spot without hits prints rows"
+run spot_html 2 spot --html "$work/s.html" give "$corpus"
+run spot_top 2 spot --top 0 give "$corpus"
+
 # Bad input: a clear message and status 2, never a crash.
 expect_error() {
   local name=$1 message=$2; shift 2

@@ -129,6 +129,25 @@ TEST_F(Spotting, EnglishFormsFormOneRowNamedByTheMostFrequent) {
   ExpectFiltersAgree("发展", false, t);
 }
 
+// A line past the segmenting cap gives candidates from its start and says
+// so; counting still reads all of it. Cancelling stops the table.
+TEST_F(Spotting, LongLinesAreCappedAndCancelStopsIt) {
+  std::string longZh;
+  for (int i = 0; i < 20000; ++i) longZh += "我们讨论健康";
+  std::vector<std::string> files = {dir_.Write("c.EN.txt", "health\nhealth\nrain\n"),
+                                    dir_.Write("c.ZH.txt", longZh + "\n健康\n下雨\n")};
+  engine_.SetFiles(files);
+  const TTranslationTable t = Spot("health");
+  EXPECT_TRUE(t.Capped);
+  ASSERT_FALSE(t.Rows.empty());
+  EXPECT_EQ(t.Rows[0].Text, "健康");
+  EXPECT_EQ(t.Rows[0].Hits, 2);
+
+  TSpotOptions options;
+  options.Progress = [](std::size_t, std::size_t) { throw EAbort(); };
+  EXPECT_THROW(engine_.Spot(engine_.Result(), options), EAbort);
+}
+
 TEST(SpotFormat, DecimalsUseADotAndNeverShowMinusZero) {
   EXPECT_EQ(FormatDecimal(1234.56, 1), "1234.6");
   EXPECT_EQ(FormatDecimal(-0.01, 1), "0.0");
