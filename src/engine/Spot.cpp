@@ -58,7 +58,13 @@ constexpr auto kWordBytes = [] {
 
 inline bool IsWordByte(unsigned char c) { return kWordBytes[c]; }
 
-unsigned char Lower(unsigned char c) { return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c + 32) : c; }
+constexpr auto kLower = [] {
+  std::array<unsigned char, 256> t{};
+  for (int c = 0; c < 256; ++c) t[c] = static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+  return t;
+}();
+
+inline unsigned char Lower(unsigned char c) { return kLower[c]; }
 
 std::string LowerAscii(std::string_view s) {
   std::string out(s);
@@ -175,12 +181,11 @@ double LogLikelihood(double k11, double k12, double k21, double k22) {
   return under ? -std::max(0.0, g) : std::max(0.0, g);
 }
 
-// Finds which of many strings a line contains, in one pass. A bit per hash
-// of a position's first bytes rules out nearly every position at once: the
-// first character for Chinese text, and for English words their first
-// three bytes with everything after the word's end read as 0, so "go"
-// is looked for only where a two-letter word begins. The few positions
-// left are compared with the strings of that hash.
+// Finds which of many strings a line contains, in one pass. English text
+// is read word by word: a bit per hash of the whole word rules out nearly
+// every word at once, and the rest are compared with the forms whose first
+// word has that hash. Chinese text is read character by character: a table
+// by code point gives the forms starting with each.
 class TContainment {
  public:
   explicit TContainment(const std::vector<TSpotRow>& rows) : english_(!rows.empty() && rows[0].English) {
@@ -189,7 +194,8 @@ class TContainment {
       for (const std::string& f : rows[r].Forms) {
         if (f.empty()) continue;
         keyed.emplace_back(Hash(f, 0), static_cast<uint32_t>(forms_.size()));
-        forms_.push_back({LowerAscii(f), static_cast<uint32_t>(r)});
+        const bool cased = std::any_of(f.begin(), f.end(), [](char c) { return ((c | 0x20) >= 'a' && (c | 0x20) <= 'z'); });
+        forms_.push_back({LowerAscii(f), static_cast<uint32_t>(r), cased});
       }
     std::sort(keyed.begin(), keyed.end());
     start_.assign(kSlots + 1, 0);
@@ -199,11 +205,19 @@ class TContainment {
       order_.push_back(f);
     }
     for (std::size_t k = 0; k < kSlots; ++k) start_[k + 1] += start_[k];
+    for (const TForm& f : forms_) asciiFirst_[static_cast<unsigned char>(f.text[0])] = true;
     first_.assign(1 << 16, 0);
-    for (const TForm& f : forms_) {
+    groups_.emplace_back();  // 0: none
+    for (uint32_t k = 0; k < forms_.size(); ++k) {
+      const TForm& f = forms_[k];
       const auto* q = reinterpret_cast<const unsigned char*>(f.text.data());
-      if (f.text.size() >= 3 && q[0] >= 0xE0 && q[0] < 0xF0)
-        first_[(q[0] & 0x0F) << 12 | (q[1] & 0x3F) << 6 | (q[2] & 0x3F)] = 1;
+      if (f.text.size() < 3 || q[0] < 0xE0 || q[0] >= 0xF0) continue;
+      uint16_t& g = first_[(q[0] & 0x0F) << 12 | (q[1] & 0x3F) << 6 | (q[2] & 0x3F)];
+      if (!g) {
+        g = static_cast<uint16_t>(groups_.size());
+        groups_.emplace_back();
+      }
+      groups_[g].push_back(k);
     }
   }
 
@@ -219,10 +233,14 @@ class TContainment {
           ++i;
           continue;
         }
-        const uint32_t h = Hash(line, i);
+        // The word's end and its hash in one reading.
+        uint32_t x = 2166136261u;
+        std::size_t e = i;
+        do x = (x ^ Lower(p[e])) * 16777619u;
+        while (++e < n && IsWordByte(p[e]));
+        const uint32_t h = (x * 0x9E3779B1u) >> 16;
         if (bits_[h >> 6] >> (h & 63) & 1) Confirm(line, i, h, row);
-        do ++i;
-        while (i < n && IsWordByte(p[i]));
+        i = e;
       }
       return;
     }
@@ -231,18 +249,28 @@ class TContainment {
     for (std::size_t i = 0; i < n;) {
       const unsigned char c = p[i];
       if (c >= 0xE0 && c < 0xF0 && i + 2 < n) {
-        if (first_[(c & 0x0F) << 12 | (p[i + 1] & 0x3F) << 6 | (p[i + 2] & 0x3F)]) Confirm(line, i, Hash(line, i), row);
+        if (const uint16_t g = first_[(c & 0x0F) << 12 | (p[i + 1] & 0x3F) << 6 | (p[i + 2] & 0x3F)])
+          ConfirmAfterFirst(p + i, n - i, g, row);
         i += 3;
         continue;
       }
-      const uint32_t h = Hash(line, i);
-      if (bits_[h >> 6] >> (h & 63) & 1) Confirm(line, i, h, row);
+      if (c >= 0x80 || asciiFirst_[Lower(c)]) {
+        const uint32_t h = Hash(line, i);
+        if (bits_[h >> 6] >> (h & 63) & 1) Confirm(line, i, h, row);
+      }
       i += c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
     }
   }
 
  private:
   static constexpr std::size_t kSlots = 1 << 16;
+
+  // Of a whole word, letter case ignored.
+  static uint32_t WordHash(const unsigned char* p, std::size_t len) {
+    uint32_t x = 2166136261u;
+    for (std::size_t k = 0; k < len; ++k) x = (x ^ Lower(p[k])) * 16777619u;
+    return (x * 0x9E3779B1u) >> 16;
+  }
 
   uint32_t Hash(std::string_view s, std::size_t at) const {
     const unsigned char* p = reinterpret_cast<const unsigned char*>(s.data()) + at;
@@ -252,7 +280,9 @@ class TContainment {
       const std::size_t len = std::min<std::size_t>(left, p[0] < 0xE0 ? 2 : 3);
       for (std::size_t k = 0; k < len; ++k) x |= uint32_t{p[k]} << (8 * k);
     } else if (english_) {
-      for (std::size_t k = 0; k < 3 && k < left && IsWordByte(p[k]); ++k) x |= uint32_t{Lower(p[k])} << (8 * k);
+      std::size_t len = 0;
+      while (len < left && IsWordByte(p[len])) ++len;
+      return WordHash(p, len);
     } else {
       x = Lower(p[0]) | (left > 1 ? uint32_t{Lower(p[1])} << 8 : 0);
     }
@@ -274,14 +304,37 @@ class TContainment {
     }
   }
 
+  // The forms of group g whose first character, three bytes, stands at p.
+  template <class F>
+  void ConfirmAfterFirst(const unsigned char* p, std::size_t left, uint16_t g, F&& row) const {
+    for (const uint32_t k : groups_[g]) {
+      const TForm& form = forms_[k];
+      const std::size_t len = form.text.size();
+      if (len > left) continue;
+      bool same;
+      if (!form.cased) {
+        // Mostly one or two characters more: a loop beats a call.
+        same = true;
+        for (std::size_t j = 3; j < len && same; ++j) same = p[j] == static_cast<unsigned char>(form.text[j]);
+      } else {
+        same = true;
+        for (std::size_t j = 3; j < len && same; ++j) same = Lower(p[j]) == static_cast<unsigned char>(form.text[j]);
+      }
+      if (same) row(form.row);
+    }
+  }
+
   struct TForm {
     std::string text;  // lower case
     uint32_t row;
+    bool cased;  // holds an ASCII letter, compared without regard to case
   };
   bool english_;
   uint64_t bits_[kSlots / 64] = {};
   std::vector<uint32_t> start_, order_;
-  std::vector<uint8_t> first_;  // by code point: some form of three-byte characters starts with it
+  bool asciiFirst_[256] = {};     // some form starts with this byte, lower case
+  std::vector<uint16_t> first_;  // by code point: the group of forms starting with it, 0 for none
+  std::vector<std::vector<uint32_t>> groups_;
   std::vector<TForm> forms_;
 };
 
