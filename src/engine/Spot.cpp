@@ -43,6 +43,24 @@ const std::unordered_set<std::string_view>& EnglishStopWords() {
   return words;
 }
 
+// Words that translate on their own (他们 -> they) but make a two-word run
+// no better than its other word: pronouns, auxiliaries, negation.
+const std::unordered_set<std::string_view>& ChineseEdgeWords() {
+  static const std::unordered_set<std::string_view> words = {
+      "我", "你", "他", "她", "它", "我们", "你们", "他们", "它们", "咱们", "不", "没", "没有", "要", "会", "能",
+      "可以", "必须", "应该", "已经", "正在", "曾经", "将要", "不会", "不要", "不能", "可能"};
+  return words;
+}
+
+const std::unordered_set<std::string_view>& EnglishEdgeWords() {
+  static const std::unordered_set<std::string_view> words = {
+      "i", "you", "he", "she", "we", "they", "me", "him", "her", "us", "them", "my", "your", "his", "our",
+      "their", "do", "does", "did", "don", "doesn", "didn", "have", "has", "had", "haven", "hasn", "will", "would",
+      "can", "could", "should", "may", "might", "must", "shall", "won", "wouldn", "couldn", "shouldn", "isn",
+      "aren", "wasn", "weren", "cannot", "can't", "also", "just", "very", "too"};
+  return words;
+}
+
 // Particles that make a phrasal verb: "give up" is a candidate although
 // "up" alone is not.
 bool IsParticle(std::string_view w) {
@@ -105,7 +123,10 @@ void EnglishTokens(std::string_view line, std::vector<TToken>& out) {
     };
     const bool joined = (i > 0 && (static_cast<unsigned char>(line[i - 1]) >= 0x80)) ||
                         (e < line.size() && accented(e)) || (i >= 2 && accented(i - 2));
-    if (letters && !joined) out.push_back({i, e, LowerAscii(line.substr(i, e - i))});
+    // "don" of "don't" and "didn" of "didn’t" are no words of their own.
+    const std::string_view rest = line.substr(e);
+    const bool negation = rest.starts_with("'t") || rest.starts_with("\xE2\x80\x99t");
+    if (letters && !joined && !negation) out.push_back({i, e, LowerAscii(line.substr(i, e - i))});
     i = e;
   }
 }
@@ -131,14 +152,15 @@ void ChineseTokens(TSegmenter& segmenter, std::string_view line, std::vector<TTo
 void Candidates(bool english, const std::vector<TToken>& tokens, std::string_view line,
                 std::unordered_set<std::string>& out) {
   const auto& stop = english ? EnglishStopWords() : ChineseStopWords();
+  const auto& edge = english ? EnglishEdgeWords() : ChineseEdgeWords();
   for (std::size_t k = 0; k < tokens.size(); ++k) {
     const TToken& t = tokens[k];
     const bool stopped = stop.count(t.key) > 0;
-    if (!stopped) out.insert(t.key);
-    if (k + 1 == tokens.size() || stopped) continue;
+    if (!stopped && (!english || t.key.size() > 1)) out.insert(t.key);
+    if (k + 1 == tokens.size() || stopped || edge.count(t.key)) continue;
     const TToken& u = tokens[k + 1];
     const bool adjacent = english ? u.begin == t.end + 1 && line[t.end] == ' ' : u.begin == t.end;
-    if (!adjacent) continue;
+    if (!adjacent || edge.count(u.key)) continue;
     if (stop.count(u.key) && !(english && IsParticle(u.key))) continue;
     out.insert(english ? t.key + ' ' + u.key : t.key + u.key);
   }
