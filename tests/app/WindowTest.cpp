@@ -18,6 +18,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
+#include <functional>
+#include <utility>
 
 #include "FileIO.h"
 #include "Unit1.h"
@@ -101,6 +104,20 @@ class WindowTest : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(!w_->Running(), 60000);
   }
   QString Fixtures() const { return KORVEL_SOURCE_DIR "/tests/fixtures/corpus"; }
+  // Large enough that ten rows leave some hits to "(none of these)".
+  QString Samples() const { return KORVEL_SOURCE_DIR "/samples"; }
+  void Settle() { QTRY_VERIFY_WITH_TIMEOUT(!w_->Running(), 60000); }
+  // The page of the search, and its table on the way.
+  void OpenQuery(const QString& folder) {
+    Open(folder);
+    w_->pcMain->setCurrentWidget(w_->tsQuery);
+  }
+  void OnPage(std::function<void()> act) {
+    connect(w_->findChild<TSearchRunner*>(), &TSearchRunner::searched, w_.get(),
+            [act = std::move(act), done = false]() mutable {
+              if (!std::exchange(done, true)) act();
+            });
+  }
 
  private slots:
   void init() {
@@ -458,6 +475,142 @@ class WindowTest : public QObject {
     Search("work");
     QCOMPARE(desktop_->errors.size(), 1);
     QVERIFY2(w_->lbLog->text().contains(" 1 item(s).   EN-ZH"), qPrintable(w_->lbLog->text()));
+  }
+
+  void WholeWordsReachesTheSearch() {
+    // 人 alone in one line, inside 人们 in the other.
+    const QString d = tmp_->path();
+    WriteFile(d + "/w.EN.txt", "He came.\nThey came.\n");
+    WriteFile(d + "/w.ZH.txt", "人来了。\n人们来了。\n");
+    Open(d);
+    auto probe = [&](bool whole) {
+      korvel::TKorvel engine;
+      std::vector<std::string> files = {(d + "/w.EN.txt").toStdString(), (d + "/w.ZH.txt").toStdString()};
+      engine.SetFiles(files);
+      engine.SetChineseWords(whole);
+      engine.Search("人", false);
+      return engine.HitCount();
+    };
+    const int within = probe(false), whole = probe(true);
+    if (within == whole) QSKIP("the engine matches Chinese words within words either way");
+    QVERIFY(!w_->cbxWholeWords->isChecked());
+    Search(QString::fromUtf8("人"));
+    QCOMPARE(w_->Engine->HitCount(), within);
+    w_->cbxWholeWords->setChecked(true);
+    Search(QString::fromUtf8("人"));
+    QCOMPARE(w_->Engine->HitCount(), whole);
+  }
+
+  void ThePanelFillsAfterASearchOnlyWhileShown() {
+    OpenQuery(Samples());
+    QTreeWidget* panel = w_->lvTranslations;
+    QVERIFY(w_->btnTranslations->isChecked() && panel->isVisible());  // shown unless hidden
+    Search("work", true);
+    const korvel::TTranslationTable& table = w_->Translations;
+    QVERIFY(table.HitCount > 0);
+    QCOMPARE(table.HitCount, w_->Engine->HitCount());
+    QVERIFY(table.Rows.size() <= 10);
+    QCOMPARE(panel->topLevelItemCount(), static_cast<int>(table.Rows.size()) + 1);
+    QTreeWidgetItem* none = panel->topLevelItem(panel->topLevelItemCount() - 1);
+    QCOMPARE(none->text(0), QString("(none of these)"));
+    QCOMPARE(none->text(1), QString::number(table.NoneHits));
+    QVERIFY(none->data(0, Qt::AccessibleTextRole).toString().startsWith(
+        "(none of these): " + QString::number(table.NoneHits) + " hit(s)"));
+    if (!table.Rows.empty()) {
+      QTreeWidgetItem* first = panel->topLevelItem(0);
+      QCOMPARE(first->text(0), QString::fromStdString(table.Rows[0].Text));
+      QCOMPARE(first->text(3), QString::fromStdString(korvel::FormatDecimal(table.Rows[0].Score, 1)));
+    }
+
+    // Hidden: the table goes and the next search makes none.
+    w_->btnTranslations->click();
+    QVERIFY(panel->isHidden() && panel->topLevelItemCount() == 0);
+    Search("people", true);
+    QCOMPARE(panel->topLevelItemCount(), 0);
+    QCOMPARE(w_->Translations.HitCount, 0);
+
+    // Shown again: the table of the search on view.
+    w_->btnTranslations->click();
+    Settle();
+    QCOMPARE(w_->Translations.HitCount, w_->Engine->HitCount());
+    QCOMPARE(panel->topLevelItemCount(), static_cast<int>(w_->Translations.Rows.size()) + 1);
+  }
+
+  void NoneOfTheseSearchesTheRestAgain() {
+    OpenQuery(Samples());
+    for (const char* query : {"work", "工作"}) {
+      const QString q = QString::fromUtf8(query);
+      w_->edtFilter->clear();
+      w_->cbxExclude->setChecked(false);
+      Search(q, !q.startsWith("工"));
+      const korvel::TTranslationTable table = w_->Translations;
+      QVERIFY(table.HitCount > 0);
+      // By the keyboard: the last row, then Enter.
+      w_->lvTranslations->setFocus();
+      QTest::keyClick(w_->lvTranslations, Qt::Key_End);
+      QTest::keyClick(w_->lvTranslations, Qt::Key_Return);
+      QVERIFY(w_->Running());
+      Settle();
+      QCOMPARE(w_->Engine->HitCount(), table.NoneHits);
+      QCOMPARE(w_->edtFilter->text(), QString::fromStdString(korvel::NoneFilter(table.Rows)));
+      QVERIFY(w_->cbxExclude->isChecked() && !w_->cbxFilterLemma->isChecked());
+      QCOMPARE(w_->edtSearch->text(), q);
+    }
+  }
+
+  void ARowSearchesItsLinesAgain() {
+    OpenQuery(Samples());
+    for (const char* query : {"work", "工作"}) {
+      const QString q = QString::fromUtf8(query);
+      const bool lemma = !q.startsWith("工");
+      w_->edtFilter->clear();
+      w_->cbxExclude->setChecked(false);
+      Search(q, lemma);
+      const korvel::TTranslationTable table = w_->Translations;
+      if (table.Rows.size() < 2) QSKIP("the translation table has no rows yet");
+      // Typed since the search: the row's filter and the table's own query replace them.
+      w_->edtFilter->setText("xyz");
+      w_->cbxExclude->setChecked(true);
+      w_->edtSearch->setText("typed since");
+      // An English query's first row by a click, a Chinese one's second by the keyboard.
+      const int chosen = lemma ? 0 : 1;
+      if (lemma) {
+        QTreeWidget* panel = w_->lvTranslations;
+        QTest::mouseClick(panel->viewport(), Qt::LeftButton, {}, panel->visualItemRect(panel->topLevelItem(0)).center());
+      } else {
+        w_->lvTranslations->setFocus();
+        QTest::keyClick(w_->lvTranslations, Qt::Key_Home);
+        QTest::keyClick(w_->lvTranslations, Qt::Key_Down);
+        QTest::keyClick(w_->lvTranslations, Qt::Key_Enter);
+      }
+      Settle();
+      const korvel::TSpotFilter filter = korvel::RowFilter(table.Rows[chosen]);
+      QCOMPARE(w_->Engine->HitCount(), table.Rows[chosen].Hits);
+      QCOMPARE(w_->edtFilter->text(), QString::fromStdString(filter.Text));
+      QCOMPARE(w_->cbxFilterLemma->isChecked(), filter.Lemmatize);
+      QVERIFY(!w_->cbxExclude->isChecked());
+      QCOMPARE(w_->edtSearch->text(), q);
+      QCOMPARE(w_->cbxLemma->isChecked(), lemma);
+    }
+  }
+
+  void CancelOrANewSearchDropsATableNotYetShown() {
+    OpenQuery(Samples());
+    OnPage([&] { w_->btnCancel->click(); });
+    Search("work", true);
+    QCOMPARE(w_->lvTranslations->topLevelItemCount(), 0);
+    QCOMPARE(w_->Translations.HitCount, 0);
+    QVERIFY2(w_->lbLog->text().contains(" item(s)."), qPrintable(w_->lbLog->text()));  // the search stays
+    QCOMPARE(w_->wbResult->Url().fileName(), QString("result.html"));
+
+    OnPage([&] {
+      w_->edtSearch->setText("people");
+      w_->btnSearch->click();
+    });
+    Search("work", true);
+    QVERIFY2(w_->lbLog->text().contains("@search="), qPrintable(w_->lbLog->text()));
+    QCOMPARE(w_->Engine->QueryText(), std::string("people"));
+    QCOMPARE(w_->Translations.HitCount, w_->Engine->HitCount());
   }
 
   void CorpusMarkupShowsAsText() {
