@@ -590,7 +590,8 @@ void TfrmMain::ShowTranslations(const TTranslationTable& table) {
     add(FromStd(row.Text), row.Hits, FromStd(FormatDecimal(row.Score, 1)), static_cast<int>(i));
   }
   add("(none of these)", table.NoneHits, QString(), kNoneRow);
-  lvTranslations->setCurrentItem(lvTranslations->topLevelItem(0));
+  // Where the arrows start, not a choice: nothing is shown selected.
+  lvTranslations->setCurrentItem(lvTranslations->topLevelItem(0), 0, QItemSelectionModel::NoUpdate);
 }
 
 void TfrmMain::ClearTranslations() {
