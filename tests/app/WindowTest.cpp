@@ -107,11 +107,11 @@ class WindowTest : public QObject {
   // Large enough that ten rows leave some hits to "(none of these)".
   QString Samples() const { return KORVEL_SOURCE_DIR "/samples"; }
   void Settle() { QTRY_VERIFY_WITH_TIMEOUT(!w_->Running(), 60000); }
-  // The page of the search, and its table on the way.
   void OpenQuery(const QString& folder) {
     Open(folder);
     w_->pcMain->setCurrentWidget(w_->tsQuery);
   }
+  // `act` runs once, as the next search's page arrives and its table is still being made.
   void OnPage(std::function<void()> act) {
     connect(w_->findChild<TSearchRunner*>(), &TSearchRunner::searched, w_.get(),
             [act = std::move(act), done = false]() mutable {
@@ -574,7 +574,6 @@ class WindowTest : public QObject {
     }
   }
 
-  // Acting as the page arrives, while the table is still being made.
   void CancelOrANewSearchDropsATableNotYetShown() {
     OpenQuery(Samples());
     OnPage([&] { w_->btnCancel->click(); });
