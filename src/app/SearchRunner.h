@@ -53,8 +53,9 @@ class TSearchRunner : public QObject {
   void loaded();
   // The search and its page. A run that spots is still under way.
   void searched(const korvel::TRunReport& report);
-  // The table, its rows marked on the page; ends a run that spots. A search
-  // without hits gives a table without hits and leaves the page alone.
+  // The table, its rows marked on the page (RowsToMark: the page is written
+  // again only when it picks some); ends a run that spots. A search without
+  // hits gives a table without hits and leaves the page alone.
   void spotted(const korvel::TTranslationTable& table);
   void exported();
   // The run's exception; EAbort after a Cancel.

@@ -567,7 +567,8 @@ void TfrmMain::SpotDone(const TTranslationTable& table) {
   tableWanted_ = false;
   if (!wanted || table.HitCount == 0) return;
   ShowTranslations(table);
-  wbResult->ShowFile(runPage_);  // again, with the rows' marks
+  if (RowsToMark(table).empty()) return;  // the page was not written again
+  wbResult->ShowFile(runPage_);
   lbLog->setText(status_ + NoteText(Engine->Note()));
 }
 
