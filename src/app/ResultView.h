@@ -16,6 +16,8 @@ class TResultView : public QWidget {
  public:
   explicit TResultView(QWidget* parent = nullptr);
 
+  // Shows the file; the file shown or on its way is read again, once
+  // what is on its way has arrived.
   void ShowFile(const QString& path);
   QUrl Url() const;
   // The page's text as a reader sees it, once the page has loaded.
@@ -27,6 +29,8 @@ class TResultView : public QWidget {
 
  private:
   QWidget* view_;
+  QUrl loading_;       // on its way; empty once it has arrived
+  bool again_ = false;  // the file on its way changed after it was asked for
 };
 
 #endif

@@ -1,5 +1,7 @@
 #include <QVBoxLayout>
+#include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
+#include <utility>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 
@@ -36,9 +38,25 @@ TResultView::TResultView(QWidget* parent) : QWidget(parent) {
   layout->addWidget(web);
   setFocusProxy(web);
   view_ = web;
+  connect(web->page(), &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo& info) {
+    if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus || info.url() != loading_) return;
+    loading_.clear();
+    if (std::exchange(again_, false)) ShowFile(info.url().toLocalFile());
+  });
 }
 
-void TResultView::ShowFile(const QString& path) { Web(view_)->setUrl(QUrl::fromLocalFile(path)); }
+void TResultView::ShowFile(const QString& path) {
+  const QUrl url = QUrl::fromLocalFile(path);
+  // Asking for the same file while it loads cancels that load and leaves
+  // the view on the page before for a while: wait for it instead.
+  if (url == loading_) {
+    again_ = true;
+    return;
+  }
+  loading_ = url;
+  again_ = false;
+  Web(view_)->setUrl(url);
+}
 
 QUrl TResultView::Url() const { return Web(view_)->url(); }
 

@@ -1,28 +1,92 @@
 #include "SearchRunner.h"
 
 #include <QThread>
+#include <algorithm>
 #include <cmath>
 
 using namespace korvel;
+
+namespace {
+
+// A run's shares as RunSearch gives them: loading 0.80, the search and its
+// page 0.20. Spotting is one counting pass over the loaded lines, lighter
+// than most searches, and the page again; until it is timed it gets a
+// quarter of the search's share, so the bar still moves through the search
+// at nearly its usual pace.
+constexpr double kLoadingRun = 1.0, kSearchRun = 0.20, kSpotRun = 0.05;
+// Of that share, the page again takes its part in a search.
+constexpr double kSpotPart = 0.80;
+
+}  // namespace
 
 TSearchRunner::TSearchRunner(QObject* parent) : QObject(parent) {}
 
 TSearchRunner::~TSearchRunner() { Stop(); }
 
-void TSearchRunner::Search(TKorvel& engine, TRunRequest request) {
+void TSearchRunner::Search(TKorvel& engine, TRunRequest request, bool spot) {
   const bool loads = request.Files.has_value();
+  spot = spot && request.PagePath.has_value();
+  const double search = loads ? kLoadingRun : kSearchRun, upTo = spot ? search / (search + kSpotRun) : 1.0;
   Start(
-      [this, &engine, request = std::move(request), loads](std::stop_token stop, const TRunProgressFn& progress) {
+      [this, &engine, request = std::move(request), loads, spot, upTo](std::stop_token stop,
+                                                                       const TRunProgressFn& progress) {
+        // An earlier table's marks never reach this result's page.
+        engine.SetTranslationMarks({});
         bool loading = loads;
-        report_ = RunSearch(engine, request, std::move(stop), [&](const TRunProgress& p) {
+        report_ = RunSearch(engine, request, stop, [&](const TRunProgress& p) {
           if (loading && p.Step != TRunStep::Load) {
             loading = false;
-            emit loaded();
+            Post([this] { emit loaded(); });
           }
-          progress(p);
+          progress({p.Step, p.Done * upTo, p.StepEnd * upTo, p.Known});
         });
+        if (!spot) return;
+        Post([this, report = report_] { emit searched(report); });
+        SpotResult(engine, *request.PagePath, stop, progress, upTo);
       },
-      [this] { emit searched(report_); });
+      [this, spot] {
+        if (spot)
+          emit spotted(table_);
+        else
+          emit searched(report_);
+      },
+      spot);
+}
+
+void TSearchRunner::Spot(TKorvel& engine, std::string pagePath) {
+  Start(
+      [this, &engine, path = std::move(pagePath)](std::stop_token stop, const TRunProgressFn& progress) {
+        SpotResult(engine, path, stop, progress, 0);
+      },
+      [this] { emit spotted(table_); }, true);
+}
+
+void TSearchRunner::SpotResult(TKorvel& engine, const std::string& pagePath, const std::stop_token& stop,
+                               const TRunProgressFn& progress, double from) {
+  table_ = {};
+  double at = from;
+  auto step = [&](double begin, double end) -> TProgressFn {
+    return [&, begin, end](std::size_t done, std::size_t total) {
+      if (stop.stop_requested() || !spot_) throw EAbort();
+      if (total > 0) at = std::max(at, begin + (end - begin) * static_cast<double>(std::min(done, total)) / total);
+      progress({TRunStep::Spot, std::max(at, begin), end, total > 0});
+    };
+  };
+  const double pageFrom = from + (1 - from) * kSpotPart;
+  if (engine.HitCount() > 0) {
+    TSpotOptions options;
+    options.Top = kTableRows;
+    options.Progress = step(from, pageFrom);
+    options.Progress(0, 0);
+    TTranslationTable table = engine.Spot(engine.Result(), options);
+    // No row to mark: the page already written is the page.
+    if (std::vector<TSpotRow> marks = RowsToMark(table); !marks.empty()) {
+      engine.SetTranslationMarks(std::move(marks));
+      engine.WriteResultPage(pagePath, step(pageFrom, 1.0));
+    }
+    table_ = std::move(table);
+  }
+  progress({TRunStep::Done, 1.0, 1.0, true});
 }
 
 void TSearchRunner::Export(const TKorvel& engine, std::string path) {
@@ -30,13 +94,20 @@ void TSearchRunner::Export(const TKorvel& engine, std::string path) {
       [&engine, path = std::move(path)](std::stop_token stop, const TRunProgressFn& progress) {
         RunExport(engine, path, std::move(stop), progress);
       },
-      [this] { emit exported(); });
+      [this] { emit exported(); }, false);
+}
+
+void TSearchRunner::Post(std::function<void()> call) {
+  // The worker's thread object lives on the GUI thread and goes with the
+  // run: calls still queued when Stop deletes it are dropped with it.
+  QMetaObject::invokeMethod(QThread::currentThread(), std::move(call), Qt::QueuedConnection);
 }
 
 void TSearchRunner::Start(std::function<void(std::stop_token, const TRunProgressFn&)> task,
-                          std::function<void()> succeeded) {
+                          std::function<void()> succeeded, bool spot) {
   if (thread_) return;
   stop_ = std::stop_source();
+  spot_ = spot;
   error_ = nullptr;
   thread_ = QThread::create([this, task = std::move(task), stop = stop_.get_token()] {
     // The engine reports far more often than the bar can show: only a
@@ -51,7 +122,7 @@ void TSearchRunner::Start(std::function<void(std::stop_token, const TRunProgress
         shownDone = done;
         shownEnd = end;
         shownKnown = p.Known;
-        emit progressed(done, end, p.Known);
+        Post([this, done, end, known = p.Known] { emit progressed(done, end, known); });
       });
     } catch (...) {
       error_ = std::current_exception();

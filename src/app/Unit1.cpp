@@ -19,7 +19,10 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QHeaderView>
+#include <QKeyEvent>
 #include <QShortcut>
+#include <QSplitter>
 #include <QStackedLayout>
 #include <QStandardPaths>
 #include <QTabWidget>
@@ -40,6 +43,8 @@ const QColor kRed(255, 0, 0);
 const QColor kMaroon(128, 0, 0);
 const QColor kGrey(128, 128, 128);
 constexpr int kPathRole = Qt::UserRole;  // the entry's path in the file system's own bytes
+constexpr int kRowRole = Qt::UserRole;   // a panel row's index in the table, or kNoneRow
+constexpr int kNoneRow = -1;
 
 std::string ToStd(const QString& text) { return text.toUtf8().toStdString(); }
 QString FromStd(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
@@ -106,6 +111,14 @@ void TActiveLabel::leaveEvent(QEvent* event) {
   emit left();
 }
 
+void TTranslationList::keyPressEvent(QKeyEvent* event) {
+  if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && currentItem()) {
+    emit chosen(currentItem());
+    return;
+  }
+  QTreeWidget::keyPressEvent(event);
+}
+
 TfrmMain::TfrmMain(std::unique_ptr<TDesktop> desktop, QWidget* parent)
     : QMainWindow(parent),
       desktop_(desktop ? std::move(desktop) : std::make_unique<TDesktop>()),
@@ -133,6 +146,7 @@ TfrmMain::TfrmMain(std::unique_ptr<TDesktop> desktop, QWidget* parent)
   connect(runner_, &TSearchRunner::progressed, this, &TfrmMain::RunProgress);
   connect(runner_, &TSearchRunner::loaded, this, &TfrmMain::RunLoaded);
   connect(runner_, &TSearchRunner::searched, this, &TfrmMain::SearchDone);
+  connect(runner_, &TSearchRunner::spotted, this, &TfrmMain::SpotDone);
   connect(runner_, &TSearchRunner::exported, this, &TfrmMain::ExportDone);
   connect(runner_, &TSearchRunner::failed, this, &TfrmMain::RunFailed);
   escape_ = new QShortcut(QKeySequence(Qt::Key_Escape), this);
@@ -242,6 +256,10 @@ void TfrmMain::BuildQueryPage() {
   cbxLemma = new QCheckBox("Lemmatize");
   cbxLemma->setAccessibleName("Lemmatize query");
   cbxLemma->hide();
+  cbxWholeWords = new QCheckBox("Whole words");
+  cbxWholeWords->setAccessibleName("Whole words");
+  cbxWholeWords->setToolTip(QString::fromUtf8("Applies to Chinese text in the query and the filter: "
+                                              "人 no longer matches inside 人们"));
   cbxExclude = new QCheckBox("Exclude");
   cbxExclude->setAccessibleName("Exclude");
   cbxFilterLemma = new QCheckBox("Lemmatize");
@@ -265,9 +283,34 @@ void TfrmMain::BuildQueryPage() {
   frame->setContentsMargins(1, 1, 1, 1);
   frame->addWidget(wbResult);
 
+  lvTranslations = new TTranslationList;
+  lvTranslations->setAccessibleName("Translations");
+  lvTranslations->setRootIsDecorated(false);
+  lvTranslations->setAllColumnsShowFocus(true);
+  lvTranslations->setUniformRowHeights(true);
+  lvTranslations->setHeaderLabels({"Translation", "Hits", "Share", "Score"});
+  lvTranslations->header()->setStretchLastSection(false);
+  lvTranslations->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+  for (int column = 1; column < 4; ++column)
+    lvTranslations->header()->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+  lvTranslations->setToolTip("Click a row, or press Enter on it, to filter the hits by it");
+  spResult = new QSplitter(Qt::Horizontal);
+  spResult->setChildrenCollapsible(false);
+  spResult->addWidget(plResult);
+  spResult->addWidget(lvTranslations);
+  spResult->setStretchFactor(0, 1);
+  spResult->setStretchFactor(1, 0);
+  spResult->setSizes({560, 240});
+
   lbLog = new QLabel;
   lbLog->setAccessibleDescription("Status");
   lbLog->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  btnTranslations = new QPushButton("Translations");
+  btnTranslations->setAccessibleName("Translations");
+  btnTranslations->setAccessibleDescription("Shows or hides the translation table");
+  btnTranslations->setToolTip("Show or hide how the aligned lines translate the query");
+  btnTranslations->setCheckable(true);
+  btnTranslations->setChecked(true);
   btnSave = new QPushButton("Save");
   btnSave->setAccessibleName("Save");
   btnSave->setEnabled(false);
@@ -291,6 +334,7 @@ void TfrmMain::BuildQueryPage() {
   left->addWidget(edtSearch, 1, 0);
   left->addWidget(btnSearch, 1, 1);
   left->addWidget(cbxLemma, 1, 2);
+  left->addWidget(cbxWholeWords, 1, 3);
   auto* right = new QGridLayout;
   auto* filterBoxes = new QHBoxLayout;
   filterBoxes->addWidget(cbxExclude);
@@ -304,19 +348,24 @@ void TfrmMain::BuildQueryPage() {
   top->addLayout(right);
   auto* bottom = new QHBoxLayout;
   bottom->addWidget(lbLog, 1);
+  bottom->addWidget(btnTranslations);
   bottom->addWidget(btnSave);
   auto* page = new QVBoxLayout(tsQuery);
   page->addLayout(top);
-  page->addWidget(plResult, 1);
+  page->addWidget(spResult, 1);
   page->addLayout(bottom);
 
   setTabOrder(btnSave, plResult);
-  setTabOrder(plResult, edtSearch);
+  setTabOrder(plResult, lvTranslations);
+  setTabOrder(lvTranslations, edtSearch);
   setTabOrder(edtSearch, btnSearch);
   setTabOrder(btnSearch, edtFilter);
   setTabOrder(edtFilter, cbxExclude);
   setTabOrder(cbxExclude, cbxLemma);
-  setTabOrder(cbxLemma, cbxFilterLemma);
+  setTabOrder(cbxLemma, cbxWholeWords);
+  setTabOrder(cbxWholeWords, cbxFilterLemma);
+  setTabOrder(cbxFilterLemma, btnTranslations);
+  setTabOrder(btnTranslations, btnSave);
 
   connect(edtSearch, &QLineEdit::textChanged, this, &TfrmMain::edtSearchChange);
   connect(edtSearch, &QLineEdit::returnPressed, this, &TfrmMain::edtSearchKeyPress);
@@ -327,6 +376,9 @@ void TfrmMain::BuildQueryPage() {
   connect(btnSearch, &QPushButton::clicked, this, &TfrmMain::btnSearchClick);
   connect(btnSave, &QPushButton::clicked, this, &TfrmMain::btnSaveClick);
   connect(btnCancel, &QPushButton::clicked, this, &TfrmMain::btnCancelClick);
+  connect(btnTranslations, &QPushButton::clicked, this, &TfrmMain::btnTranslationsClick);
+  connect(lvTranslations, &QTreeWidget::itemClicked, this, &TfrmMain::lvTranslationsChoose);
+  connect(lvTranslations, &TTranslationList::chosen, this, &TfrmMain::lvTranslationsChoose);
 }
 
 void TfrmMain::BuildAboutPage() {
@@ -443,6 +495,7 @@ void TfrmMain::ReportError(std::exception_ptr error) {
 // ---- runs -----------------------------------------------------------------------
 
 void TfrmMain::BeginRun() {
+  pageShown_ = false;
   Timer1->start();
   barEnd_ = 0;
   barKnown_ = false;
@@ -463,7 +516,7 @@ void TfrmMain::UpdateRunLocks() {
   btnChoseText->setEnabled(idle);
   clbFileList->setEnabled(idle);
   plSettings->setEnabled(idle && listed_);
-  btnSearch->setEnabled(idle && !TrimmedText(edtSearch).isEmpty());
+  btnSearch->setEnabled(CanSearch() && !TrimmedText(edtSearch).isEmpty());
   btnSave->setEnabled(idle && Engine && Engine->HitCount() > 0);
   btnCancel->setEnabled(!idle);
   escape_->setEnabled(!idle);
@@ -483,16 +536,73 @@ void TfrmMain::RunLoaded() {
 }
 
 void TfrmMain::SearchDone(const TRunReport& report) {
-  EndRun();
+  // Still running: the table is being made.
+  pageShown_ = true;
+  if (Running())
+    UpdateRunLocks();
+  else
+    EndRun();
   wbResult->ShowFile(runPage_);
-  lbLog->setText(FromStd(StatusLine(ToStd(QLocale().toString(report.Seconds, 'f', 3)), report.HitCount,
-                                    report.Direction, report.Pattern)) +
-                 NoteText());
+  shownSearch_ = runSearch_;
+  status_ = FromStd(StatusLine(ToStd(QLocale().toString(report.Seconds, 'f', 3)), report.HitCount, report.Direction,
+                               report.Pattern));
+  lbLog->setText(status_ + NoteText(report.Note));
+  // The panel was shown during a run that made no table.
+  if (!Running() && btnTranslations->isChecked()) StartSpot();
+}
+
+void TfrmMain::StartSpot() {
+  if (Running() || closed_ || shownSearch_.Query.isEmpty() || Translations.HitCount > 0 || Engine->HitCount() == 0)
+    return;
+  BeginRun();
+  pageShown_ = true;
+  tableWanted_ = true;
+  runner_->Spot(*Engine, ToStd(runPage_));
+  UpdateRunLocks();
+}
+
+void TfrmMain::SpotDone(const TTranslationTable& table) {
+  EndRun();
+  const bool wanted = tableWanted_;
+  tableWanted_ = false;
+  if (!wanted || table.HitCount == 0) return;
+  ShowTranslations(table);
+  if (RowsToMark(table).empty()) return;  // the page was not written again
+  wbResult->ShowFile(runPage_);
+  lbLog->setText(status_ + NoteText(Engine->Note()));
+}
+
+void TfrmMain::ShowTranslations(const TTranslationTable& table) {
+  ClearTranslations();
+  Translations = table;
+  auto add = [&](const QString& text, int32_t hits, const QString& score, int row) {
+    const QString share =
+        FromStd(FormatDecimal(table.HitCount > 0 ? 100.0 * hits / table.HitCount : 0.0, 0)) + "%";
+    auto* item = new QTreeWidgetItem({text, QString::number(hits), share, score});
+    for (int column = 1; column < 4; ++column) item->setTextAlignment(column, Qt::AlignRight | Qt::AlignVCenter);
+    QString spoken = text + ": " + QString::number(hits) + " hit(s), " + share;
+    if (!score.isEmpty()) spoken += ", score " + score;
+    item->setData(0, Qt::AccessibleTextRole, spoken);
+    item->setData(0, kRowRole, row);
+    lvTranslations->addTopLevelItem(item);
+  };
+  for (std::size_t i = 0; i < table.Rows.size(); ++i) {
+    const TSpotRow& row = table.Rows[i];
+    add(FromStd(row.Text), row.Hits, FromStd(FormatDecimal(row.Score, 1)), static_cast<int>(i));
+  }
+  add("(none of these)", table.NoneHits, QString(), kNoneRow);
+  // Where the arrows start, not a choice: nothing is shown selected.
+  lvTranslations->setCurrentItem(lvTranslations->topLevelItem(0), 0, QItemSelectionModel::NoUpdate);
+}
+
+void TfrmMain::ClearTranslations() {
+  Translations = {};
+  lvTranslations->clear();
 }
 
 void TfrmMain::ExportDone() {
   EndRun();
-  if (!Engine->Note().empty()) lbLog->setText(lbLog->text() + NoteText());
+  if (!Engine->Note().empty()) lbLog->setText(lbLog->text() + NoteText(Engine->Note()));
   desktop_->ShowFileInExplorer(lastSaveName_);
 }
 
@@ -501,8 +611,9 @@ void TfrmMain::RunFailed(std::exception_ptr error) {
   try {
     std::rethrow_exception(error);
   } catch (const EAbort&) {
-    // A cancelled Save leaves the search's page and status as they were.
-    if (exporting_) return;
+    // A cancelled Save, or a table no longer wanted, leaves the search's
+    // page and status as they were.
+    if (exporting_ || pageShown_) return;
     ResetResultView();
     lbLog->setText("Cancelled.");
     return;
@@ -511,7 +622,47 @@ void TfrmMain::RunFailed(std::exception_ptr error) {
   ReportError(error);
 }
 
-void TfrmMain::btnCancelClick() { runner_->Cancel(); }
+void TfrmMain::btnCancelClick() {
+  tableWanted_ = false;
+  runner_->Cancel();
+}
+
+void TfrmMain::btnTranslationsClick() {
+  const bool shown = btnTranslations->isChecked();
+  lvTranslations->setVisible(shown);
+  if (shown) {
+    StartSpot();
+    return;
+  }
+  // Hidden: no table, and the next page has no marks.
+  tableWanted_ = false;
+  runner_->DropSpot();
+  ClearTranslations();
+}
+
+void TfrmMain::lvTranslationsChoose(QTreeWidgetItem* item) {
+  if (!item || closed_ || !CanSearch() || shownSearch_.Query.isEmpty()) return;
+  const int row = item->data(0, kRowRole).toInt();
+  if (row == kNoneRow) {
+    edtFilter->setText(FromStd(NoneFilter(Translations.Rows)));
+    cbxExclude->setChecked(true);
+    cbxFilterLemma->setChecked(false);
+  } else if (row >= 0 && static_cast<std::size_t>(row) < Translations.Rows.size()) {
+    const TSpotFilter filter = RowFilter(Translations.Rows[row]);
+    edtFilter->setText(FromStd(filter.Text));
+    cbxExclude->setChecked(false);
+    cbxFilterLemma->setChecked(filter.Lemmatize);
+    if (filter.Lemmatize) cbxFilterLemma->show();
+  } else {
+    return;
+  }
+  cbxExcludeClick();
+  // The table's own search, whatever has been typed since.
+  if (TrimmedText(edtSearch) != shownSearch_.Query) edtSearch->setText(shownSearch_.Query);
+  cbxLemma->setChecked(shownSearch_.Lemma);
+  cbxWholeWords->setChecked(shownSearch_.ChineseWords);
+  btnSearchClick();
+}
 
 // ---- Settings page ---------------------------------------------------------------
 
@@ -652,11 +803,11 @@ void TfrmMain::edtSearchChange() {
     lbDic->setText(FromStd(Trim(Engine->Lookup(query))));
     lbDic->setVisible(!lbDic->text().isEmpty());
   }
-  btnSearch->setEnabled(!q.isEmpty() && !Running());
+  btnSearch->setEnabled(!q.isEmpty() && CanSearch());
 }
 
 void TfrmMain::edtSearchKeyPress() {
-  if (!TrimmedText(edtSearch).isEmpty() && !Running()) btnSearchClick();
+  if (!TrimmedText(edtSearch).isEmpty() && CanSearch()) btnSearchClick();
 }
 
 void TfrmMain::edtFilterChange() {
@@ -676,8 +827,8 @@ QString TfrmMain::ResultPagePath() const {
   return cache + "/result.html";
 }
 
-QString TfrmMain::NoteText() const {
-  return Engine->Note().empty() ? QString() : "   " + FromStd(WithFullStop(Engine->Note()));
+QString TfrmMain::NoteText(const std::string& note) {
+  return note.empty() ? QString() : "   " + FromStd(WithFullStop(note));
 }
 
 void TfrmMain::ResetResultView() {
@@ -685,10 +836,15 @@ void TfrmMain::ResetResultView() {
   wbResult->ShowFile(FromStd(ExeDir() + "sys/blank.htm"));
   lbLog->clear();
   pb->setValue(0);
+  shownSearch_ = {};
+  status_.clear();
+  ClearTranslations();
 }
 
 void TfrmMain::btnSearchClick() {
-  if (Running() || closed_ || TrimmedText(edtSearch).isEmpty()) return;
+  if (!CanSearch() || closed_ || TrimmedText(edtSearch).isEmpty()) return;
+  // What is left of the run is a table for the result about to go.
+  runner_->Stop();
   ResetResultView();
   TRunRequest request;
   if (FilesChanged) {
@@ -700,11 +856,15 @@ void TfrmMain::btnSearchClick() {
   request.FilterLemma = cbxFilterLemma->isChecked();
   request.Query = ToStd(TrimmedText(edtSearch));
   request.Lemma = cbxLemma->isChecked();
+  request.ChineseWords = cbxWholeWords->isChecked();
+  runSearch_ = {FromStd(request.Query), request.Lemma, request.ChineseWords};
+  const bool spot = btnTranslations->isChecked();
   runPage_ = ResultPagePath();
   request.PagePath = ToStd(runPage_);
   exporting_ = false;
   BeginRun();
-  runner_->Search(*Engine, std::move(request));
+  tableWanted_ = spot;
+  runner_->Search(*Engine, std::move(request), spot);
   UpdateRunLocks();
 }
 

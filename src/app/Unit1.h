@@ -1,5 +1,5 @@
 // TfrmMain — the one main window: Settings (corpus folder and file list),
-// Query (search, result view, save) and About.
+// Query (search, result view, translation table, save) and About.
 //
 // The window owns the engine and the list of selected files. Loading,
 // searching, page writing and export run on the search runner's worker
@@ -7,6 +7,11 @@
 // start another engine operation is disabled, Cancel (or Esc) stops it, and
 // closing the window cancels the run and waits for it. Everything else
 // happens on the GUI thread.
+//
+// While the Translations panel is shown, a search goes on after its page
+// has been shown: the result's translation table is made and the page is
+// written again with the table's rows marked. That last part gives way to
+// a new search, and Cancel or hiding the panel drops it.
 #ifndef KORVEL_UNIT1_H
 #define KORVEL_UNIT1_H
 
@@ -14,6 +19,7 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <QString>
+#include <QTreeWidget>
 #include <exception>
 #include <memory>
 #include <string>
@@ -33,6 +39,7 @@ class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 class QShortcut;
+class QSplitter;
 class QTabWidget;
 class QTimer;
 
@@ -53,6 +60,18 @@ class TActiveLabel : public QLabel {
   void mouseReleaseEvent(QMouseEvent* event) override;
   void enterEvent(QEnterEvent* event) override;
   void leaveEvent(QEvent* event) override;
+};
+
+// The Translations panel's list: Enter on a row chooses it, as a click does.
+class TTranslationList : public QTreeWidget {
+  Q_OBJECT
+ public:
+  using QTreeWidget::QTreeWidget;
+ signals:
+  void chosen(QTreeWidgetItem* item);
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
 };
 
 class TfrmMain : public QMainWindow {
@@ -84,12 +103,16 @@ class TfrmMain : public QMainWindow {
   QPushButton* btnSearch;
   QPushButton* btnCancel;  // beside the progress bar, during a run
   QCheckBox* cbxLemma;
+  QCheckBox* cbxWholeWords;  // Chinese query and filter: whole words only
   QCheckBox* cbxExclude;
   QCheckBox* cbxFilterLemma;
   QLineEdit* edtFilter;
   QFrame* plResult;
   TResultView* wbResult;
+  QSplitter* spResult;               // the result view and the Translations panel
+  TTranslationList* lvTranslations;  // the Translations panel
   QLabel* lbLog;
+  QPushButton* btnTranslations;  // shows and hides the panel
   QPushButton* btnSave;
   QTimer* Timer1;
 
@@ -103,6 +126,7 @@ class TfrmMain : public QMainWindow {
   std::vector<std::string> SelectedFiles;  // full paths of the ticked entries
   int TickedCount = 0;                      // ticked entries when even, else 0
   bool FilesChanged = false;                // the engine lacks the current ticked set
+  korvel::TTranslationTable Translations;   // what the panel shows; no hits when it shows nothing
 
   bool Running() const { return runner_->Running(); }
   int LoadCount() const { return loadCount_; }
@@ -126,6 +150,8 @@ class TfrmMain : public QMainWindow {
   void btnSearchClick();
   void btnSaveClick();
   void btnCancelClick();
+  void btnTranslationsClick();
+  void lvTranslationsChoose(QTreeWidgetItem* item);
   void Timer1Timer();
   // About page
   void lbInfoMouseEnter();
@@ -148,8 +174,8 @@ class TfrmMain : public QMainWindow {
   void AddEntry(const std::string& path);
   void ShowEntryFolder(QListWidgetItem* item);
   void ResetResultView();
-  // "   " and what the engine noted in the last rendering, or "".
-  QString NoteText() const;
+  // "   " and what a rendering noted, or "".
+  static QString NoteText(const std::string& note);
   void ShowError(const QString& message);
   void ReportError(std::exception_ptr error);
 
@@ -160,6 +186,13 @@ class TfrmMain : public QMainWindow {
   void RunProgress(int done, int stepEnd, bool known);
   void RunLoaded();
   void SearchDone(const korvel::TRunReport& report);
+  // The table of the search the view shows, unless there is one or a run is under way.
+  void StartSpot();
+  void SpotDone(const korvel::TTranslationTable& table);
+  void ShowTranslations(const korvel::TTranslationTable& table);
+  void ClearTranslations();
+  // Nothing runs, or only the spotting of a search already shown.
+  bool CanSearch() const { return !Running() || pageShown_; }
   void ExportDone();
   void RunFailed(std::exception_ptr error);
 
@@ -167,6 +200,17 @@ class TfrmMain : public QMainWindow {
   TSearchRunner* runner_;
   QShortcut* escape_;
   bool exporting_ = false;  // the run is a Save
+  bool pageShown_ = false;   // the run has shown its search; making the table is left
+  bool tableWanted_ = false;  // the run's table goes to the panel when it arrives
+  // A search as typed: the one under way, and the one whose page the view
+  // shows (no query when none), which the panel's rows search again.
+  struct TTypedSearch {
+    QString Query;
+    bool Lemma = false;
+    bool ChineseWords = false;
+  };
+  TTypedSearch runSearch_, shownSearch_;
+  QString status_;  // the shown search's status line
   QString runPage_;         // where the run writes the result page
   int barEnd_ = 0;          // where the bar's current step ends
   bool barKnown_ = false;   // the step has a total; else the ticker moves the bar

@@ -23,6 +23,7 @@ struct TRunRequest {
   bool FilterLemma = false;
   std::string Query;
   bool Lemma = false;
+  bool ChineseWords = false;  // a Chinese query or filter matches whole words only
   std::optional<std::string> PagePath;  // the result page is written there when given
 };
 
@@ -35,7 +36,7 @@ struct TRunReport {
   std::string Status;     // the status line (StatusLine with Seconds to three decimals)
 };
 
-enum class TRunStep { Load, Search, Page, Export, Done };
+enum class TRunStep { Load, Search, Page, Spot, Export, Done };
 
 // Where a run is. Done never goes down over a run, nor past StepEnd within
 // a step.

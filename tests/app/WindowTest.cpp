@@ -18,6 +18,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
+#include <functional>
+#include <utility>
 
 #include "FileIO.h"
 #include "Unit1.h"
@@ -101,6 +104,20 @@ class WindowTest : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(!w_->Running(), 60000);
   }
   QString Fixtures() const { return KORVEL_SOURCE_DIR "/tests/fixtures/corpus"; }
+  // Large enough that ten rows leave some hits to "(none of these)".
+  QString Samples() const { return KORVEL_SOURCE_DIR "/samples"; }
+  void Settle() { QTRY_VERIFY_WITH_TIMEOUT(!w_->Running(), 60000); }
+  void OpenQuery(const QString& folder) {
+    Open(folder);
+    w_->pcMain->setCurrentWidget(w_->tsQuery);
+  }
+  // `act` runs once, as the next search's page arrives and its table is still being made.
+  void OnPage(std::function<void()> act) {
+    connect(w_->findChild<TSearchRunner*>(), &TSearchRunner::searched, w_.get(),
+            [act = std::move(act), done = false]() mutable {
+              if (!std::exchange(done, true)) act();
+            });
+  }
 
  private slots:
   void init() {
@@ -458,6 +475,119 @@ class WindowTest : public QObject {
     Search("work");
     QCOMPARE(desktop_->errors.size(), 1);
     QVERIFY2(w_->lbLog->text().contains(" 1 item(s).   EN-ZH"), qPrintable(w_->lbLog->text()));
+  }
+
+  void WholeWordsReachesTheSearch() {
+    // 人 alone in one line, inside 人们 in the other.
+    const QString d = tmp_->path();
+    WriteFile(d + "/w.EN.txt", "He came.\nThey came.\n");
+    WriteFile(d + "/w.ZH.txt", "人来了。\n人们来了。\n");
+    Open(d);
+    auto probe = [&](bool whole) {
+      korvel::TKorvel engine;
+      std::vector<std::string> files = {(d + "/w.EN.txt").toStdString(), (d + "/w.ZH.txt").toStdString()};
+      engine.SetFiles(files);
+      engine.SetChineseWords(whole);
+      engine.Search("人", false);
+      return engine.HitCount();
+    };
+    const int within = probe(false), whole = probe(true);
+    if (within == whole) QSKIP("the engine matches Chinese words within words either way");
+    QVERIFY(!w_->cbxWholeWords->isChecked());
+    for (const int expected : {within, whole}) {
+      Search(QString::fromUtf8("人"));
+      QCOMPARE(w_->Engine->HitCount(), expected);
+      w_->cbxWholeWords->setChecked(true);
+    }
+  }
+
+  void ThePanelFillsAfterASearchOnlyWhileShown() {
+    OpenQuery(Samples());
+    QTreeWidget* panel = w_->lvTranslations;
+    auto showsTheTable = [&] {
+      const korvel::TTranslationTable& table = w_->Translations;
+      QVERIFY(table.HitCount > 0 && table.HitCount == w_->Engine->HitCount() && table.Rows.size() <= 10);
+      QCOMPARE(panel->topLevelItemCount(), static_cast<int>(table.Rows.size()) + 1);
+      const QTreeWidgetItem* none = panel->topLevelItem(panel->topLevelItemCount() - 1);
+      QCOMPARE(none->data(0, Qt::AccessibleTextRole).toString(),
+               QString("(none of these): %1 hit(s), %2").arg(table.NoneHits).arg(none->text(2)));
+    };
+    QVERIFY(w_->btnTranslations->isChecked() && panel->isVisible());  // shown unless hidden
+    Search("work", true);
+    showsTheTable();
+
+    // Hidden: the table goes and the next search makes none; shown again: the table of the search on view.
+    w_->btnTranslations->click();
+    QVERIFY(panel->isHidden() && panel->topLevelItemCount() == 0);
+    Search("people", true);
+    QVERIFY(panel->topLevelItemCount() == 0 && w_->Translations.HitCount == 0);
+    w_->btnTranslations->click();
+    Settle();
+    showsTheTable();
+  }
+
+  // "(none of these)" by the keyboard: the last row, then Enter.
+  void NoneOfTheseSearchesTheRestAgain() {
+    OpenQuery(Samples());
+    for (const QString& q : {QString("work"), QString::fromUtf8("工作")}) {
+      Search(q, q == "work");
+      const korvel::TTranslationTable table = w_->Translations;
+      QTest::keyClick(w_->lvTranslations, Qt::Key_End);
+      QTest::keyClick(w_->lvTranslations, Qt::Key_Return);
+      QVERIFY(w_->Running());
+      Settle();
+      QCOMPARE(w_->Engine->HitCount(), table.NoneHits);
+      QCOMPARE(w_->edtFilter->text(), QString::fromStdString(korvel::NoneFilter(table.Rows)));
+      QVERIFY(w_->cbxExclude->isChecked() && !w_->cbxFilterLemma->isChecked());
+      w_->edtFilter->clear();
+    }
+  }
+
+  // An English query's first row by a click, a Chinese one's second by the keyboard.
+  void ARowSearchesItsLinesAgain() {
+    OpenQuery(Samples());
+    for (const QString& q : {QString("work"), QString::fromUtf8("工作")}) {
+      const bool english = q == "work";
+      w_->edtFilter->clear();
+      w_->cbxExclude->setChecked(false);
+      Search(q, english);
+      const korvel::TTranslationTable table = w_->Translations;
+      if (table.Rows.size() < 2) QSKIP("the translation table has no rows yet");
+      w_->edtFilter->setText("xyz");  // typed since: the row's filter and the table's query replace them
+      w_->cbxExclude->setChecked(true);
+      w_->edtSearch->setText("typed since");
+      QTreeWidget* panel = w_->lvTranslations;
+      if (english) {
+        QTest::mouseClick(panel->viewport(), Qt::LeftButton, {}, panel->visualItemRect(panel->topLevelItem(0)).center());
+      } else {
+        QTest::keyClick(panel, Qt::Key_Home);
+        QTest::keyClick(panel, Qt::Key_Down);
+        QTest::keyClick(panel, Qt::Key_Enter);
+      }
+      Settle();
+      const korvel::TSpotRow& row = table.Rows[english ? 0 : 1];
+      QCOMPARE(w_->Engine->HitCount(), row.Hits);
+      QCOMPARE(w_->edtFilter->text(), QString::fromStdString(korvel::RowFilter(row).Text));
+      QCOMPARE(w_->cbxFilterLemma->isChecked(), korvel::RowFilter(row).Lemmatize);
+      QVERIFY(!w_->cbxExclude->isChecked() && w_->cbxLemma->isChecked() == english);
+      QCOMPARE(w_->edtSearch->text(), q);
+    }
+  }
+
+  void CancelOrANewSearchDropsATableNotYetShown() {
+    OpenQuery(Samples());
+    OnPage([&] { w_->btnCancel->click(); });
+    Search("work", true);
+    QVERIFY(w_->lvTranslations->topLevelItemCount() == 0 && w_->Translations.HitCount == 0);
+    QVERIFY2(w_->lbLog->text().contains(" item(s)."), qPrintable(w_->lbLog->text()));  // the search stays
+
+    OnPage([&] {
+      w_->edtSearch->setText("people");
+      w_->btnSearch->click();
+    });
+    Search("work", true);
+    QCOMPARE(w_->Engine->QueryText(), std::string("people"));
+    QCOMPARE(w_->Translations.HitCount, w_->Engine->HitCount());
   }
 
   void CorpusMarkupShowsAsText() {
