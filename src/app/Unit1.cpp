@@ -301,6 +301,7 @@ void TfrmMain::BuildQueryPage() {
   spResult->setStretchFactor(0, 1);
   spResult->setStretchFactor(1, 0);
   spResult->setSizes({560, 240});
+  lvTranslations->setVisible(false);
 
   lbLog = new QLabel;
   lbLog->setAccessibleDescription("Status");
@@ -310,7 +311,7 @@ void TfrmMain::BuildQueryPage() {
   btnTranslations->setAccessibleDescription("Shows or hides the translation table");
   btnTranslations->setToolTip("Show or hide how the aligned lines translate the query");
   btnTranslations->setCheckable(true);
-  btnTranslations->setChecked(true);
+  btnTranslations->setChecked(false);  // hidden: the page as it always was, no spotting
   btnSave = new QPushButton("Save");
   btnSave->setAccessibleName("Save");
   btnSave->setEnabled(false);

@@ -512,23 +512,24 @@ class WindowTest : public QObject {
       QCOMPARE(none->data(0, Qt::AccessibleTextRole).toString(),
                QString("(none of these): %1 hit(s), %2").arg(table.NoneHits).arg(none->text(2)));
     };
-    QVERIFY(w_->btnTranslations->isChecked() && panel->isVisible());  // shown unless hidden
-    Search("work", true);
-    showsTheTable();
-
-    // Hidden: the table goes and the next search makes none; shown again: the table of the search on view.
-    w_->btnTranslations->click();
-    QVERIFY(panel->isHidden() && panel->topLevelItemCount() == 0);
+    // Hidden at first: no table; shown: the table of the search on view, and
+    // of each search after; hidden again: the table goes.
+    QVERIFY(!w_->btnTranslations->isChecked() && panel->isHidden());
     Search("people", true);
     QVERIFY(panel->topLevelItemCount() == 0 && w_->Translations.HitCount == 0);
     w_->btnTranslations->click();
     Settle();
     showsTheTable();
+    Search("work", true);
+    showsTheTable();
+    w_->btnTranslations->click();
+    QVERIFY(panel->isHidden() && panel->topLevelItemCount() == 0);
   }
 
   // "(none of these)" by the keyboard: the last row, then Enter.
   void NoneOfTheseSearchesTheRestAgain() {
     OpenQuery(Samples());
+    w_->btnTranslations->click();
     for (const QString& q : {QString("work"), QString::fromUtf8("工作")}) {
       Search(q, q == "work");
       const korvel::TTranslationTable table = w_->Translations;
@@ -546,6 +547,7 @@ class WindowTest : public QObject {
   // An English query's first row by a click, a Chinese one's second by the keyboard.
   void ARowSearchesItsLinesAgain() {
     OpenQuery(Samples());
+    w_->btnTranslations->click();
     for (const QString& q : {QString("work"), QString::fromUtf8("工作")}) {
       const bool english = q == "work";
       w_->edtFilter->clear();
@@ -576,6 +578,7 @@ class WindowTest : public QObject {
 
   void CancelOrANewSearchDropsATableNotYetShown() {
     OpenQuery(Samples());
+    w_->btnTranslations->click();
     OnPage([&] { w_->btnCancel->click(); });
     Search("work", true);
     QVERIFY(w_->lvTranslations->topLevelItemCount() == 0 && w_->Translations.HitCount == 0);
