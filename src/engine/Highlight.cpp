@@ -1,6 +1,9 @@
 #include "Highlight.h"
 
+#include <algorithm>
+
 #include "FileIO.h"
+#include "Utf8.h"
 
 namespace korvel {
 
@@ -10,6 +13,42 @@ void ThrowBacktracks(const EMatchLimit& e, std::string_view what, const std::str
                     DisplayPath(FileNamePart(path)) + "\"; make it more specific");
 }
 
+namespace {
+
+// `expression` with its items longest first (in characters, stably) when it
+// is an alternation of plain words or phrases, bare or inside the "\b(" ")\b"
+// the search wraps English equivalents in; "" when it is anything else or
+// already in that order. PCRE takes the first item that matches, so 人|人们
+// would mark 人 inside 人们.
+std::string LongestFirst(std::string_view expression) {
+  std::string_view prefix, suffix, items = expression;
+  if (items.starts_with("\\b(") && items.ends_with(")\\b") && items.size() >= 6) {
+    prefix = items.substr(0, 3);
+    suffix = items.substr(items.size() - 3);
+    items = items.substr(3, items.size() - 6);
+  }
+  if (items.find_first_of("\\^$.?*+()[]{}") != std::string_view::npos) return "";
+  std::vector<std::string_view> words;
+  for (std::size_t at = 0;;) {
+    const std::size_t bar = items.find('|', at);
+    words.push_back(items.substr(at, bar == std::string_view::npos ? std::string_view::npos : bar - at));
+    if (bar == std::string_view::npos) break;
+    at = bar + 1;
+  }
+  auto longer = [](std::string_view a, std::string_view b) { return utf8::CharCount(a) > utf8::CharCount(b); };
+  if (std::is_sorted(words.begin(), words.end(), longer)) return "";
+  std::stable_sort(words.begin(), words.end(), longer);
+  std::string sorted(prefix);
+  for (std::size_t k = 0; k < words.size(); ++k) {
+    if (k) sorted += '|';
+    sorted += words[k];
+  }
+  sorted += suffix;
+  return sorted;
+}
+
+}  // namespace
+
 THighlighter::THighlighter(const TFilePairArr& pairs, const TSearchResult& result)
     : pairs_(pairs), result_(result), chinese_(result.QueryIsChinese), pattern_(result.Pattern) {
   if (result.Hits.empty()) return;  // nothing to mark, nothing to compile
@@ -18,7 +57,17 @@ THighlighter::THighlighter(const TFilePairArr& pairs, const TSearchResult& resul
     m.emplace(compiled ? compiled : TPattern::Compile(expression, true));
   };
   if (!chinese_) matcher(query_, result.CompiledPattern, pattern_);
-  if (!result.Equivalents.empty()) matcher(equivalents_, result.CompiledEquivalents, result.Equivalents);
+  if (!result.Equivalents.empty()) {
+    try {
+      const std::string longest = LongestFirst(result.Equivalents);
+      if (longest.empty())
+        matcher(equivalents_, result.CompiledEquivalents, result.Equivalents);
+      else
+        equivalents_.emplace(TPattern::Compile(longest, true));
+    } catch (const ERegExpr&) {  // a word-list value that does not compile only loses its marks
+      equivalents_.reset();
+    }
+  }
   if (!result.Filter.empty() && !result.ExcludeFilter) matcher(filter_, result.CompiledFilter, result.Filter);
 }
 

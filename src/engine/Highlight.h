@@ -3,9 +3,10 @@
 // line, the word-list equivalents and the include filter's matches in the
 // aligned line.
 //
-// It marks with the expressions the search compiled. It refers to the result
-// and the file pairs it was made with, which must outlive it. One thread
-// uses one.
+// It marks with the expressions the search compiled, except that equivalents
+// which are plain words or phrases are tried longest first, so 人们 is one
+// mark and not 人 beside 们. It refers to the result and the file pairs it
+// was made with, which must outlive it. One thread uses one.
 // Every line is one walk per expression, under that expression's budget: a
 // query or filter that runs out of it ends the rendering with a message
 // naming the line; equivalents that run out only lose their marks there.

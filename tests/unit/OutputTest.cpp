@@ -130,6 +130,27 @@ TEST_F(Output, PageAndExportMarkTheFilterOnTheWholeAlignedLine) {
   EXPECT_EQ(Export(), "1\ta&b.EN.txt\ta&b.ZH.txt\t1\t<【script】>go</【script】> & 'go'\t〖【〗〖走】吧〗 【走】\r\n");
 }
 
+// PCRE takes the first item of an alternation that matches: 人 would be
+// marked inside 人们 and 人民, and "go" inside "go-kart".
+TEST_F(Output, WhereSeveralEquivalentsStartTheLongestIsMarked) {
+  std::vector<std::string> files = {dir_.Write("p.EN.txt", "people\nTo go-kart, go.\n"),
+                                    dir_.Write("p.ZH.txt", "人们和人民都是人\n走\n")};
+  engine_.SetFiles(files);
+  dir_.Write("dic/EN-ZH.txt", "people=人|人民|人们\n");
+  dir_.Write("dic/ZH-EN.txt", "走=go|go-kart\n");
+  engine_.LoadDictionaries(dir_.Path("dic"));
+  Run("people");
+  EXPECT_EQ(Export(), "1\tp.EN.txt\tp.ZH.txt\t1\t【people】\t【人们】和【人民】都是【人】\r\n");
+  EXPECT_EQ(Page("{@content}"),
+            Block(1, "<span class=\"en\">people</span>", "p.EN.txt",
+                  "<span class=\"zh\">人们</span>和<span class=\"zh\">人民</span>都是<span class=\"zh\">人</span>",
+                  "p.ZH.txt", 1) +
+                "\r\n");
+  Run("走");
+  EXPECT_EQ(engine_.Equivalents(), "\\b(go|go-kart)\\b");
+  EXPECT_EQ(Export(), "1\tp.ZH.txt\tp.EN.txt\t2\t【走】\tTo 【go-kart】, 【go】.\r\n");
+}
+
 // A word-list value that runs out of budget on a line loses its marks
 // there only, and the engine says so; the query's own marks stay.
 TEST_F(Output, EquivalentsThatBacktrackTooMuchLoseOnlyTheirMarks) {
