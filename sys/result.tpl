@@ -14,6 +14,7 @@ span.x { color: #8a8f98; font-size: 12px; white-space: nowrap; }
 span.en { color: #b3261e; font-weight: bold; }
 span.zh { color: #0b57d0; font-weight: bold; }
 span.f { background: #fff2a8; }
+span.t { background: #e3f4e8; border-bottom: 2px solid #2e8b57; }
 tr.more td { color: #6e6e73; font-style: italic; padding-top: 10px; }
 </style>
 </head>

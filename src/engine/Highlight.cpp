@@ -1,6 +1,7 @@
 #include "Highlight.h"
 
 #include <algorithm>
+#include <map>
 
 #include "FileIO.h"
 #include "Utf8.h"
@@ -14,6 +15,8 @@ void ThrowBacktracks(const EMatchLimit& e, std::string_view what, const std::str
 }
 
 namespace {
+
+constexpr std::size_t kMark = 3;  // 【 and 】 are three bytes each
 
 // `expression` with its items longest first (in characters, stably) when it
 // is an alternation of plain words or phrases, bare or inside the "\b(" ")\b"
@@ -49,7 +52,7 @@ std::string LongestFirst(std::string_view expression) {
 
 }  // namespace
 
-THighlighter::THighlighter(const TFilePairArr& pairs, const TSearchResult& result)
+THighlighter::THighlighter(const TFilePairArr& pairs, const TSearchResult& result, std::vector<TSpotRow> translations)
     : pairs_(pairs), result_(result), chinese_(result.QueryIsChinese), pattern_(result.Pattern) {
   if (result.Hits.empty()) return;  // nothing to mark, nothing to compile
   auto matcher = [](std::optional<TMatcher>& m, const std::shared_ptr<const TPattern>& compiled,
@@ -69,6 +72,10 @@ THighlighter::THighlighter(const TFilePairArr& pairs, const TSearchResult& resul
     }
   }
   if (!result.Filter.empty() && !result.ExcludeFilter) matcher(filter_, result.CompiledFilter, result.Filter);
+  // A table made for a search the other way round has nothing to find in
+  // these aligned lines.
+  std::erase_if(translations, [&](const TSpotRow& row) { return row.English != chinese_; });
+  if (!translations.empty()) translations_.emplace(std::move(translations));
 }
 
 const std::string& THighlighter::SearchedFile(const TData& d) const {
@@ -87,6 +94,8 @@ void THighlighter::MarkAligned(const TData& d, TAlignedMarks& out) {
   out.text = line;
   out.equivalents.clear();
   out.filter.clear();
+  out.translations.clear();
+  out.outranked.clear();
   if (equivalents_) {
     try {
       equivalents_->ForEachMatch(line, [&](std::size_t b, std::size_t e) { out.equivalents.emplace_back(b, e); });
@@ -119,6 +128,57 @@ void THighlighter::MarkAligned(const TData& d, TAlignedMarks& out) {
       ThrowBacktracks(e, "the filter", AlignedFile(d), d.LineIndex);
     }
   }
+  if (translations_) MarkTranslations(line, out);
+}
+
+void THighlighter::MarkTranslations(std::string_view line, TAlignedMarks& out) const {
+  const std::vector<std::pair<std::size_t, std::size_t>> rows = translations_->Mark(line);
+  out.outranked.assign(out.equivalents.size(), false);
+  if (rows.empty()) return;
+  // Both kinds on the line, longest first, each kept unless it overlaps one
+  // kept before it. An empty equivalent covers nothing, so it is never in
+  // the way; it gives way only to a row around it.
+  struct TSpan {
+    std::size_t b, e, chars, index;
+    bool row;
+  };
+  std::vector<TSpan> spans;
+  for (std::size_t k = 0; k < out.equivalents.size(); ++k) {
+    const std::size_t b = out.equivalents[k].first - 2 * kMark * k, e = out.equivalents[k].second - 2 * kMark * (k + 1);
+    spans.push_back({b, e, utf8::CharCount(line.substr(b, e - b)), k, false});
+  }
+  for (std::size_t k = 0; k < rows.size(); ++k) {
+    const auto [b, e] = rows[k];
+    spans.push_back({b, e, utf8::CharCount(line.substr(b, e - b)), k, true});
+  }
+  std::stable_sort(spans.begin(), spans.end(), [](const TSpan& x, const TSpan& y) {
+    return x.chars != y.chars ? x.chars > y.chars : !x.row && y.row;
+  });
+  std::map<std::size_t, std::size_t> kept;  // begin -> end, none overlapping
+  std::vector<bool> rowKept(rows.size(), false);
+  for (const TSpan& s : spans) {
+    auto next = kept.lower_bound(s.e);
+    const bool overlaps = next != kept.begin() && std::prev(next)->second > s.b;
+    if (s.row) {
+      rowKept[s.index] = !overlaps;
+    } else {
+      out.outranked[s.index] = overlaps;
+    }
+    if (!overlaps && s.e > s.b) kept.emplace(s.b, s.e);
+  }
+  // The kept rows' spans in the marked text: an equivalent that ends where
+  // one begins stays outside it, one it replaced falls inside.
+  std::size_t k = 0;
+  auto inText = [&](std::size_t at) {
+    while (k < out.equivalents.size() && out.equivalents[k].second - 2 * kMark * (k + 1) <= at) ++k;
+    const bool inside = k < out.equivalents.size() && out.equivalents[k].first - 2 * kMark * k < at;
+    return at + 2 * kMark * k + (inside ? kMark : 0);
+  };
+  for (std::size_t r = 0; r < rows.size(); ++r)
+    if (rowKept[r]) {
+      const std::size_t b = inText(rows[r].first);
+      out.translations.emplace_back(b, inText(rows[r].second));
+    }
 }
 
 std::string THighlighter::Note() const {

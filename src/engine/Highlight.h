@@ -5,8 +5,10 @@
 //
 // It marks with the expressions the search compiled, except that equivalents
 // which are plain words or phrases are tried longest first, so 人们 is one
-// mark and not 人 beside 们. It refers to the result and the file pairs it
-// was made with, which must outlive it. One thread uses one.
+// mark and not 人 beside 们. Given rows of a translation table, it also
+// marks them in the aligned line for the result page; the export leaves
+// those out. It refers to the result and the file pairs it was made with,
+// which must outlive it. One thread uses one.
 // Every line is one walk per expression, under that expression's budget: a
 // query or filter that runs out of it ends the rendering with a message
 // naming the line; equivalents that run out only lose their marks there.
@@ -24,6 +26,7 @@
 #include "Marks.h"
 #include "RegExpr.h"
 #include "SearchResult.h"
+#include "Spot.h"
 
 namespace korvel {
 
@@ -34,7 +37,7 @@ namespace korvel {
 
 class THighlighter {
  public:
-  THighlighter(const TFilePairArr& pairs, const TSearchResult& result);
+  THighlighter(const TFilePairArr& pairs, const TSearchResult& result, std::vector<TSpotRow> translations = {});
 
   // The hit's line in the query's language and the aligned one.
   std::string_view Searched(const TData& d) const { return chinese_ ? d.ZhLine : d.EnLine; }
@@ -61,9 +64,14 @@ class THighlighter {
   // "【" and "】" around every equivalent. `equivalents` are those marks'
   // spans in `text` (brackets included), `filter` the include filter's
   // matches in `text`, both in order.
+  // For the page, `translations` are the table rows' marks in `text`, in
+  // order, and `outranked` tells which equivalents a longer one of them
+  // overlaps and replaces there (its brackets then lie inside that mark);
+  // where two are as long, the equivalent stays. Both empty without rows.
   struct TAlignedMarks {
     std::string_view text;
-    std::vector<std::pair<std::size_t, std::size_t>> equivalents, filter;
+    std::vector<std::pair<std::size_t, std::size_t>> equivalents, filter, translations;
+    std::vector<bool> outranked;
     std::string storage;  // holds `text` when it differs from the line
   };
   void MarkAligned(const TData& d, TAlignedMarks& out);
@@ -77,11 +85,14 @@ class THighlighter {
   const std::string& AlignedFile(const TData& d) const;
 
  private:
+  void MarkTranslations(std::string_view line, TAlignedMarks& out) const;
+
   const TFilePairArr& pairs_;
   const TSearchResult& result_;
   const bool chinese_;
   const std::string& pattern_;
   std::optional<TMatcher> query_, equivalents_, filter_;
+  std::optional<TRowMarker> translations_;
   std::size_t dropped_ = 0;  // lines whose equivalents were left unmarked
 };
 

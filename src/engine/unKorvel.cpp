@@ -568,7 +568,7 @@ TTranslationTable TKorvel::Spot(const TSearchResult& result, TSpotOptions option
 }
 
 void TKorvel::RenderResultPage(TOutput& out, const TProgressFn& progress) const {
-  THighlighter marks(filePairs_, result_);
+  THighlighter marks(filePairs_, result_, translationMarks_);
   korvel::RenderResultPage(out, ReadTextFile(templatePath_), data_, result_, marks, progress);
   note_ = marks.Note();
 }

@@ -151,6 +151,41 @@ TEST_F(Output, WhereSeveralEquivalentsStartTheLongestIsMarked) {
   EXPECT_EQ(Export(), "1\tp.ZH.txt\tp.EN.txt\t2\t【走】\tTo 【go-kart】, 【go】.\r\n");
 }
 
+// Raw line 人们和人民都是好人; the equivalents 人们 and 人 are marked as
+// 【人们】和【人】民都是好【人】, so the rows' spans must be moved past brackets,
+// and a bracket may fall inside a row's mark.
+TEST_F(Output, TranslationRowsAreMarkedOnThePageOnlyTheLongerMarkWinning) {
+  std::vector<std::string> files = {dir_.Write("p.EN.txt", "people\n"), dir_.Write("p.ZH.txt", "人们和人民都是好人\n")};
+  engine_.SetFiles(files);
+  dir_.Write("dic/EN-ZH.txt", "people=人|人们\n");
+  engine_.LoadDictionaries(dir_.Path("dic"));
+  Run("people", "民");
+  const std::string page = Page("{@content}"), exported = Export();
+  auto aligned = [&](const std::string& b) {
+    return Block(1, "<span class=\"en\">people</span>", "p.EN.txt", b, "p.ZH.txt", 1) + "\r\n";
+  };
+  auto row = [](const char* text, bool english) {
+    TSpotRow r;
+    r.Text = text;
+    r.English = english;
+    r.Forms = {text};
+    return r;
+  };
+  // 人民 and 好人 outrank the 人 inside them; 人们 only ties with its
+  // equivalent, which stays; an English row has nothing to mark here.
+  engine_.SetTranslationMarks({row("人民", false), row("好人", false), row("人们", false), row("people", true)});
+  EXPECT_EQ(Page("{@content}"),
+            aligned("<span class=\"zh\">人们</span>和<span class=\"t\">人<span class=\"f\">民</span></span>都是"
+                    "<span class=\"t\">好人</span>"));
+  EXPECT_EQ(Export(), exported);
+  // Starting inside one equivalent and ending at the close of another.
+  engine_.SetTranslationMarks({row("们和人", false)});
+  EXPECT_EQ(Page("{@content}"),
+            aligned("人<span class=\"t\">们和人</span><span class=\"f\">民</span>都是好<span class=\"zh\">人</span>"));
+  engine_.SetTranslationMarks({});
+  EXPECT_EQ(Page("{@content}"), page);
+}
+
 // A word-list value that runs out of budget on a line loses its marks
 // there only, and the engine says so; the query's own marks stay.
 TEST_F(Output, EquivalentsThatBacktrackTooMuchLoseOnlyTheirMarks) {
