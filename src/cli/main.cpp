@@ -36,6 +36,7 @@ Options (anywhere before "--", which ends them; VALUE may also follow "="):
   --filter TEXT     the aligned line must match TEXT (a regular expression)
   --exclude         the aligned line must not match the filter
   --filter-lemma    widen the filter's English words to all their forms
+  --zh-words        a Chinese query or filter matches whole words only
   --dic DIR         folder of EN-ZH.txt and ZH-EN.txt (default: the program's dic/)
   --html FILE       write the result page to FILE ("-": standard output)
   --tsv FILE        write the tab-separated export to FILE ("-": standard output)
@@ -57,7 +58,7 @@ struct UsageError : std::runtime_error {
 };
 
 struct Options {
-  bool lemma = false, exclude = false, filterLemma = false, count = false;
+  bool lemma = false, exclude = false, filterLemma = false, count = false, zhWords = false;
   std::string filter, dic, html, tsv;
   std::vector<std::string> positional;
 };
@@ -109,6 +110,8 @@ Options Parse(const std::vector<std::string>& args, bool allowSearchOptions) {
       flag(o.filterLemma);
     } else if (name == "--count") {
       flag(o.count);
+    } else if (name == "--zh-words") {
+      flag(o.zhWords);
     } else if (name == "--filter") {
       o.filter = takeValue();
     } else if (name == "--html") {
@@ -194,6 +197,7 @@ int Search(const Options& o) {
   request.FilterLemma = o.filterLemma;
   request.Query = query;
   request.Lemma = o.lemma;
+  request.ChineseWords = o.zhWords;
   if (!o.html.empty()) request.PagePath = OutputPath(o.html);
   const TRunReport report = RunSearch(engine, request);
   std::string noted;

@@ -4,6 +4,7 @@
 #include <map>
 
 #include "FileIO.h"
+#include "Query.h"
 #include "Utf8.h"
 
 namespace korvel {
@@ -50,6 +51,20 @@ std::string LongestFirst(std::string_view expression) {
   return sorted;
 }
 
+// Where position `at` of the marked text stands in the line: a position on
+// or inside a bracket goes to that side of the equivalent.
+std::size_t LinePosition(const std::vector<std::pair<std::size_t, std::size_t>>& equivalents, std::size_t at) {
+  const auto after = std::upper_bound(equivalents.begin(), equivalents.end(), at,
+                                      [](std::size_t p, const auto& span) { return p < span.second; });
+  const std::size_t k = static_cast<std::size_t>(after - equivalents.begin());
+  std::size_t line = at - 2 * kMark * k;
+  if (after != equivalents.end() && after->first <= at) {
+    const auto [b, e] = *after;
+    line = at < b + kMark ? b - 2 * kMark * k : at >= e - kMark ? e - 2 * kMark * (k + 1) : line - kMark;
+  }
+  return line;
+}
+
 }  // namespace
 
 THighlighter::THighlighter(const TFilePairArr& pairs, const TSearchResult& result, std::vector<TSpotRow> translations)
@@ -72,6 +87,8 @@ THighlighter::THighlighter(const TFilePairArr& pairs, const TSearchResult& resul
     }
   }
   if (!result.Filter.empty() && !result.ExcludeFilter) matcher(filter_, result.CompiledFilter, result.Filter);
+  filterWords_ = result.ChineseWords && filter_ && IsChinese(result.Filter);
+  if (result.ChineseWords && (chinese_ || filterWords_)) segmenter_ = std::make_unique<TSegmenter>();
   // A table made for a search the other way round has nothing to find in
   // these aligned lines.
   std::erase_if(translations, [&](const TSpotRow& row) { return row.English != chinese_; });
@@ -123,7 +140,13 @@ void THighlighter::MarkAligned(const TData& d, TAlignedMarks& out) {
   }
   if (filter_) {
     try {
-      filter_->ForEachMatch(out.text, [&](std::size_t b, std::size_t e) { out.filter.emplace_back(b, e); });
+      // Words are told on the line itself: a bracket would pass for a
+      // boundary around every equivalent.
+      filter_->ForEachMatch(out.text, [&](std::size_t b, std::size_t e) {
+        if (!filterWords_ ||
+            (e > b && segmenter_->IsWholeWord(line, LinePosition(out.equivalents, b), LinePosition(out.equivalents, e))))
+          out.filter.emplace_back(b, e);
+      });
     } catch (const EMatchLimit& e) {
       ThrowBacktracks(e, "the filter", AlignedFile(d), d.LineIndex);
     }

@@ -5,10 +5,12 @@
 //
 // It marks with the expressions the search compiled, except that equivalents
 // which are plain words or phrases are tried longest first, so 人们 is one
-// mark and not 人 beside 们. Given rows of a translation table, it also
-// marks them in the aligned line for the result page; the export leaves
-// those out. It refers to the result and the file pairs it was made with,
-// which must outlive it. One thread uses one.
+// mark and not 人 beside 们. With the search's whole-word option, a Chinese
+// query or include filter is marked only where it is a whole word. Given
+// rows of a translation table, it also marks them in the aligned line for
+// the result page; the export leaves those out. It refers to the result
+// and the file pairs it was made with, which must outlive it. One thread
+// uses one.
 // Every line is one walk per expression, under that expression's budget: a
 // query or filter that runs out of it ends the rendering with a message
 // naming the line; equivalents that run out only lose their marks there.
@@ -16,6 +18,7 @@
 #define KORVEL_HIGHLIGHT_H
 
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -26,6 +29,7 @@
 #include "Marks.h"
 #include "RegExpr.h"
 #include "SearchResult.h"
+#include "Segment.h"
 #include "Spot.h"
 
 namespace korvel {
@@ -44,13 +48,15 @@ class THighlighter {
   std::string_view Aligned(const TData& d) const { return chinese_ ? d.EnLine : d.ZhLine; }
 
   // Calls mark(begin, end) for every match of the query in the searched
-  // line, left to right: literal occurrences of a Chinese query, matches of
-  // the expression otherwise.
+  // line, left to right: literal occurrences of a Chinese query (whole words
+  // only, with the option), matches of the expression otherwise.
   template <class F>
-  void ForEachQueryMark(const TData& d, F&& mark) const {
+  void ForEachQueryMark(const TData& d, F&& mark) {
     const std::string_view line = Searched(d);
     if (chinese_) {
-      ForEachLiteral(line, pattern_, mark);
+      ForEachLiteral(line, pattern_, [&](std::size_t b, std::size_t e) {
+        if (!segmenter_ || segmenter_->IsWholeWord(line, b, e)) mark(b, e);
+      });
       return;
     }
     try {
@@ -92,6 +98,8 @@ class THighlighter {
   const bool chinese_;
   const std::string& pattern_;
   std::optional<TMatcher> query_, equivalents_, filter_;
+  std::unique_ptr<TSegmenter> segmenter_;  // with whole Chinese words only
+  bool filterWords_ = false;               // the filter's marks need whole words
   std::optional<TRowMarker> translations_;
   std::size_t dropped_ = 0;  // lines whose equivalents were left unmarked
 };

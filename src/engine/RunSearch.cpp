@@ -87,6 +87,7 @@ TRunReport RunSearch(TKorvel& engine, const TRunRequest& request, std::stop_toke
   }
   const TProgressFn searching = meter.Begin(TRunStep::Search, kSearchShare);
   engine.SetFilter(request.Filter, request.Exclude, request.FilterLemma);
+  engine.SetChineseWords(request.ChineseWords);
   engine.Search(request.Query, request.Lemma, searching);
   if (page) engine.WriteResultPage(*request.PagePath, meter.Begin(TRunStep::Page, kPageShare));
   meter.Finish();

@@ -23,6 +23,7 @@ struct TRunRequest {
   bool FilterLemma = false;
   std::string Query;
   bool Lemma = false;
+  bool ChineseWords = false;  // a Chinese query or filter matches whole words only
   std::optional<std::string> PagePath;  // the result page is written there when given
 };
 

@@ -186,6 +186,21 @@ TEST_F(Output, TranslationRowsAreMarkedOnThePageOnlyTheLongerMarkWinning) {
   EXPECT_EQ(Page("{@content}"), page);
 }
 
+// ICU reads 这个人很好 as 这个|人|很好, and 人们 and 工人 as words of their own.
+// An equivalent's brackets must not make 人 look like a word to the filter.
+TEST_F(Output, WithWholeChineseWordsOnlyWholeWordsAreMarked) {
+  std::vector<std::string> files = {dir_.Write("w.EN.txt", "It is good.\n"),
+                                    dir_.Write("w.ZH.txt", "人们说这个人很好，工人。\n")};
+  engine_.SetFiles(files);
+  dir_.Write("dic/EN-ZH.txt", "good=人\n");
+  engine_.LoadDictionaries(dir_.Path("dic"));
+  engine_.SetChineseWords(true);
+  Run("人");
+  EXPECT_EQ(Export(), "1\tw.ZH.txt\tw.EN.txt\t1\t人们说这个【人】很好，工人。\tIt is good.\r\n");
+  Run("good", "人");
+  EXPECT_EQ(Export(), "1\tw.EN.txt\tw.ZH.txt\t1\tIt is 【good】.\t【人】们说这个【〖人〗】很好，工【人】。\r\n");
+}
+
 // A word-list value that runs out of budget on a line loses its marks
 // there only, and the engine says so; the query's own marks stay.
 TEST_F(Output, EquivalentsThatBacktrackTooMuchLoseOnlyTheirMarks) {
