@@ -37,6 +37,7 @@ Options (anywhere before "--", which ends them; VALUE may also follow "="):
   --filter TEXT     the aligned line must match TEXT (a regular expression)
   --exclude         the aligned line must not match the filter
   --filter-lemma    widen the filter's English words to all their forms
+  --zh-words        a Chinese query or filter matches whole words only
   --dic DIR         folder of EN-ZH.txt and ZH-EN.txt (default: the program's dic/)
   --html FILE       write the result page to FILE ("-": standard output)
   --tsv FILE        write the tab-separated export to FILE ("-": standard output)
@@ -48,10 +49,11 @@ expression) goes to standard error.
 
 spot: how the hits' aligned lines translate QUERY. Searches as search does
 (with the options that select hits: --lemma, --filter, --exclude,
---filter-lemma, --dic) and prints the translation table, best first, one row
-per line: translation, hits whose aligned line contains it, their share of
-the hits (3 decimals) and the log-likelihood score (1 decimal), separated by
-tabs; then "(none of these)" with the hits that contain none of the rows.
+--filter-lemma, --zh-words, --dic) and prints the translation table, best
+first, one row per line: translation, hits whose aligned line contains it,
+their share of the hits (3 decimals) and the log-likelihood score (1
+decimal), separated by tabs; then "(none of these)" with the hits that
+contain none of the rows.
   --top N           rows to print (default 10)
 Chinese rows count where their string occurs; English rows stand for every
 form of a word and count where one occurs as a whole word.
@@ -70,7 +72,7 @@ struct UsageError : std::runtime_error {
 enum class Command { Search, Spot, Other };
 
 struct Options {
-  bool lemma = false, exclude = false, filterLemma = false, count = false;
+  bool lemma = false, exclude = false, filterLemma = false, count = false, zhWords = false;
   std::string filter, dic, html, tsv;
   std::size_t top = 10;
   std::vector<std::string> positional;
@@ -122,6 +124,8 @@ Options Parse(const std::vector<std::string>& args, Command command) {
       flag(o.exclude);
     } else if (name == "--filter-lemma") {
       flag(o.filterLemma);
+    } else if (name == "--zh-words") {
+      flag(o.zhWords);
     } else if (name == "--filter") {
       o.filter = takeValue();
     } else if (command == Command::Spot && name == "--top") {
@@ -224,6 +228,7 @@ int Search(const Options& o, Command command) {
   request.FilterLemma = o.filterLemma;
   request.Query = query;
   request.Lemma = o.lemma;
+  request.ChineseWords = o.zhWords;
   if (!o.html.empty()) request.PagePath = OutputPath(o.html);
   const TRunReport report = RunSearch(engine, request);
   std::string noted;

@@ -1,6 +1,11 @@
 #include "Highlight.h"
 
+#include <algorithm>
+#include <map>
+
 #include "FileIO.h"
+#include "Query.h"
+#include "Utf8.h"
 
 namespace korvel {
 
@@ -10,7 +15,59 @@ void ThrowBacktracks(const EMatchLimit& e, std::string_view what, const std::str
                     DisplayPath(FileNamePart(path)) + "\"; make it more specific");
 }
 
-THighlighter::THighlighter(const TFilePairArr& pairs, const TSearchResult& result)
+namespace {
+
+constexpr std::size_t kMark = 3;  // 【 and 】 are three bytes each
+
+// `expression` with its items longest first (in characters, stably) when it
+// is an alternation of plain words or phrases, bare or inside the "\b(" ")\b"
+// the search wraps English equivalents in; "" when it is anything else or
+// already in that order. PCRE takes the first item that matches, so 人|人们
+// would mark 人 inside 人们.
+std::string LongestFirst(std::string_view expression) {
+  std::string_view prefix, suffix, items = expression;
+  if (items.starts_with("\\b(") && items.ends_with(")\\b") && items.size() >= 6) {
+    prefix = items.substr(0, 3);
+    suffix = items.substr(items.size() - 3);
+    items = items.substr(3, items.size() - 6);
+  }
+  if (items.find_first_of("\\^$.?*+()[]{}") != std::string_view::npos) return "";
+  std::vector<std::string_view> words;
+  for (std::size_t at = 0;;) {
+    const std::size_t bar = items.find('|', at);
+    words.push_back(items.substr(at, bar == std::string_view::npos ? std::string_view::npos : bar - at));
+    if (bar == std::string_view::npos) break;
+    at = bar + 1;
+  }
+  auto longer = [](std::string_view a, std::string_view b) { return utf8::CharCount(a) > utf8::CharCount(b); };
+  if (std::is_sorted(words.begin(), words.end(), longer)) return "";
+  std::stable_sort(words.begin(), words.end(), longer);
+  std::string sorted(prefix);
+  for (std::size_t k = 0; k < words.size(); ++k) {
+    if (k) sorted += '|';
+    sorted += words[k];
+  }
+  sorted += suffix;
+  return sorted;
+}
+
+// Where position `at` of the marked text stands in the line: a position on
+// or inside a bracket goes to that side of the equivalent.
+std::size_t LinePosition(const std::vector<std::pair<std::size_t, std::size_t>>& equivalents, std::size_t at) {
+  const auto after = std::upper_bound(equivalents.begin(), equivalents.end(), at,
+                                      [](std::size_t p, const auto& span) { return p < span.second; });
+  const std::size_t k = static_cast<std::size_t>(after - equivalents.begin());
+  std::size_t line = at - 2 * kMark * k;
+  if (after != equivalents.end() && after->first <= at) {
+    const auto [b, e] = *after;
+    line = at < b + kMark ? b - 2 * kMark * k : at >= e - kMark ? e - 2 * kMark * (k + 1) : line - kMark;
+  }
+  return line;
+}
+
+}  // namespace
+
+THighlighter::THighlighter(const TFilePairArr& pairs, const TSearchResult& result, std::vector<TSpotRow> translations)
     : pairs_(pairs), result_(result), chinese_(result.QueryIsChinese), pattern_(result.Pattern) {
   if (result.Hits.empty()) return;  // nothing to mark, nothing to compile
   auto matcher = [](std::optional<TMatcher>& m, const std::shared_ptr<const TPattern>& compiled,
@@ -18,8 +75,24 @@ THighlighter::THighlighter(const TFilePairArr& pairs, const TSearchResult& resul
     m.emplace(compiled ? compiled : TPattern::Compile(expression, true));
   };
   if (!chinese_) matcher(query_, result.CompiledPattern, pattern_);
-  if (!result.Equivalents.empty()) matcher(equivalents_, result.CompiledEquivalents, result.Equivalents);
+  if (!result.Equivalents.empty()) {
+    try {
+      const std::string longest = LongestFirst(result.Equivalents);
+      if (longest.empty())
+        matcher(equivalents_, result.CompiledEquivalents, result.Equivalents);
+      else
+        equivalents_.emplace(TPattern::Compile(longest, true));
+    } catch (const ERegExpr&) {  // a word-list value that does not compile only loses its marks
+      equivalents_.reset();
+    }
+  }
   if (!result.Filter.empty() && !result.ExcludeFilter) matcher(filter_, result.CompiledFilter, result.Filter);
+  filterWords_ = result.ChineseWords && filter_ && IsChinese(result.Filter);
+  if (result.ChineseWords && (chinese_ || filterWords_)) segmenter_ = std::make_unique<TSegmenter>();
+  // A table made for a search the other way round has nothing to find in
+  // these aligned lines.
+  std::erase_if(translations, [&](const TSpotRow& row) { return row.English != chinese_; });
+  if (!translations.empty()) translations_.emplace(std::move(translations));
 }
 
 const std::string& THighlighter::SearchedFile(const TData& d) const {
@@ -38,6 +111,8 @@ void THighlighter::MarkAligned(const TData& d, TAlignedMarks& out) {
   out.text = line;
   out.equivalents.clear();
   out.filter.clear();
+  out.translations.clear();
+  out.outranked.clear();
   if (equivalents_) {
     try {
       equivalents_->ForEachMatch(line, [&](std::size_t b, std::size_t e) { out.equivalents.emplace_back(b, e); });
@@ -65,11 +140,68 @@ void THighlighter::MarkAligned(const TData& d, TAlignedMarks& out) {
   }
   if (filter_) {
     try {
-      filter_->ForEachMatch(out.text, [&](std::size_t b, std::size_t e) { out.filter.emplace_back(b, e); });
+      // Words are told on the line itself: a bracket would pass for a
+      // boundary around every equivalent.
+      filter_->ForEachMatch(out.text, [&](std::size_t b, std::size_t e) {
+        if (!filterWords_ ||
+            (e > b && segmenter_->IsWholeWord(line, LinePosition(out.equivalents, b), LinePosition(out.equivalents, e))))
+          out.filter.emplace_back(b, e);
+      });
     } catch (const EMatchLimit& e) {
       ThrowBacktracks(e, "the filter", AlignedFile(d), d.LineIndex);
     }
   }
+  if (translations_) MarkTranslations(line, out);
+}
+
+void THighlighter::MarkTranslations(std::string_view line, TAlignedMarks& out) const {
+  const std::vector<std::pair<std::size_t, std::size_t>> rows = translations_->Mark(line);
+  out.outranked.assign(out.equivalents.size(), false);
+  if (rows.empty()) return;
+  // Both kinds on the line, longest first, each kept unless it overlaps one
+  // kept before it. An empty equivalent covers nothing, so it is never in
+  // the way; it gives way only to a row around it.
+  struct TSpan {
+    std::size_t b, e, chars, index;
+    bool row;
+  };
+  std::vector<TSpan> spans;
+  for (std::size_t k = 0; k < out.equivalents.size(); ++k) {
+    const std::size_t b = out.equivalents[k].first - 2 * kMark * k, e = out.equivalents[k].second - 2 * kMark * (k + 1);
+    spans.push_back({b, e, utf8::CharCount(line.substr(b, e - b)), k, false});
+  }
+  for (std::size_t k = 0; k < rows.size(); ++k) {
+    const auto [b, e] = rows[k];
+    spans.push_back({b, e, utf8::CharCount(line.substr(b, e - b)), k, true});
+  }
+  std::stable_sort(spans.begin(), spans.end(), [](const TSpan& x, const TSpan& y) {
+    return x.chars != y.chars ? x.chars > y.chars : !x.row && y.row;
+  });
+  std::map<std::size_t, std::size_t> kept;  // begin -> end, none overlapping
+  std::vector<bool> rowKept(rows.size(), false);
+  for (const TSpan& s : spans) {
+    auto next = kept.lower_bound(s.e);
+    const bool overlaps = next != kept.begin() && std::prev(next)->second > s.b;
+    if (s.row) {
+      rowKept[s.index] = !overlaps;
+    } else {
+      out.outranked[s.index] = overlaps;
+    }
+    if (!overlaps && s.e > s.b) kept.emplace(s.b, s.e);
+  }
+  // The kept rows' spans in the marked text: an equivalent that ends where
+  // one begins stays outside it, one it replaced falls inside.
+  std::size_t k = 0;
+  auto inText = [&](std::size_t at) {
+    while (k < out.equivalents.size() && out.equivalents[k].second - 2 * kMark * (k + 1) <= at) ++k;
+    const bool inside = k < out.equivalents.size() && out.equivalents[k].first - 2 * kMark * k < at;
+    return at + 2 * kMark * k + (inside ? kMark : 0);
+  };
+  for (std::size_t r = 0; r < rows.size(); ++r)
+    if (rowKept[r]) {
+      const std::size_t b = inText(rows[r].first);
+      out.translations.emplace_back(b, inText(rows[r].second));
+    }
 }
 
 std::string THighlighter::Note() const {

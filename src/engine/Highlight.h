@@ -3,7 +3,12 @@
 // line, the word-list equivalents and the include filter's matches in the
 // aligned line.
 //
-// It marks with the expressions the search compiled. It refers to the result
+// It marks with the expressions the search compiled, except that equivalents
+// which are plain words or phrases are tried longest first, so 人们 is one
+// mark and not 人 beside 们. With the search's whole-word option, a Chinese
+// query or include filter is marked only where it is a whole word. Given
+// rows of a translation table, it also marks them in the aligned line for
+// the result page; the export leaves those out. It refers to the result
 // and the file pairs it was made with, which must outlive it. One thread
 // uses one.
 // Every line is one walk per expression, under that expression's budget: a
@@ -13,6 +18,7 @@
 #define KORVEL_HIGHLIGHT_H
 
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -23,6 +29,8 @@
 #include "Marks.h"
 #include "RegExpr.h"
 #include "SearchResult.h"
+#include "Segment.h"
+#include "Spot.h"
 
 namespace korvel {
 
@@ -33,20 +41,22 @@ namespace korvel {
 
 class THighlighter {
  public:
-  THighlighter(const TFilePairArr& pairs, const TSearchResult& result);
+  THighlighter(const TFilePairArr& pairs, const TSearchResult& result, std::vector<TSpotRow> translations = {});
 
   // The hit's line in the query's language and the aligned one.
   std::string_view Searched(const TData& d) const { return chinese_ ? d.ZhLine : d.EnLine; }
   std::string_view Aligned(const TData& d) const { return chinese_ ? d.EnLine : d.ZhLine; }
 
   // Calls mark(begin, end) for every match of the query in the searched
-  // line, left to right: literal occurrences of a Chinese query, matches of
-  // the expression otherwise.
+  // line, left to right: literal occurrences of a Chinese query (whole words
+  // only, with the option), matches of the expression otherwise.
   template <class F>
-  void ForEachQueryMark(const TData& d, F&& mark) const {
+  void ForEachQueryMark(const TData& d, F&& mark) {
     const std::string_view line = Searched(d);
     if (chinese_) {
-      ForEachLiteral(line, pattern_, mark);
+      ForEachLiteral(line, pattern_, [&](std::size_t b, std::size_t e) {
+        if (!segmenter_ || segmenter_->IsWholeWord(line, b, e)) mark(b, e);
+      });
       return;
     }
     try {
@@ -60,9 +70,14 @@ class THighlighter {
   // "【" and "】" around every equivalent. `equivalents` are those marks'
   // spans in `text` (brackets included), `filter` the include filter's
   // matches in `text`, both in order.
+  // For the page, `translations` are the table rows' marks in `text`, in
+  // order, and `outranked` tells which equivalents a longer one of them
+  // overlaps and replaces there (its brackets then lie inside that mark);
+  // where two are as long, the equivalent stays. Both empty without rows.
   struct TAlignedMarks {
     std::string_view text;
-    std::vector<std::pair<std::size_t, std::size_t>> equivalents, filter;
+    std::vector<std::pair<std::size_t, std::size_t>> equivalents, filter, translations;
+    std::vector<bool> outranked;
     std::string storage;  // holds `text` when it differs from the line
   };
   void MarkAligned(const TData& d, TAlignedMarks& out);
@@ -76,11 +91,16 @@ class THighlighter {
   const std::string& AlignedFile(const TData& d) const;
 
  private:
+  void MarkTranslations(std::string_view line, TAlignedMarks& out) const;
+
   const TFilePairArr& pairs_;
   const TSearchResult& result_;
   const bool chinese_;
   const std::string& pattern_;
   std::optional<TMatcher> query_, equivalents_, filter_;
+  std::unique_ptr<TSegmenter> segmenter_;  // with whole Chinese words only
+  bool filterWords_ = false;               // the filter's marks need whole words
+  std::optional<TRowMarker> translations_;
   std::size_t dropped_ = 0;  // lines whose equivalents were left unmarked
 };
 

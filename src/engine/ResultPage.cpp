@@ -37,7 +37,9 @@ bool IsPlaceholder(std::string_view line) {
 
 // The aligned line of the export with the filter's matches as spans of
 // class "f": only where they cover text, so a filter match across a mark
-// is split at it and no span ever crosses another.
+// is split at it and no span ever crosses another. The brackets of the
+// equivalents never show; a translation row's mark takes the place of the
+// equivalents it outranked.
 void AppendAligned(TOutput& out, const THighlighter::TAlignedMarks& m, std::string_view equivClass) {
   constexpr std::size_t kMark = 3;  // 【 and 】 are three bytes each
   std::size_t f = 0;                // the first filter match not yet behind us
@@ -61,17 +63,47 @@ void AppendAligned(TOutput& out, const THighlighter::TAlignedMarks& m, std::stri
       from = std::max(b, e);
     }
   };
-  std::size_t copied = 0;
-  for (const auto& [b, e] : m.equivalents) {
-    text(copied, b);
+  // [from, to) leaving out the brackets of the equivalents; a range may end
+  // inside an outranked equivalent and the next go on from there.
+  std::size_t q = 0;  // the first equivalent not yet behind us
+  auto visible = [&](std::size_t from, std::size_t to) {
+    while (from < to) {
+      while (q < m.equivalents.size() && m.equivalents[q].second <= from) ++q;
+      if (q == m.equivalents.size() || m.equivalents[q].first >= to) {
+        text(from, to);
+        return;
+      }
+      const auto [b, e] = m.equivalents[q];
+      text(from, std::max(from, b));
+      text(std::max(from, b + kMark), std::min(to, e - kMark));
+      from = std::min(to, e);
+    }
+  };
+  auto marked = [&](std::size_t b, std::size_t e, std::string_view cls) {
     out.Append("<span class=\"");
-    out.Append(equivClass);
-    out.Append("\">");
-    text(b + kMark, e - kMark);
+    out.Append(cls);
+    // The template predates these marks and may be the user's own: they
+    // carry their style with them.
+    out.Append(cls == "t" ? "\" style=\"background:#e3f4e8;border-bottom:2px solid #2e8b57\">" : "\">");
+    visible(b, e);
     out.Append("</span>");
-    copied = e;
+  };
+  std::size_t copied = 0, t = 0;
+  for (std::size_t k = 0; k <= m.equivalents.size(); ++k) {
+    const bool last = k == m.equivalents.size();
+    if (!last && !m.outranked.empty() && m.outranked[k]) continue;
+    // The rows' marks before this equivalent.
+    for (; t < m.translations.size() && (last || m.translations[t].first < m.equivalents[k].first); ++t) {
+      visible(copied, m.translations[t].first);
+      marked(m.translations[t].first, m.translations[t].second, "t");
+      copied = m.translations[t].second;
+    }
+    if (last) break;
+    visible(copied, m.equivalents[k].first);
+    marked(m.equivalents[k].first, m.equivalents[k].second, equivClass);
+    copied = m.equivalents[k].second;
   }
-  text(copied, m.text.size());
+  visible(copied, m.text.size());
 }
 
 // 12345 -> "12,345"

@@ -16,6 +16,7 @@
 #include "LiteralScan.h"
 #include "Parallel.h"
 #include "ResultPage.h"
+#include "Segment.h"
 #include "TextDecode.h"
 #include "Utf8.h"
 
@@ -91,6 +92,24 @@ void SortFileNames(std::vector<std::string>& files) {
   sorted.reserve(files.size());
   for (std::size_t i : order) sorted.push_back(std::move(files[i]));
   files = std::move(sorted);
+}
+
+// A match of `re` in `line` that is a whole word, the matches walked as
+// the marks walk them: left to right, without overlap. An empty match is
+// no word.
+bool MatchesWholeWord(const TMatcher& re, TSegmenter& words, std::string_view line) {
+  re.Begin(line);
+  std::size_t start = 0, b = 0, e = 0;
+  while (start <= line.size() && re.Find(line, start, b, e)) {
+    if (e > b && words.IsWholeWord(line, b, e)) return true;
+    if (e > b) {
+      start = e;
+    } else {
+      if (b >= line.size()) break;
+      start = b + TMatcher::CharLength(line, b);
+    }
+  }
+  return false;
 }
 
 }  // namespace
@@ -363,8 +382,8 @@ const TIntArr& TKorvel::FoldRecords(bool chinese, const TProgressFn& progress) c
 }
 
 TIntArr TKorvel::SearchLines(const std::shared_ptr<const TPattern>& query, const std::shared_ptr<const TPattern>& filter,
-                             bool exclude, bool chinese, TScan scan, const TLiteralScan* literal, const TIntArr& extra,
-                             const TProgressFn& progress) const {
+                             bool exclude, bool chinese, TWords words, TScan scan, const TLiteralScan* literal,
+                             const TIntArr& extra, const TProgressFn& progress) const {
   const std::size_t n = data_.size();
   const unsigned workers = WorkerCount(tuning_.Threads);
   const std::size_t chunkSize = std::max<std::size_t>(kMinChunk, n / (workers * 8) + 1);
@@ -373,9 +392,11 @@ TIntArr TKorvel::SearchLines(const std::shared_ptr<const TPattern>& query, const
   // each chunk keeps its own hits, joined in order, so any number of
   // workers gives the same list.
   std::vector<std::unique_ptr<TMatcher>> queries, filters;
+  std::vector<std::unique_ptr<TSegmenter>> segmenters;
   for (unsigned w = 0; w < workers; ++w) {
     queries.push_back(std::make_unique<TMatcher>(query));
     filters.push_back(filter ? std::make_unique<TMatcher>(filter) : nullptr);
+    segmenters.push_back(words.query || words.filter ? std::make_unique<TSegmenter>() : nullptr);
   }
   std::vector<TIntArr> found(chunks);
 
@@ -384,10 +405,12 @@ TIntArr TKorvel::SearchLines(const std::shared_ptr<const TPattern>& query, const
     const TMatcher* aligned = filters[w].get();
     TIntArr& out = found[c];
     auto searched = [chinese](const TData& d) { return chinese ? d.ZhLine : d.EnLine; };
+    TSegmenter* const segmenter = segmenters[w].get();
     // A line the expression or filter runs out of budget on ends the
     // search with a message that names it.
     auto matches = [&](std::size_t i) {
       try {
+        if (words.query) return MatchesWholeWord(re, *segmenter, searched(data_[i]));
         return re.Exec(searched(data_[i]));
       } catch (const EMatchLimit& e) {
         const TFilePair& fp = filePairs_[data_[i].PairIndex];
@@ -397,7 +420,8 @@ TIntArr TKorvel::SearchLines(const std::shared_ptr<const TPattern>& query, const
     auto take = [&](std::size_t i) {
       if (aligned) {
         try {
-          if (aligned->Exec(chinese ? data_[i].EnLine : data_[i].ZhLine) == exclude) return;
+          const std::string_view line = chinese ? data_[i].EnLine : data_[i].ZhLine;
+          if ((words.filter ? MatchesWholeWord(*aligned, *segmenter, line) : aligned->Exec(line)) == exclude) return;
         } catch (const EMatchLimit& e) {
           const TFilePair& fp = filePairs_[data_[i].PairIndex];
           ThrowBacktracks(e, "the filter", chinese ? fp.EnFile : fp.ZhFile, data_[i].LineIndex);
@@ -457,7 +481,8 @@ TIntArr TKorvel::SearchLines(const std::shared_ptr<const TPattern>& query, const
           break;
         }
         if (b >= startOf(r)) {
-          if (e <= endOf(r) || matches(r)) take(r);
+          // Only whole words: the first match of a line need not be one.
+          if ((e <= endOf(r) && !words.query) || matches(r)) take(r);
           ++r;
         }
         if (r < end) pos = startOf(r);
@@ -529,8 +554,9 @@ void TKorvel::Search(std::string_view query, bool lemmatize, const TProgressFn& 
       scan = TScan::Expression;
     }
   }
-  TIntArr hits = SearchLines(queryRe, filterRe, pendingExclude_, chinese, scan, literal ? &*literal : nullptr, *extra,
-                             progress);
+  const TWords words = {pendingChineseWords_ && chinese, pendingChineseWords_ && filterRe && IsChinese(pendingFilter_)};
+  TIntArr hits = SearchLines(queryRe, filterRe, pendingExclude_, chinese, words, scan, literal ? &*literal : nullptr,
+                             *extra, progress);
 
   std::string equivalents;
   if (dictionaries_[0].Count() + dictionaries_[1].Count() > 0) {
@@ -553,6 +579,7 @@ void TKorvel::Search(std::string_view query, bool lemmatize, const TProgressFn& 
   result.Pattern = pattern;
   result.Filter = pendingFilter_;
   result.ExcludeFilter = pendingExclude_;
+  result.ChineseWords = pendingChineseWords_;
   result.Equivalents = std::move(equivalents);
   result.Hits = std::move(hits);
   result.CompiledPattern = queryRe;
@@ -568,7 +595,7 @@ TTranslationTable TKorvel::Spot(const TSearchResult& result, TSpotOptions option
 }
 
 void TKorvel::RenderResultPage(TOutput& out, const TProgressFn& progress) const {
-  THighlighter marks(filePairs_, result_);
+  THighlighter marks(filePairs_, result_, translationMarks_);
   korvel::RenderResultPage(out, ReadTextFile(templatePath_), data_, result_, marks, progress);
   note_ = marks.Note();
 }

@@ -132,10 +132,14 @@ class TKorvel {
   // they occur in.
   enum class TScan { Lines, Expression, Literals };
   // `literal`: the scan's strings, for Literals; `extra`: records to try
-  // besides the scan's candidates, ascending.
+  // besides the scan's candidates, ascending. `words`: where only a match
+  // that is a whole word counts.
+  struct TWords {
+    bool query = false, filter = false;
+  };
   TIntArr SearchLines(const std::shared_ptr<const TPattern>& query, const std::shared_ptr<const TPattern>& filter,
-                      bool exclude, bool chinese, TScan scan, const TLiteralScan* literal, const TIntArr& extra,
-                      const TProgressFn& progress) const;
+                      bool exclude, bool chinese, TWords words, TScan scan, const TLiteralScan* literal,
+                      const TIntArr& extra, const TProgressFn& progress) const;
   // Records whose English (Chinese) line holds a character the matcher
   // folds to an ASCII letter; found on first use after a load.
   const TIntArr& FoldRecords(bool chinese, const TProgressFn& progress) const;

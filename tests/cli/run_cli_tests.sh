@@ -57,6 +57,10 @@ check include.html "$work/include.html"
 run count 0 search --count --dic "$dic" work "$corpus"
 [ "$(cat "$work/count.out")" = 1 ] || fail "count: $(cat "$work/count.out")"
 
+# 空 stands only inside the words 空行 and 天空 there.
+run zh_words 1 search --count --zh-words 空 "$corpus"
+[ "$(cat "$work/zh_words.out")" = 0 ] || fail "zh_words: $(cat "$work/zh_words.out")"
+
 run none 1 search --count --dic "$dic" zebra "$corpus"
 [ "$(cat "$work/none.out")" = 0 ] || fail "none: $(cat "$work/none.out")"
 

@@ -130,6 +130,77 @@ TEST_F(Output, PageAndExportMarkTheFilterOnTheWholeAlignedLine) {
   EXPECT_EQ(Export(), "1\ta&b.EN.txt\ta&b.ZH.txt\t1\t<【script】>go</【script】> & 'go'\t〖【〗〖走】吧〗 【走】\r\n");
 }
 
+// PCRE takes the first item of an alternation that matches: 人 would be
+// marked inside 人们 and 人民, and "go" inside "go-kart".
+TEST_F(Output, WhereSeveralEquivalentsStartTheLongestIsMarked) {
+  std::vector<std::string> files = {dir_.Write("p.EN.txt", "people\nTo go-kart, go.\n"),
+                                    dir_.Write("p.ZH.txt", "人们和人民都是人\n走\n")};
+  engine_.SetFiles(files);
+  dir_.Write("dic/EN-ZH.txt", "people=人|人民|人们\n");
+  dir_.Write("dic/ZH-EN.txt", "走=go|go-kart\n");
+  engine_.LoadDictionaries(dir_.Path("dic"));
+  Run("people");
+  EXPECT_EQ(Export(), "1\tp.EN.txt\tp.ZH.txt\t1\t【people】\t【人们】和【人民】都是【人】\r\n");
+  EXPECT_EQ(Page("{@content}"),
+            Block(1, "<span class=\"en\">people</span>", "p.EN.txt",
+                  "<span class=\"zh\">人们</span>和<span class=\"zh\">人民</span>都是<span class=\"zh\">人</span>",
+                  "p.ZH.txt", 1) +
+                "\r\n");
+  Run("走");
+  EXPECT_EQ(engine_.Equivalents(), "\\b(go|go-kart)\\b");
+  EXPECT_EQ(Export(), "1\tp.ZH.txt\tp.EN.txt\t2\t【走】\tTo 【go-kart】, 【go】.\r\n");
+}
+
+// Raw line 人们和人民都是好人; the equivalents 人们 and 人 are marked as
+// 【人们】和【人】民都是好【人】, so the rows' spans must be moved past brackets,
+// and a bracket may fall inside a row's mark.
+TEST_F(Output, TranslationRowsAreMarkedOnThePageOnlyTheLongerMarkWinning) {
+  std::vector<std::string> files = {dir_.Write("p.EN.txt", "people\n"), dir_.Write("p.ZH.txt", "人们和人民都是好人\n")};
+  engine_.SetFiles(files);
+  dir_.Write("dic/EN-ZH.txt", "people=人|人们\n");
+  engine_.LoadDictionaries(dir_.Path("dic"));
+  Run("people", "民");
+  const std::string page = Page("{@content}"), exported = Export();
+  auto aligned = [&](const std::string& b) {
+    return Block(1, "<span class=\"en\">people</span>", "p.EN.txt", b, "p.ZH.txt", 1) + "\r\n";
+  };
+  auto row = [](const char* text, bool english) {
+    TSpotRow r;
+    r.Text = text;
+    r.English = english;
+    r.Forms = {text};
+    return r;
+  };
+  // 人民 and 好人 outrank the 人 inside them; 人们 only ties with its
+  // equivalent, which stays; an English row has nothing to mark here.
+  engine_.SetTranslationMarks({row("人民", false), row("好人", false), row("人们", false), row("people", true)});
+  const std::string t = "<span class=\"t\" style=\"background:#e3f4e8;border-bottom:2px solid #2e8b57\">";
+  EXPECT_EQ(Page("{@content}"), aligned("<span class=\"zh\">人们</span>和" + t + "人<span class=\"f\">民</span></span>都是" + t +
+                                        "好人</span>"));
+  EXPECT_EQ(Export(), exported);
+  // Starting inside one equivalent and ending at the close of another.
+  engine_.SetTranslationMarks({row("们和人", false)});
+  EXPECT_EQ(Page("{@content}"),
+            aligned("人" + t + "们和人</span><span class=\"f\">民</span>都是好<span class=\"zh\">人</span>"));
+  engine_.SetTranslationMarks({});
+  EXPECT_EQ(Page("{@content}"), page);
+}
+
+// ICU reads 这个人很好 as 这个|人|很好, and 人们 and 工人 as words of their own.
+// An equivalent's brackets must not make 人 look like a word to the filter.
+TEST_F(Output, WithWholeChineseWordsOnlyWholeWordsAreMarked) {
+  std::vector<std::string> files = {dir_.Write("w.EN.txt", "It is good.\n"),
+                                    dir_.Write("w.ZH.txt", "人们说这个人很好，工人。\n")};
+  engine_.SetFiles(files);
+  dir_.Write("dic/EN-ZH.txt", "good=人\n");
+  engine_.LoadDictionaries(dir_.Path("dic"));
+  engine_.SetChineseWords(true);
+  Run("人");
+  EXPECT_EQ(Export(), "1\tw.ZH.txt\tw.EN.txt\t1\t人们说这个【人】很好，工人。\tIt is good.\r\n");
+  Run("good", "人");
+  EXPECT_EQ(Export(), "1\tw.EN.txt\tw.ZH.txt\t1\tIt is 【good】.\t【人】们说这个【〖人〗】很好，工【人】。\r\n");
+}
+
 // A word-list value that runs out of budget on a line loses its marks
 // there only, and the engine says so; the query's own marks stay.
 TEST_F(Output, EquivalentsThatBacktrackTooMuchLoseOnlyTheirMarks) {

@@ -155,6 +155,30 @@ TEST_F(Search, PlainTextStartingWithAStarIsACompileErrorAtItsTypedPosition) {
   EXPECT_EQ(test::ErrorOf([&] { engine_.Search("(a", false); }), "missing closing parenthesis (pos 2)");
 }
 
+// ICU reads 这个人很好 as 这个|人|很好, and 人们 and 工人 as words of their own.
+TEST(SearchWords, ChineseQueryAndFilterMatchOnlyWholeWordsWhenAsked) {
+  TempDir dir;
+  std::vector<std::string> files = {dir.Write("w.EN.txt", "one\ntwo\nthree\n"),
+                                    dir.Write("w.ZH.txt", "人们\n这个人很好\n工人\n")};
+  TKorvel engine;
+  engine.SetFiles(files);
+  engine.Search("人", false);
+  EXPECT_EQ(engine.Hits(), TIntArr({0, 1, 2}));
+  engine.SetChineseWords(true);
+  engine.Search("人", false);
+  EXPECT_EQ(engine.Hits(), TIntArr({1}));
+  engine.Search("人?", false);  // an empty match is no word
+  EXPECT_EQ(engine.Hits(), TIntArr({1}));
+  engine.Search("one|t", false);  // English queries are as before
+  EXPECT_EQ(engine.Hits(), TIntArr({0, 1, 2}));
+  engine.SetFilter("人", false, false);
+  engine.Search("one|t", false);
+  EXPECT_EQ(engine.Hits(), TIntArr({1}));
+  engine.SetFilter("人", true, false);
+  engine.Search("one|t", false);
+  EXPECT_EQ(engine.Hits(), TIntArr({0, 2}));
+}
+
 // Regression: names were trimmed, so " sp" read the folder "sp" and a name
 // ending in a blank was not found.
 TEST(SearchFiles, PathsAreTakenExactlyAsGiven) {

@@ -50,8 +50,10 @@ class Tuning : public ::testing::Test {
     dir_ = nullptr;
   }
 
-  Outcome Run(TTuning tuning, const std::string& query, bool lemma, const std::string& filter, bool exclude) {
+  Outcome Run(TTuning tuning, const std::string& query, bool lemma, const std::string& filter, bool exclude,
+              bool words = false) {
     TKorvel engine;
+    engine.SetChineseWords(words);
     engine.SetTuning(tuning);
     engine.SetInflector(test::FakeInflect);
     engine.SetTemplatePath(dir_->Path("tpl"));
@@ -76,6 +78,7 @@ TEST_F(Tuning, EveryWayOfSearchingGivesTheSameResult) {
     bool lemma;
     const char* filter;
     bool exclude;
+    bool words = false;  // whole Chinese words
   };
   const Case cases[] = {
       {"work", false, "", false},      {"give up", true, "", false},       {"colou?r", false, "", false},
@@ -84,12 +87,17 @@ TEST_F(Tuning, EveryWayOfSearchingGivesTheSameResult) {
       {"发展", false, "", false},      {"工作|放弃", false, "", false},      {"work", false, "工作", false},
       {"work", false, "工作", true},   {"home|WORK|end", false, "", false}, {"zebra", false, "", false},
       {"^(?:up|the) (give|end)", false, "", false}, {"work\\b", false, "", false}, {"结束|工作吧$", false, "", false},
-      {"kind", false, "", false},      {"(?#)kind|so", false, "", false}};
+      {"kind", false, "", false},      {"(?#)kind|so", false, "", false},
+      // 作 and 颜 are words of their own nowhere: 工作, 作业 (家庭|作业) and 颜色
+      // are. A Chinese query never takes the expression pass; "colou?r" does.
+      {"作业|作", false, "", false, true}, {"作[业]|作", false, "", false, true},
+      {"work", false, "工作|作", false, true}, {"work", false, "作业|作", true, true},
+      {"colou?r", false, "颜", true, true}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.query);
-    const Outcome plain = Run({1, false}, c.query, c.lemma, c.filter, c.exclude);
+    const Outcome plain = Run({1, false}, c.query, c.lemma, c.filter, c.exclude, c.words);
     for (TTuning t : {TTuning{1, true}, TTuning{4, true}, TTuning{3, false}}) {
-      const Outcome tuned = Run(t, c.query, c.lemma, c.filter, c.exclude);
+      const Outcome tuned = Run(t, c.query, c.lemma, c.filter, c.exclude, c.words);
       EXPECT_EQ(tuned.hits, plain.hits) << t.Threads << " threads, whole text " << t.ScanWholeText;
       EXPECT_EQ(tuned.pattern, plain.pattern);
       EXPECT_TRUE(test::SameBytes(tuned.page, plain.page));
