@@ -228,18 +228,23 @@ class TContainment {
     }
     for (std::size_t k = 0; k < kSlots; ++k) start_[k + 1] += start_[k];
     for (const TForm& f : forms_) asciiFirst_[static_cast<unsigned char>(f.text[0])] = true;
-    first_.assign(1 << 16, 0);
-    groups_.emplace_back();  // 0: none
+    // Chinese forms by first character: a bit per code point, and the forms
+    // of each character side by side.
+    std::vector<std::vector<uint32_t>> byFirst(1 << 16);
     for (uint32_t k = 0; k < forms_.size(); ++k) {
-      const TForm& f = forms_[k];
-      const auto* q = reinterpret_cast<const unsigned char*>(f.text.data());
-      if (f.text.size() < 3 || q[0] < 0xE0 || q[0] >= 0xF0) continue;
-      uint16_t& g = first_[(q[0] & 0x0F) << 12 | (q[1] & 0x3F) << 6 | (q[2] & 0x3F)];
-      if (!g) {
-        g = static_cast<uint16_t>(groups_.size());
-        groups_.emplace_back();
+      const auto* q = reinterpret_cast<const unsigned char*>(forms_[k].text.data());
+      if (forms_[k].text.size() < 3 || q[0] < 0xE0 || q[0] >= 0xF0) continue;
+      const uint32_t cp = (q[0] & 0x0Fu) << 12 | (q[1] & 0x3Fu) << 6 | (q[2] & 0x3Fu);
+      firstBits_[cp >> 6] |= uint64_t{1} << (cp & 63);
+      byFirst[cp].push_back(k);
+    }
+    firstStart_.assign((1 << 16) + 1, 0);
+    for (uint32_t cp = 0; cp < (1 << 16); ++cp) {
+      firstStart_[cp + 1] = firstStart_[cp] + static_cast<uint32_t>(byFirst[cp].size());
+      for (uint32_t k : byFirst[cp]) {
+        const TForm& f = forms_[k];
+        flat_.push_back({f.text.data() + 3, static_cast<uint32_t>(f.text.size() - 3), f.row, f.cased});
       }
-      groups_[g].push_back(k);
     }
   }
 
@@ -267,13 +272,18 @@ class TContainment {
       return;
     }
     // Chinese text is nearly all three-byte characters: their code points
-    // index a table of the first characters wanted.
-    for (std::size_t i = 0; i < n;) {
+    // index a bit table of the first characters wanted.
+    const uint64_t* const firstBits = firstBits_;
+    std::size_t i = 0;
+    while (i < n) {
       const unsigned char c = p[i];
       if (c >= 0xE0 && c < 0xF0 && i + 2 < n) {
-        if (const uint16_t g = first_[(c & 0x0F) << 12 | (p[i + 1] & 0x3F) << 6 | (p[i + 2] & 0x3F)])
-          ConfirmAfterFirst(p + i, n - i, g, row);
-        i += 3;
+        // Runs of ideographs go by without a call or a reload.
+        do {
+          const uint32_t cp = (p[i] & 0x0Fu) << 12 | (p[i + 1] & 0x3Fu) << 6 | (p[i + 2] & 0x3Fu);
+          if (firstBits[cp >> 6] >> (cp & 63) & 1) ConfirmAfterFirst(p + i + 3, n - i - 3, cp, row);
+          i += 3;
+        } while (i + 2 < n && (p[i] & 0xF0) == 0xE0);
         continue;
       }
       if (c >= 0x80 || asciiFirst_[Lower(c)]) {
@@ -326,25 +336,29 @@ class TContainment {
     }
   }
 
-  // The forms of group g whose first character, three bytes, stands at p.
+  // The forms starting with character cp, whose rest would stand at p.
   template <class F>
-  void ConfirmAfterFirst(const unsigned char* p, std::size_t left, uint16_t g, F&& row) const {
-    for (const uint32_t k : groups_[g]) {
-      const TForm& form = forms_[k];
-      const std::size_t len = form.text.size();
-      if (len > left) continue;
-      bool same;
+  void ConfirmAfterFirst(const unsigned char* p, std::size_t left, uint32_t cp, F&& row) const {
+    for (uint32_t k = firstStart_[cp], end = firstStart_[cp + 1]; k < end; ++k) {
+      const TFlat& form = flat_[k];
+      if (form.len > left) continue;
+      bool same = true;
       if (!form.cased) {
         // Mostly one or two characters more: a loop beats a call.
-        same = true;
-        for (std::size_t j = 3; j < len && same; ++j) same = p[j] == static_cast<unsigned char>(form.text[j]);
+        for (uint32_t j = 0; j < form.len && same; ++j) same = p[j] == static_cast<unsigned char>(form.rest[j]);
       } else {
-        same = true;
-        for (std::size_t j = 3; j < len && same; ++j) same = Lower(p[j]) == static_cast<unsigned char>(form.text[j]);
+        for (uint32_t j = 0; j < form.len && same; ++j) same = Lower(p[j]) == static_cast<unsigned char>(form.rest[j]);
       }
       if (same) row(form.row);
     }
   }
+
+  struct TFlat {
+    const char* rest;  // after the first character, in forms_
+    uint32_t len;
+    uint32_t row;
+    bool cased;
+  };
 
   struct TForm {
     std::string text;  // lower case
@@ -355,8 +369,9 @@ class TContainment {
   uint64_t bits_[kSlots / 64] = {};
   std::vector<uint32_t> start_, order_;
   bool asciiFirst_[256] = {};     // some form starts with this byte, lower case
-  std::vector<uint16_t> first_;  // by code point: the group of forms starting with it, 0 for none
-  std::vector<std::vector<uint32_t>> groups_;
+  uint64_t firstBits_[(1 << 16) / 64] = {};  // code points some Chinese form starts with
+  std::vector<uint32_t> firstStart_;          // by code point: its forms in flat_
+  std::vector<TFlat> flat_;
   std::vector<TForm> forms_;
 };
 

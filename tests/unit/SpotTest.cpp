@@ -53,7 +53,15 @@ class Spotting : public ::testing::Test {
   // Every row's filter, and the exclude filter of the rows, select exactly
   // the lines the table counted.
   void ExpectFiltersAgree(const std::string& query, bool lemma, const TTranslationTable& table) {
+    const TSearchResult hits = engine_.Result();
     for (const TSpotRow& row : table.Rows) {
+      const TRowMarker marker({row});
+      int32_t marked = 0;
+      for (const int32_t h : hits.Hits) {
+        const TData& d = engine_.Data()[h];
+        marked += !marker.Mark(hits.QueryIsChinese ? d.EnLine : d.ZhLine).empty();
+      }
+      EXPECT_EQ(marked, row.Hits) << query << " / " << row.Text << " marked";
       const TSpotFilter f = RowFilter(row);
       engine_.SetFilter(f.Text, false, f.Lemmatize);
       engine_.Search(query, lemma);
