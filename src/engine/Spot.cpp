@@ -454,9 +454,11 @@ TTranslationTable Spot(const TDataArr& data, const TSearchResult& result, const 
   // 2. Rows: a Chinese candidate on its own; English ones by family, named
   // by the most frequent form and looked for as every form of it.
   std::vector<TSpotRow> rows;
+  std::vector<int32_t> alone;  // sampled hit lines in which the row was a word of its own
   std::vector<bool> taken(keys.size());
   for (std::size_t k = 0; k < keys.size(); ++k) {
     if (taken[k]) continue;
+    alone.push_back(keys[k].second);
     TSpotRow row;
     row.Text = keys[k].first;
     row.English = english;
@@ -530,6 +532,14 @@ TTranslationTable Spot(const TDataArr& data, const TSearchResult& result, const 
   // lines: the longer, more telling one is kept, wherever it ranks.
   auto nearly = [](int32_t part, int32_t whole) { return part - whole <= part * 15 / 100; };
   std::vector<bool> folded(rows.size());
+  // One character that stands on its own in under a fifth of the hit lines
+  // holding it (生 in 医生, 产生 and 卫生 for "health") is no translation of
+  // its own, though its string occurs in many of them.
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    const std::string& t = rows[r].Text;
+    const bool oneIdeograph = !english && t.size() == 3 && static_cast<unsigned char>(t[0]) >= 0xE0;
+    if (oneIdeograph && 5.0 * alone[r] / static_cast<double>(sample) < rows[r].Share) folded[r] = true;
+  }
   for (std::size_t a = 0; a < rows.size(); ++a)
     for (std::size_t b = 0; b < rows.size() && !folded[a]; ++b)
       if (b != a && rows[b].Score > 0 && IsPartOf(rows[a], rows[b]) && nearly(rows[a].Hits, rows[b].Hits))
