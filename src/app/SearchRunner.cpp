@@ -3,6 +3,7 @@
 #include <QThread>
 #include <algorithm>
 #include <cmath>
+#include <thread>
 
 using namespace korvel;
 
@@ -76,6 +77,10 @@ void TSearchRunner::SpotResult(TKorvel& engine, const std::string& pagePath, con
   if (engine.HitCount() > 0) {
     TSpotOptions options;
     options.Top = kTableRows;
+    // One core is left to the window: spotting at full width starves its
+    // thread (timer gaps past a third of a second on two cores) for little
+    // gain, since the view's renderer wants a core as well.
+    options.Threads = std::max(1u, std::thread::hardware_concurrency() - 1);
     options.Progress = step(from, pageFrom);
     options.Progress(0, 0);
     TTranslationTable table = engine.Spot(engine.Result(), options);

@@ -593,37 +593,6 @@ class WindowTest : public QObject {
     QCOMPARE(w_->Translations.HitCount, w_->Engine->HitCount());
   }
 
-  void Probe() {
-    if (qEnvironmentVariableIsEmpty("KORVEL_PROBE")) QSKIP("probe");
-    const QString corpus = qEnvironmentVariable("KORVEL_PROBE");
-    OpenQuery(corpus);
-    w_->Engine->LoadDictionaries(KORVEL_SOURCE_DIR "/dic");
-    w_->resize(1280, 860);
-    w_->move(0, 0);
-    w_->btnTranslations->click();
-    Settle();
-    for (const QString& q : qEnvironmentVariable("KORVEL_PROBE_QUERIES").split(',')) {
-      QElapsedTimer clock;
-      clock.start();
-      qint64 last = 0, gap = 0;
-      QTimer tick;
-      connect(&tick, &QTimer::timeout, [&] {
-        const qint64 now = clock.elapsed();
-        gap = std::max(gap, now - last);
-        last = now;
-      });
-      tick.start(10);
-      Search(q, false);
-      tick.stop();
-      qInfo() << "query" << q << "hits" << w_->Engine->HitCount() << "rows" << (int)w_->Translations.Rows.size()
-              << "run ms" << clock.elapsed() << "largest timer gap ms" << gap;
-      QTest::qWait(2500);
-      const QString name = "/tmp/shot-" + QString::number(qHash(q)) + ".png";
-      std::system(("import -window root " + name).toUtf8().constData());
-      qInfo() << "shot" << name;
-    }
-  }
-
   void CorpusMarkupShowsAsText() {
     const QString d = tmp_->path();
     WriteFile(d + "/x.EN.txt", "work <script>alert(1)</script> and <img src=x onerror=alert(2)>\n");
