@@ -140,8 +140,9 @@ TEST_F(Morph, EveryFamilyIsReachedFromEachOfItsWords) {
       const std::string f = forms(word);
       for (const auto& other : family) {
         // Only a union too long for the buffer may leave a member out.
-        if (other != word && !holds(f, other))
+        if (other != word && !holds(f, other)) {
           EXPECT_GT(f.size() + other.size() + 1, 67u) << word << " -> " << f << " lacks " << other;
+        }
       }
     }
   }

@@ -27,7 +27,7 @@ std::vector<std::string> Words(const std::string& text) {
 // on character boundaries.
 TEST(Segment, OddTextAndLongLinesAreSegmentedWithoutFault) {
   EXPECT_EQ(Words("我们 like 卫生。"), (std::vector<std::string>{"我们", "like", "卫生"}));
-  for (const std::string text : {std::string("\xEF\xBF\xBD\xEF\xBF\xBD人\xFF\xC0们"), std::string("\xE4\xBA"),
+  for (const std::string& text : {std::string("\xEF\xBF\xBD\xEF\xBF\xBD人\xFF\xC0们"), std::string("\xE4\xBA"),
                                  std::string(5 << 20, '\xE4'), std::string(3 << 20, 'a')}) {
     TSegmenter s;
     std::size_t last = 0;
