@@ -228,24 +228,44 @@ class TContainment {
     }
     for (std::size_t k = 0; k < kSlots; ++k) start_[k + 1] += start_[k];
     for (const TForm& f : forms_) asciiFirst_[static_cast<unsigned char>(f.text[0])] = true;
-    // Chinese forms by first character: a bit per code point, and the forms
-    // of each character side by side.
-    std::vector<std::vector<uint32_t>> byFirst(1 << 16);
+    // Chinese forms: one ideograph by a bit per code point; two or more by
+    // a bit per hash of their first two, the forms of each hash side by
+    // side; the odd few (an ideograph, then a Latin letter) by their first.
+    std::vector<std::vector<uint32_t>> byFirst(1 << 16), byPair(kSlots);
+    singleRow_.assign(1 << 16, 0);
     for (uint32_t k = 0; k < forms_.size(); ++k) {
-      const auto* q = reinterpret_cast<const unsigned char*>(forms_[k].text.data());
-      if (forms_[k].text.size() < 3 || q[0] < 0xE0 || q[0] >= 0xF0) continue;
-      const uint32_t cp = (q[0] & 0x0Fu) << 12 | (q[1] & 0x3Fu) << 6 | (q[2] & 0x3Fu);
-      firstBits_[cp >> 6] |= uint64_t{1} << (cp & 63);
-      byFirst[cp].push_back(k);
-    }
-    firstStart_.assign((1 << 16) + 1, 0);
-    for (uint32_t cp = 0; cp < (1 << 16); ++cp) {
-      firstStart_[cp + 1] = firstStart_[cp] + static_cast<uint32_t>(byFirst[cp].size());
-      for (uint32_t k : byFirst[cp]) {
-        const TForm& f = forms_[k];
-        flat_.push_back({f.text.data() + 3, static_cast<uint32_t>(f.text.size() - 3), f.row, f.cased});
+      const std::string& t = forms_[k].text;
+      const auto* q = reinterpret_cast<const unsigned char*>(t.data());
+      if (t.size() < 3 || (q[0] & 0xF0) != 0xE0) continue;
+      const uint32_t cp = CodePoint(q);
+      if (t.size() == 3) {
+        singleBits_[cp >> 6] |= uint64_t{1} << (cp & 63);
+        singleRow_[cp] = forms_[k].row;
+      } else if (t.size() >= 6 && (q[3] & 0xF0) == 0xE0) {
+        const uint32_t h = PairHash(cp, CodePoint(q + 3));
+        pairBits_[h >> 6] |= uint64_t{1} << (h & 63);
+        byPair[h].push_back(k);
+      } else {
+        firstBits_[cp >> 6] |= uint64_t{1} << (cp & 63);
+        byFirst[cp].push_back(k);
+        odd_ = true;
       }
     }
+    auto lay = [&](const std::vector<std::vector<uint32_t>>& by, std::vector<uint32_t>& start, std::vector<TFlat>& flat,
+                   std::size_t skip) {
+      start.assign(by.size() + 1, 0);
+      for (std::size_t key = 0; key < by.size(); ++key) {
+        start[key + 1] = start[key] + static_cast<uint32_t>(by[key].size());
+        for (uint32_t k : by[key]) {
+          const TForm& f = forms_[k];
+          const auto* q = reinterpret_cast<const unsigned char*>(f.text.data());
+          flat.push_back({f.text.data() + skip, static_cast<uint32_t>(f.text.size() - skip), f.row, f.cased,
+                          skip == 6 ? CodePoint(q) : 0, skip == 6 ? CodePoint(q + 3) : 0});
+        }
+      }
+    };
+    lay(byFirst, firstStart_, flat_, 3);
+    lay(byPair, pairStart_, pairFlat_, 6);
   }
 
   // Calls row(r) for each row found in `line`, possibly more than once.
@@ -273,15 +293,25 @@ class TContainment {
     }
     // Chinese text is nearly all three-byte characters: their code points
     // index a bit table of the first characters wanted.
-    const uint64_t* const firstBits = firstBits_;
+    const uint64_t* const singleBits = singleBits_;
+    const uint64_t* const pairBits = pairBits_;
+    const bool odd = odd_;
     std::size_t i = 0;
     while (i < n) {
       const unsigned char c = p[i];
-      if (c >= 0xE0 && c < 0xF0 && i + 2 < n) {
-        // Runs of ideographs go by without a call or a reload.
+      if ((c & 0xF0) == 0xE0 && i + 2 < n) {
+        // Runs of ideographs go by without a call or a reload; nearly every
+        // character fails both bit tests, so the branches stay predictable.
+        uint32_t prev = ~0u;
         do {
-          const uint32_t cp = (p[i] & 0x0Fu) << 12 | (p[i + 1] & 0x3Fu) << 6 | (p[i + 2] & 0x3Fu);
-          if (firstBits[cp >> 6] >> (cp & 63) & 1) ConfirmAfterFirst(p + i + 3, n - i - 3, cp, row);
+          const uint32_t cp = CodePoint(p + i);
+          if (singleBits[cp >> 6] >> (cp & 63) & 1) row(singleRow_[cp]);
+          if (prev != ~0u) {
+            const uint32_t h = PairHash(prev, cp);
+            if (pairBits[h >> 6] >> (h & 63) & 1) ConfirmPair(p + i + 3, n - i - 3, h, prev, cp, row);
+          }
+          if (odd && firstBits_[cp >> 6] >> (cp & 63) & 1) ConfirmAfterFirst(p + i + 3, n - i - 3, cp, row);
+          prev = cp;
           i += 3;
         } while (i + 2 < n && (p[i] & 0xF0) == 0xE0);
         continue;
@@ -353,11 +383,31 @@ class TContainment {
     }
   }
 
+  // The forms whose first two characters hash to h, if they are a and b,
+  // and whose rest would stand at p.
+  template <class F>
+  void ConfirmPair(const unsigned char* p, std::size_t left, uint32_t h, uint32_t a, uint32_t b, F&& row) const {
+    for (uint32_t k = pairStart_[h], end = pairStart_[h + 1]; k < end; ++k) {
+      const TFlat& form = pairFlat_[k];
+      if (form.first != a || form.second != b || form.len > left) continue;
+      bool same = true;
+      for (uint32_t j = 0; j < form.len && same; ++j)
+        same = (form.cased ? Lower(p[j]) : p[j]) == static_cast<unsigned char>(form.rest[j]);
+      if (same) row(form.row);
+    }
+  }
+
+  static uint32_t CodePoint(const unsigned char* q) {
+    return (q[0] & 0x0Fu) << 12 | (q[1] & 0x3Fu) << 6 | (q[2] & 0x3Fu);
+  }
+  static uint32_t PairHash(uint32_t a, uint32_t b) { return ((a * 0x9E3779B1u) ^ (b * 0x85EBCA77u)) >> 16; }
+
   struct TFlat {
-    const char* rest;  // after the first character, in forms_
+    const char* rest;  // after the characters the form was found by, in forms_
     uint32_t len;
     uint32_t row;
     bool cased;
+    uint32_t first, second;  // a pair's two characters
   };
 
   struct TForm {
@@ -369,8 +419,14 @@ class TContainment {
   uint64_t bits_[kSlots / 64] = {};
   std::vector<uint32_t> start_, order_;
   bool asciiFirst_[256] = {};     // some form starts with this byte, lower case
-  uint64_t firstBits_[(1 << 16) / 64] = {};  // code points some Chinese form starts with
-  std::vector<uint32_t> firstStart_;          // by code point: its forms in flat_
+  uint64_t singleBits_[(1 << 16) / 64] = {};  // one-ideograph forms
+  std::vector<uint32_t> singleRow_;            // by code point
+  uint64_t pairBits_[kSlots / 64] = {};        // hashes of forms' first two ideographs
+  std::vector<uint32_t> pairStart_;            // by hash: its forms in pairFlat_
+  std::vector<TFlat> pairFlat_;
+  bool odd_ = false;                           // some form is an ideograph, then no ideograph
+  uint64_t firstBits_[(1 << 16) / 64] = {};   // their first code points
+  std::vector<uint32_t> firstStart_;           // by code point: its forms in flat_
   std::vector<TFlat> flat_;
   std::vector<TForm> forms_;
 };
