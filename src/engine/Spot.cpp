@@ -4,6 +4,10 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstring>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 #include <mutex>
 #include <unordered_map>
 #include <unordered_set>
@@ -217,7 +221,7 @@ class TContainment {
         if (f.empty()) continue;
         keyed.emplace_back(Hash(f, 0), static_cast<uint32_t>(forms_.size()));
         const bool cased = std::any_of(f.begin(), f.end(), [](char c) { return ((c | 0x20) >= 'a' && (c | 0x20) <= 'z'); });
-        forms_.push_back({LowerAscii(f), static_cast<uint32_t>(r), cased});
+        forms_.push_back({LowerAscii(f), static_cast<uint32_t>(r), cased, std::min(f.size(), f.find(' '))});
       }
     std::sort(keyed.begin(), keyed.end());
     start_.assign(kSlots + 1, 0);
@@ -274,21 +278,12 @@ class TContainment {
     const std::size_t n = line.size();
     const unsigned char* p = reinterpret_cast<const unsigned char*>(line.data());
     if (english_) {
-      // Only where a word begins; then past the word.
-      for (std::size_t i = 0; i < n;) {
-        if (!IsWordByte(p[i])) {
-          ++i;
-          continue;
-        }
-        // The word's end and its hash in one reading.
+      ForEachWord(p, n, [&](std::size_t i, std::size_t e) {
         uint32_t x = 2166136261u;
-        std::size_t e = i;
-        do x = (x ^ Lower(p[e])) * 16777619u;
-        while (++e < n && IsWordByte(p[e]));
+        for (std::size_t k = i; k < e; ++k) x = (x ^ Lower(p[k])) * 16777619u;
         const uint32_t h = (x * 0x9E3779B1u) >> 16;
-        if (bits_[h >> 6] >> (h & 63) & 1) Confirm(line, i, h, row);
-        i = e;
-      }
+        if (bits_[h >> 6] >> (h & 63) & 1) Confirm(line, i, h, row, e - i);
+      });
       return;
     }
     // Chinese text is nearly all three-byte characters: their code points
@@ -327,6 +322,60 @@ class TContainment {
  private:
   static constexpr std::size_t kSlots = 1 << 16;
 
+  // Bit k: p[k] is one of [A-Za-z0-9_], for k < count <= 64.
+  static uint64_t WordBits(const unsigned char* p, std::size_t count) {
+#ifdef __SSE2__
+    unsigned char tail[64] = {};
+    if (count < 64) {
+      std::memcpy(tail, p, count);  // never read past the text
+      p = tail;
+    }
+    uint64_t bits = 0;
+    for (int k = 0; k < 4; ++k) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+      // Bytes from 0x80 are negative here, so no range test takes them.
+      const __m128i folded = _mm_or_si128(v, _mm_set1_epi8(0x20));
+      const __m128i letter = _mm_and_si128(_mm_cmpgt_epi8(folded, _mm_set1_epi8('a' - 1)),
+                                           _mm_cmplt_epi8(folded, _mm_set1_epi8('z' + 1)));
+      const __m128i digit =
+          _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8('0' - 1)), _mm_cmplt_epi8(v, _mm_set1_epi8('9' + 1)));
+      const __m128i word = _mm_or_si128(_mm_or_si128(letter, digit), _mm_cmpeq_epi8(v, _mm_set1_epi8('_')));
+      bits |= static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(word))) << (16 * k);
+    }
+    return bits;
+#else
+    uint64_t bits = 0;
+    for (std::size_t k = 0; k < count; ++k) bits |= uint64_t{IsWordByte(p[k])} << k;
+    return bits;
+#endif
+  }
+
+  // Calls word(begin, end) for each maximal run of [A-Za-z0-9_] in p[0, n),
+  // sixty-four bytes classified at a time.
+  template <class F>
+  static void ForEachWord(const unsigned char* p, std::size_t n, F&& word) {
+    std::size_t start = 0;
+    bool inWord = false;
+    for (std::size_t base = 0; base < n; base += 64) {
+      const std::size_t count = std::min<std::size_t>(64, n - base);
+      const uint64_t bits = WordBits(p + base, count);
+      // Where the class changes: a word starts or ends there.
+      uint64_t edges = bits ^ ((bits << 1) | uint64_t{inWord});
+      if (count < 64) edges &= (uint64_t{1} << count) - 1;
+      while (edges) {
+        const std::size_t at = base + static_cast<std::size_t>(__builtin_ctzll(edges));
+        edges &= edges - 1;
+        if (!inWord) {
+          start = at;
+        } else {
+          word(start, at);
+        }
+        inWord = !inWord;
+      }
+    }
+    if (inWord) word(start, n);
+  }
+
   // Of a whole word, letter case ignored.
   static uint32_t WordHash(const unsigned char* p, std::size_t len) {
     uint32_t x = 2166136261u;
@@ -352,13 +401,14 @@ class TContainment {
   }
 
   template <class F>
-  void Confirm(std::string_view line, std::size_t at, uint32_t h, F&& row) const {
+  // `wordEnd`: the length of the word at `at` when known (English), or 0.
+  void Confirm(std::string_view line, std::size_t at, uint32_t h, F&& row, std::size_t wordEnd = 0) const {
     const unsigned char* p = reinterpret_cast<const unsigned char*>(line.data()) + at;
     const std::size_t left = line.size() - at;
     for (uint32_t k = start_[h]; k < start_[h + 1]; ++k) {
       const TForm& form = forms_[order_[k]];
       const std::size_t len = form.text.size();
-      if (len > left) continue;
+      if (len > left || (wordEnd && form.firstWord != wordEnd)) continue;
       bool same = true;
       for (std::size_t j = 0; j < len && same; ++j) same = Lower(p[j]) == static_cast<unsigned char>(form.text[j]);
       if (!same || (english_ && len < left && IsWordByte(p[len]))) continue;
@@ -413,7 +463,8 @@ class TContainment {
   struct TForm {
     std::string text;  // lower case
     uint32_t row;
-    bool cased;  // holds an ASCII letter, compared without regard to case
+    bool cased;              // holds an ASCII letter, compared without regard to case
+    std::size_t firstWord;   // length of its first word
   };
   bool english_;
   uint64_t bits_[kSlots / 64] = {};
