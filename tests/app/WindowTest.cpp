@@ -332,7 +332,7 @@ class WindowTest : public QObject {
     for (const auto& [chosen, written] : names) {
       desktop_->saveName = base + chosen;
       w_->btnSave->click();
-      QTRY_VERIFY(!w_->Running());
+      QTRY_VERIFY_WITH_TIMEOUT(!w_->Running(), 60000);
       QVERIFY2(QFile::exists(base + written), qPrintable(written));
       QCOMPARE(desktop_->shown.last(), base + written);
     }
@@ -351,7 +351,7 @@ class WindowTest : public QObject {
     QCOMPARE(QFileInfo(base + "results.txt").size(), 3);  // declined: left as it was
     desktop_->replace = true;
     w_->btnSave->click();
-    QTRY_VERIFY(!w_->Running());
+    QTRY_VERIFY_WITH_TIMEOUT(!w_->Running(), 60000);
     QVERIFY(QFileInfo(base + "results.txt").size() > 3);
 
     desktop_->saveName.clear();  // cancelled: nothing written, nothing shown
@@ -412,14 +412,14 @@ class WindowTest : public QObject {
     w_->edtSearch->setText("^(.*)(.*)(?:zz|qq)$");
     w_->btnSearch->click();
     QVERIFY(!w_->btnCancel->isHidden() && w_->btnCancel->isEnabled());
-    QTRY_VERIFY(w_->pb->value() > 0);
+    QTRY_VERIFY_WITH_TIMEOUT(w_->pb->value() > 0, 30000);  // a hang guard: a busy machine may take seconds
     w_->btnCancel->click();
     settledAsCancelled();
     QCOMPARE(w_->Engine->HitCount(), 200);
     QVERIFY(!w_->FilesChanged);
     desktop_->saveName = tmp_->path() + "/saved.txt";
     w_->btnSave->click();
-    QTRY_VERIFY(!w_->Running());
+    QTRY_VERIFY_WITH_TIMEOUT(!w_->Running(), 60000);
     QFile saved(desktop_->saveName);
     QVERIFY(saved.open(QIODevice::ReadOnly));
     QCOMPARE(saved.readAll().count("\r\n"), 200);
