@@ -32,6 +32,7 @@
 #include "CorpusFolder.h"
 #include "Desktop.h"
 #include "FileIO.h"
+#include "LineCounts.h"
 #include "MyDLL.h"
 
 using namespace korvel;
@@ -173,6 +174,8 @@ void TfrmMain::BuildSettingsPage() {
   clbFileList = new QListWidget;
   clbFileList->setAccessibleName("Corpus files");
   clbFileList->setSelectionMode(QAbstractItemView::SingleSelection);
+  clbFileList->setItemDelegate(new TLineCountDelegate(clbFileList));
+  lineCounts_ = new TLineCounts(this);
 
   plSettings = new QWidget;
   edtFileFilter = new QLineEdit;
@@ -222,6 +225,7 @@ void TfrmMain::BuildSettingsPage() {
   connect(btnFilter, &QPushButton::clicked, this, &TfrmMain::btnFilterClick);
   connect(btnSelAll, &QPushButton::clicked, this, &TfrmMain::btnSelAllClick);
   connect(btnClearSel, &QPushButton::clicked, this, &TfrmMain::btnClearSelClick);
+  connect(lineCounts_, &TLineCounts::counted, this, &TfrmMain::LineCounted);
 }
 
 void TfrmMain::BuildQueryPage() {
@@ -708,7 +712,8 @@ void TfrmMain::ShowEntryFolder(QListWidgetItem* item) { lblDir->setText(FolderPa
 void TfrmMain::btnChoseTextClick() {
   if (Running()) return;
   const QString folder = desktop_->ChooseFolder(this, FromStd(ExeDir()));
-  if (!folder.isEmpty()) {
+  const bool chosen = !folder.isEmpty();
+  if (chosen) {
     updatingList_ = true;
     clbFileList->clear();
     std::vector<std::string> listed;
@@ -721,6 +726,7 @@ void TfrmMain::btnChoseTextClick() {
     for (const std::string& path : listed) AddEntry(path);
     updatingList_ = false;
     FilesChanged = true;
+    lineCounts_->Start(std::move(listed));
   }
   if (clbFileList->count() > 0) {
     listed_ = true;
@@ -731,6 +737,35 @@ void TfrmMain::btnChoseTextClick() {
     lblFileInfo->setText(
         QString("%1 file(s) selected, %2 file(s) in the list.").arg(TickedCount).arg(clbFileList->count()));
   }
+}
+
+void TfrmMain::LineCounted(int row, qint64 lines, const QString& error) {
+  QListWidgetItem* item = clbFileList->item(row);
+  if (!item) return;
+  // A count is no tick: clbFileListClickCheck must not take it for one.
+  updatingList_ = true;
+  auto explain = [](QListWidgetItem* entry, const QString& text) {
+    entry->setToolTip(text);
+    entry->setData(Qt::AccessibleDescriptionRole, text);
+  };
+  item->setData(kLineCountRole, lines);
+  explain(item, lines < 0 ? error : LineCountText(lines));
+  // Each English entry is followed by its Chinese twin.
+  QListWidgetItem* en = clbFileList->item(row & ~1);
+  QListWidgetItem* zh = clbFileList->item(row | 1);
+  if (en && zh) {
+    const QVariant enLines = en->data(kLineCountRole), zhLines = zh->data(kLineCountRole);
+    if (enLines.isValid() && zhLines.isValid() && enLines.toLongLong() >= 0 && zhLines.toLongLong() >= 0 &&
+        enLines.toLongLong() != zhLines.toLongLong()) {
+      const QString why = PairDiffersText(zh->data(kPathRole).toByteArray().toStdString(), zhLines.toLongLong(),
+                                          en->data(kPathRole).toByteArray().toStdString(), enLines.toLongLong());
+      for (QListWidgetItem* entry : {en, zh}) {
+        entry->setData(kPairDiffersRole, true);
+        explain(entry, why);
+      }
+    }
+  }
+  updatingList_ = false;
 }
 
 void TfrmMain::lblDirClick() { desktop_->OpenFolder(lblDir->text()); }

@@ -74,6 +74,8 @@ class TTranslationList : public QTreeWidget {
   void keyPressEvent(QKeyEvent* event) override;
 };
 
+class TLineCounts;
+
 class TfrmMain : public QMainWindow {
   Q_OBJECT
  public:
@@ -173,6 +175,7 @@ class TfrmMain : public QMainWindow {
   void Refresh(int ticked);
   void AddEntry(const std::string& path);
   void ShowEntryFolder(QListWidgetItem* item);
+  void LineCounted(int row, qint64 lines, const QString& error);
   void ResetResultView();
   // "   " and what a rendering noted, or "".
   static QString NoteText(const std::string& note);
@@ -219,6 +222,7 @@ class TfrmMain : public QMainWindow {
   bool closed_ = false;   // FormClose has run
   bool updatingList_ = false;
   QString lastSaveName_;
+  TLineCounts* lineCounts_;
 };
 
 #endif
