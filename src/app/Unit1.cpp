@@ -728,6 +728,13 @@ void TfrmMain::btnChoseTextClick() {
     FilesChanged = true;
     lineCounts_->Start(std::move(listed));
   }
+  if (chosen && clbFileList->count() == 0) {
+    listed_ = false;
+    plSettings->setEnabled(false);
+    TickedCount = 0;
+    tsQuery->setEnabled(false);
+    lblFileInfo->setText("No corpus files in this folder");
+  }
   if (clbFileList->count() > 0) {
     listed_ = true;
     lblDir->setEnabled(true);

@@ -17,6 +17,7 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 #include <QTreeWidget>
 #include <functional>
@@ -218,6 +219,30 @@ class WindowTest : public QObject {
     w_->edtFileFilter->setText("lines|120");
     w_->btnFilter->click();
     QCOMPARE(w_->lblFileInfo->text(), QString("0 file(s) selected, 4 file(s) in the list."));
+  }
+
+  void ANewFolderDropsTheOldCountsAndAnEmptyOneSaysSo() {
+    QTemporaryDir first, empty;
+    WriteFile(first.path() + "/a.EN.txt", "1\n2\n3\n4\n5\n");
+    WriteFile(first.path() + "/a.ZH.txt", "1\n2\n");
+    WriteFile(tmp_->path() + "/a.EN.txt", "1\n2\n");
+    WriteFile(tmp_->path() + "/a.ZH.txt", "1\n2\n");
+    Open(first.path());
+    // Time for the first folder's counts to be queued; they must not mark the next list.
+    QThread::msleep(200);
+    desktop_->folder = empty.path();
+    w_->btnChoseText->click();
+    QCOMPARE(w_->clbFileList->count(), 0);
+    QCOMPARE(w_->lblFileInfo->text(), QString("No corpus files in this folder"));
+    QVERIFY(!w_->tsQuery->isEnabled());
+    desktop_->folder = tmp_->path();
+    w_->btnChoseText->click();
+    QTRY_VERIFY(w_->clbFileList->item(1)->data(kLineCountRole).isValid() &&
+                w_->clbFileList->item(0)->data(kLineCountRole).isValid());
+    for (int i : {0, 1}) {
+      QCOMPARE(w_->clbFileList->item(i)->data(kLineCountRole).toLongLong(), 2);
+      QVERIFY(!w_->clbFileList->item(i)->data(kPairDiffersRole).toBool());
+    }
   }
 
   void TickingAnOddCountLocksTheQueryPage() {
