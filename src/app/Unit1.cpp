@@ -736,6 +736,7 @@ void TfrmMain::btnChoseTextClick() {
     lblFileInfo->setText("No corpus files in this folder");
   }
   if (clbFileList->count() > 0) {
+    if (chosen) corpusFolder_ = folder;
     listed_ = true;
     lblDir->setEnabled(true);
     plSettings->setEnabled(true);
@@ -913,7 +914,10 @@ void TfrmMain::btnSearchClick() {
 
 void TfrmMain::btnSaveClick() {
   if (Running() || !Engine || Engine->HitCount() == 0) return;
-  QString name = desktop_->SaveFileName(this, lastSaveName_);
+  // The dialog opens in the corpus folder, offering the name last saved under.
+  const QString suggested =
+      corpusFolder_.isEmpty() ? lastSaveName_ : corpusFolder_ + "/" + QFileInfo(lastSaveName_).fileName();
+  QString name = desktop_->SaveFileName(this, suggested);
   if (name.isEmpty()) return;
   const QString fileName = name.mid(name.lastIndexOf('/') + 1);
   const qsizetype dot = fileName.lastIndexOf('.');

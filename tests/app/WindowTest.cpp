@@ -380,7 +380,7 @@ class WindowTest : public QObject {
     QCOMPARE(w_->btnSave->isEnabled(), w_->Engine->HitCount() > 0);
   }
 
-  void SaveAddsTxtAndOffersTheLastName() {
+  void SaveOpensInTheCorpusFolderAddsTxtAndOffersTheLastName() {
     Open(Fixtures());
     Search("give up");
     const QString base = tmp_->path() + "/";
@@ -393,7 +393,8 @@ class WindowTest : public QObject {
       QVERIFY2(QFile::exists(base + written), qPrintable(written));
       QCOMPARE(desktop_->shown.last(), base + written);
     }
-    QCOMPARE(desktop_->suggestions, QStringList({"", base + "results.txt", base + "Results.TXT"}));
+    const QString corpus = Fixtures() + "/";
+    QCOMPARE(desktop_->suggestions, QStringList({corpus, corpus + "results.txt", corpus + "Results.TXT"}));
     QFile saved(base + "results.txt");
     QVERIFY(saved.open(QIODevice::ReadOnly));
     QVERIFY(saved.readAll().startsWith("1\tnews.EN.txt\tnews.ZH.txt\t1\t"));
