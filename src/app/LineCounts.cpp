@@ -1,5 +1,6 @@
 #include "LineCounts.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QIcon>
 #include <QLocale>
@@ -70,18 +71,17 @@ QString TLineCountDelegate::CountText(const QModelIndex& index) {
 }
 
 void TLineCountDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
-  const QString count = CountText(index);
-  if (count.isEmpty()) {
-    QStyledItemDelegate::paint(painter, option, index);
-    return;
-  }
   QStyleOptionViewItem opt(option);
   initStyleOption(&opt, index);
   const QWidget* widget = opt.widget;
   QStyle* style = widget ? widget->style() : QApplication::style();
+  // An entry as wide as the longest path would put the count out of sight.
+  if (const auto* view = qobject_cast<const QAbstractItemView*>(widget))
+    opt.rect.setRight(std::min(opt.rect.right(), view->viewport()->width() - 1));
+  const QString count = CountText(index);
   const bool differs = index.data(kPairDiffersRole).toBool();
   const QFontMetrics& fm = opt.fontMetrics;
-  const int gap = fm.horizontalAdvance(QStringLiteral("  "));
+  const int gap = count.isEmpty() ? 0 : fm.horizontalAdvance(QStringLiteral("  "));
   const int icon = differs ? fm.height() : 0;
   const int countWidth = fm.horizontalAdvance(count) + (differs ? icon + gap / 2 : 0);
   const int right = opt.rect.right() - style->pixelMetric(QStyle::PM_FocusFrameHMargin, &opt, widget) - 2;
@@ -89,6 +89,7 @@ void TLineCountDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
   // A long path gives way to the count, never the other way round.
   opt.text = fm.elidedText(opt.text, opt.textElideMode, std::max(0, right - countWidth - gap - textRect.left()));
   style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
+  if (count.isEmpty()) return;
 
   painter->save();
   const QRect countRect(right - countWidth + 1, opt.rect.top(), countWidth, opt.rect.height());
@@ -104,11 +105,4 @@ void TLineCountDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
   painter->setFont(opt.font);
   painter->drawText(countRect, Qt::AlignRight | Qt::AlignVCenter, count);
   painter->restore();
-}
-
-QSize TLineCountDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const {
-  QSize size = QStyledItemDelegate::sizeHint(option, index);
-  const QString count = CountText(index);
-  if (!count.isEmpty()) size.rwidth() += option.fontMetrics.horizontalAdvance(count + "    ") + option.fontMetrics.height();
-  return size;
 }

@@ -44,15 +44,14 @@ class TLineCounts : public QObject {
   quint64 generation_ = 0;  // of the list being counted; GUI thread only
 };
 
-// Paints the count right-aligned in the entry's row: grey, or red with a
-// warning sign when the pair's counts differ. The entry's text is cut short
-// before it.
+// Paints the count right-aligned in the visible part of the entry's row:
+// grey, or red with a warning sign when the pair's counts differ. The
+// entry's text is cut short before it, as the view's elide mode says.
 class TLineCountDelegate : public QStyledItemDelegate {
   Q_OBJECT
  public:
   using QStyledItemDelegate::QStyledItemDelegate;
   void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
-  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
  private:
   static QString CountText(const QModelIndex& index);

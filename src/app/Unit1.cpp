@@ -175,6 +175,9 @@ void TfrmMain::BuildSettingsPage() {
   clbFileList->setAccessibleName("Corpus files");
   clbFileList->setSelectionMode(QAbstractItemView::SingleSelection);
   clbFileList->setItemDelegate(new TLineCountDelegate(clbFileList));
+  // The count stays in sight at the right; a long path loses its middle, never its file name.
+  clbFileList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  clbFileList->setTextElideMode(Qt::ElideMiddle);
   lineCounts_ = new TLineCounts(this);
 
   plSettings = new QWidget;
