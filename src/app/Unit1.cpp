@@ -32,6 +32,7 @@
 #include "CorpusFolder.h"
 #include "Desktop.h"
 #include "FileIO.h"
+#include "LineCounts.h"
 #include "MyDLL.h"
 
 using namespace korvel;
@@ -173,6 +174,11 @@ void TfrmMain::BuildSettingsPage() {
   clbFileList = new QListWidget;
   clbFileList->setAccessibleName("Corpus files");
   clbFileList->setSelectionMode(QAbstractItemView::SingleSelection);
+  clbFileList->setItemDelegate(new TLineCountDelegate(clbFileList));
+  // The count stays in sight at the right; a long path loses its middle, never its file name.
+  clbFileList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  clbFileList->setTextElideMode(Qt::ElideMiddle);
+  lineCounts_ = new TLineCounts(this);
 
   plSettings = new QWidget;
   edtFileFilter = new QLineEdit;
@@ -222,6 +228,7 @@ void TfrmMain::BuildSettingsPage() {
   connect(btnFilter, &QPushButton::clicked, this, &TfrmMain::btnFilterClick);
   connect(btnSelAll, &QPushButton::clicked, this, &TfrmMain::btnSelAllClick);
   connect(btnClearSel, &QPushButton::clicked, this, &TfrmMain::btnClearSelClick);
+  connect(lineCounts_, &TLineCounts::counted, this, &TfrmMain::LineCounted);
 }
 
 void TfrmMain::BuildQueryPage() {
@@ -708,7 +715,8 @@ void TfrmMain::ShowEntryFolder(QListWidgetItem* item) { lblDir->setText(FolderPa
 void TfrmMain::btnChoseTextClick() {
   if (Running()) return;
   const QString folder = desktop_->ChooseFolder(this, FromStd(ExeDir()));
-  if (!folder.isEmpty()) {
+  const bool chosen = !folder.isEmpty();
+  if (chosen) {
     updatingList_ = true;
     clbFileList->clear();
     std::vector<std::string> listed;
@@ -721,8 +729,17 @@ void TfrmMain::btnChoseTextClick() {
     for (const std::string& path : listed) AddEntry(path);
     updatingList_ = false;
     FilesChanged = true;
+    lineCounts_->Start(std::move(listed));
+  }
+  if (chosen && clbFileList->count() == 0) {
+    listed_ = false;
+    plSettings->setEnabled(false);
+    TickedCount = 0;
+    tsQuery->setEnabled(false);
+    lblFileInfo->setText("No corpus files in this folder");
   }
   if (clbFileList->count() > 0) {
+    if (chosen) corpusFolder_ = folder;
     listed_ = true;
     lblDir->setEnabled(true);
     plSettings->setEnabled(true);
@@ -731,6 +748,35 @@ void TfrmMain::btnChoseTextClick() {
     lblFileInfo->setText(
         QString("%1 file(s) selected, %2 file(s) in the list.").arg(TickedCount).arg(clbFileList->count()));
   }
+}
+
+void TfrmMain::LineCounted(int row, qint64 lines, const QString& error) {
+  QListWidgetItem* item = clbFileList->item(row);
+  if (!item) return;
+  // A count is no tick: clbFileListClickCheck must not take it for one.
+  updatingList_ = true;
+  auto explain = [](QListWidgetItem* entry, const QString& text) {
+    entry->setToolTip(text);
+    entry->setData(Qt::AccessibleDescriptionRole, text);
+  };
+  item->setData(kLineCountRole, lines);
+  explain(item, lines < 0 ? error : LineCountText(lines));
+  // Each English entry is followed by its Chinese twin.
+  QListWidgetItem* en = clbFileList->item(row & ~1);
+  QListWidgetItem* zh = clbFileList->item(row | 1);
+  if (en && zh) {
+    const QVariant enLines = en->data(kLineCountRole), zhLines = zh->data(kLineCountRole);
+    if (enLines.isValid() && zhLines.isValid() && enLines.toLongLong() >= 0 && zhLines.toLongLong() >= 0 &&
+        enLines.toLongLong() != zhLines.toLongLong()) {
+      const QString why = PairDiffersText(zh->data(kPathRole).toByteArray().toStdString(), zhLines.toLongLong(),
+                                          en->data(kPathRole).toByteArray().toStdString(), enLines.toLongLong());
+      for (QListWidgetItem* entry : {en, zh}) {
+        entry->setData(kPairDiffersRole, true);
+        explain(entry, why);
+      }
+    }
+  }
+  updatingList_ = false;
 }
 
 void TfrmMain::lblDirClick() { desktop_->OpenFolder(lblDir->text()); }
@@ -871,7 +917,10 @@ void TfrmMain::btnSearchClick() {
 
 void TfrmMain::btnSaveClick() {
   if (Running() || !Engine || Engine->HitCount() == 0) return;
-  QString name = desktop_->SaveFileName(this, lastSaveName_);
+  // The dialog opens in the corpus folder, offering the name last saved under.
+  const QString suggested =
+      corpusFolder_.isEmpty() ? lastSaveName_ : corpusFolder_ + "/" + QFileInfo(lastSaveName_).fileName();
+  QString name = desktop_->SaveFileName(this, suggested);
   if (name.isEmpty()) return;
   const QString fileName = name.mid(name.lastIndexOf('/') + 1);
   const qsizetype dot = fileName.lastIndexOf('.');

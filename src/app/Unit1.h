@@ -6,7 +6,7 @@
 // thread, one at a time; while a run is under way every control that would
 // start another engine operation is disabled, Cancel (or Esc) stops it, and
 // closing the window cancels the run and waits for it. Everything else
-// happens on the GUI thread.
+// happens on the GUI thread, but for counting the listed files' lines.
 //
 // While the Translations panel is shown, a search goes on after its page
 // has been shown: the result's translation table is made and the page is
@@ -73,6 +73,8 @@ class TTranslationList : public QTreeWidget {
  protected:
   void keyPressEvent(QKeyEvent* event) override;
 };
+
+class TLineCounts;
 
 class TfrmMain : public QMainWindow {
   Q_OBJECT
@@ -173,6 +175,7 @@ class TfrmMain : public QMainWindow {
   void Refresh(int ticked);
   void AddEntry(const std::string& path);
   void ShowEntryFolder(QListWidgetItem* item);
+  void LineCounted(int row, qint64 lines, const QString& error);
   void ResetResultView();
   // "   " and what a rendering noted, or "".
   static QString NoteText(const std::string& note);
@@ -219,6 +222,8 @@ class TfrmMain : public QMainWindow {
   bool closed_ = false;   // FormClose has run
   bool updatingList_ = false;
   QString lastSaveName_;
+  QString corpusFolder_;  // the last folder chosen that lists pairs; where Save opens
+  TLineCounts* lineCounts_;
 };
 
 #endif

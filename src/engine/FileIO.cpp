@@ -174,6 +174,22 @@ std::string ReadFileBytes(const std::string& path) {
 
 std::string ReadTextFile(const std::string& path) { return DecodeText(ReadFileBytes(path)); }
 
+std::size_t CountTextLines(const std::string& path, const std::function<void()>& poll) {
+  struct stat st {};
+  Fd file;
+  file.fd = OpenForReading(path, st);
+  std::vector<char> part(1u << 20);
+  TLineCounter counter;
+  for (;;) {
+    if (poll) poll();
+    const ssize_t n = read(file.fd, part.data(), part.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) ThrowCannotOpen(path, errno);
+    if (n == 0) return counter.Lines();
+    counter.Add(std::string_view(part.data(), static_cast<std::size_t>(n)));
+  }
+}
+
 TTextArena::TTextArena(std::size_t bytes) : data_(static_cast<char*>(AllocateBig(bytes))), size_(bytes) {}
 
 TTextArena::~TTextArena() { FreeBig(data_, size_); }

@@ -27,6 +27,11 @@ std::string ReadFileBytes(const std::string& path);
 // Whole file decoded to UTF-8 (see DecodeText).
 std::string ReadTextFile(const std::string& path);
 
+// The number of lines loading the file gives (DecodeText, then ForEachLine),
+// read in parts and never held whole. `poll` is called between parts and
+// may throw to abandon the count. Throws as ReadFileBytes does.
+std::size_t CountTextLines(const std::string& path, const std::function<void()>& poll = {});
+
 // Memory for the texts of many files, taken in one piece of huge pages (see
 // BigMemory.h). Any thread may Take from it; it lives as long as a text in
 // it is held.

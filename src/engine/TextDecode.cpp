@@ -340,6 +340,95 @@ std::string SanitizeUtf8(std::string_view text) {
   return out;
 }
 
+// Enough to tell a byte-order mark or the zero bytes of UTF-16 (GuessUtf16).
+constexpr std::size_t kHeadBytes = 64;
+
+void TLineCounter::Add(std::string_view bytes) {
+  if (mode_ == TMode::kUndecided) {
+    head_.append(bytes);
+    if (head_.size() < kHeadBytes) return;
+    Decide();
+    return;
+  }
+  if (mode_ == TMode::kBytes)
+    CountBytes(bytes);
+  else
+    CountUnits(bytes);
+}
+
+std::size_t TLineCounter::Lines() {
+  if (mode_ == TMode::kUndecided) Decide();
+  // DecodeUtf16 makes an odd last byte a U+FFFD.
+  if (oddByte_ >= 0) {
+    oddByte_ = -1;
+    open_ = true;
+  }
+  return breaks_ + (open_ ? 1 : 0);
+}
+
+void TLineCounter::Decide() {
+  std::string head = std::move(head_);
+  head_.clear();
+  const std::string_view h(head);
+  if (h.substr(0, 3) == "\xEF\xBB\xBF") {
+    mode_ = TMode::kBytes;
+    CountBytes(h.substr(3));
+  } else if (h.substr(0, 2) == "\xFF\xFE" || h.substr(0, 2) == "\xFE\xFF") {
+    mode_ = h[0] == '\xFF' ? TMode::kLittle : TMode::kBig;
+    CountUnits(h.substr(2));
+  } else {
+    const Utf16Guess g = GuessUtf16(h);
+    mode_ = g == Utf16Guess::kLittle ? TMode::kLittle : g == Utf16Guess::kBig ? TMode::kBig : TMode::kBytes;
+    if (mode_ == TMode::kBytes)
+      CountBytes(h);
+    else
+      CountUnits(h);
+  }
+}
+
+void TLineCounter::CountBytes(std::string_view bytes) {
+  if (bytes.empty()) return;
+  // Most parts hold no CR: their LFs are counted in one vectorised pass.
+  if (!std::memchr(bytes.data(), '\r', bytes.size())) {
+    breaks_ += static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n'));
+    if (afterCr_ && bytes[0] == '\n') --breaks_;
+    afterCr_ = false;
+    open_ = bytes.back() != '\n';
+    return;
+  }
+  for (const char c : bytes) Unit(static_cast<unsigned char>(c));
+}
+
+void TLineCounter::CountUnits(std::string_view bytes) {
+  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+  std::size_t i = 0;
+  auto unit = [this](unsigned char first, unsigned char second) {
+    Unit(mode_ == TMode::kLittle ? char16_t(first | (second << 8)) : char16_t((first << 8) | second));
+  };
+  if (oddByte_ >= 0 && !bytes.empty()) {
+    unit(static_cast<unsigned char>(oddByte_), p[0]);
+    oddByte_ = -1;
+    i = 1;
+  }
+  for (; i + 1 < bytes.size(); i += 2) unit(p[i], p[i + 1]);
+  if (i < bytes.size()) oddByte_ = p[i];
+}
+
+void TLineCounter::Unit(char16_t u) {
+  if (u == '\n') {
+    if (!afterCr_) ++breaks_;
+    afterCr_ = false;
+    open_ = false;
+  } else if (u == '\r') {
+    ++breaks_;
+    afterCr_ = true;
+    open_ = false;
+  } else {
+    afterCr_ = false;
+    open_ = true;
+  }
+}
+
 std::vector<std::string_view> SplitLines(std::string_view text) {
   std::vector<std::string_view> lines;
   ForEachLine(text, [&lines](std::string_view line) { lines.push_back(line); });

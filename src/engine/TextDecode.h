@@ -57,6 +57,31 @@ class TLineReader {
   const char* end_;
 };
 
+// Counts the lines ForEachLine finds in what DecodeText makes of a file's
+// bytes, fed in parts of any size, without decoding them: the UTF-8 and
+// GB18030 paths copy CR and LF bytes through and make no others, and in
+// UTF-16 they are units of their own.
+class TLineCounter {
+ public:
+  void Add(std::string_view bytes);
+  // Once every part has been added.
+  std::size_t Lines();
+
+ private:
+  enum class TMode { kUndecided, kBytes, kLittle, kBig };
+  void Decide();
+  void CountBytes(std::string_view bytes);
+  void CountUnits(std::string_view bytes);
+  void Unit(char16_t u);
+
+  TMode mode_ = TMode::kUndecided;
+  std::string head_;  // the first bytes, until they tell the encoding
+  int oddByte_ = -1;  // UTF-16: a byte still waiting for its pair
+  std::size_t breaks_ = 0;
+  bool afterCr_ = false;  // an LF next completes a CR LF already counted
+  bool open_ = false;     // a line has begun since the last break
+};
+
 template <class F>
 void ForEachLine(std::string_view text, F&& f) {
   TLineReader reader(text);

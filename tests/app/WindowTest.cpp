@@ -17,12 +17,14 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 #include <QTreeWidget>
 #include <functional>
 #include <utility>
 
 #include "FileIO.h"
+#include "LineCounts.h"
 #include "Unit1.h"
 
 namespace {
@@ -188,6 +190,61 @@ class WindowTest : public QObject {
     QCOMPARE(w_->lblDir->text(), empty.path());
   }
 
+  void LineCountsFillInBesideTheEntriesAndMarkAPairThatDiffers() {
+    const QString d = tmp_->path();
+    WriteFile(d + "/a.EN.txt", "one\ntwo\nthree\n");
+    // UTF-16 LE: 上 is the bytes 0A 4E, an LF to anyone counting bytes.
+    WriteFile(d + "/a.ZH.txt", QByteArray("\xFF\xFE\x0A\x4E\r\0\n\0\x0B\x4E\r\0\n\0\x00\x4E", 16));
+    WriteFile(d + "/b.EN.txt", QByteArray("x\n").repeated(120));
+    WriteFile(d + "/b.ZH.txt", QByteArray("\xD6\xD0\r\n").repeated(81));  // 中 in GBK
+    Open(d);
+    w_->FilesChanged = false;
+    QListWidget* list = w_->clbFileList;
+    QTRY_VERIFY(list->item(3)->data(kLineCountRole).isValid() && list->item(2)->data(kLineCountRole).isValid() &&
+                list->item(1)->data(kLineCountRole).isValid() && list->item(0)->data(kLineCountRole).isValid());
+    const QList<qlonglong> lines = {3, 3, 120, 81};
+    for (int i = 0; i < 4; ++i) QCOMPARE(list->item(i)->data(kLineCountRole).toLongLong(), lines[i]);
+    for (int i : {0, 1}) {
+      QVERIFY(!list->item(i)->data(kPairDiffersRole).toBool());
+      QCOMPARE(list->item(i)->toolTip(), QString("3 lines"));
+    }
+    for (int i : {2, 3}) {
+      QVERIFY(list->item(i)->data(kPairDiffersRole).toBool());
+      QCOMPARE(list->item(i)->toolTip(), QString("\"b.ZH.txt\" has 81 lines, \"b.EN.txt\" has 120."));
+    }
+    // The counts are no ticks, and neither they nor the mark reach the text the filter matches.
+    QVERIFY(!w_->FilesChanged);
+    QCOMPARE(w_->lblFileInfo->text(), QString("4 file(s) selected, 4 file(s) in the list."));
+    QCOMPARE(Entries(*w_), QStringList({"a.EN.txt", "a.ZH.txt", "b.EN.txt", "b.ZH.txt"}));
+    w_->edtFileFilter->setText("lines|120");
+    w_->btnFilter->click();
+    QCOMPARE(w_->lblFileInfo->text(), QString("0 file(s) selected, 4 file(s) in the list."));
+  }
+
+  void ANewFolderDropsTheOldCountsAndAnEmptyOneSaysSo() {
+    QTemporaryDir first, empty;
+    WriteFile(first.path() + "/a.EN.txt", "1\n2\n3\n4\n5\n");
+    WriteFile(first.path() + "/a.ZH.txt", "1\n2\n");
+    WriteFile(tmp_->path() + "/a.EN.txt", "1\n2\n");
+    WriteFile(tmp_->path() + "/a.ZH.txt", "1\n2\n");
+    Open(first.path());
+    // Time for the first folder's counts to be queued; they must not mark the next list.
+    QThread::msleep(200);
+    desktop_->folder = empty.path();
+    w_->btnChoseText->click();
+    QCOMPARE(w_->clbFileList->count(), 0);
+    QCOMPARE(w_->lblFileInfo->text(), QString("No corpus files in this folder"));
+    QVERIFY(!w_->tsQuery->isEnabled());
+    desktop_->folder = tmp_->path();
+    w_->btnChoseText->click();
+    QTRY_VERIFY(w_->clbFileList->item(1)->data(kLineCountRole).isValid() &&
+                w_->clbFileList->item(0)->data(kLineCountRole).isValid());
+    for (int i : {0, 1}) {
+      QCOMPARE(w_->clbFileList->item(i)->data(kLineCountRole).toLongLong(), 2);
+      QVERIFY(!w_->clbFileList->item(i)->data(kPairDiffersRole).toBool());
+    }
+  }
+
   void TickingAnOddCountLocksTheQueryPage() {
     const QString d = tmp_->path();
     for (const char* name : {"a.EN.txt", "a.ZH.txt", "b.EN.txt", "b.ZH.txt"}) WriteFile(d + "/" + name, "x\n");
@@ -323,7 +380,7 @@ class WindowTest : public QObject {
     QCOMPARE(w_->btnSave->isEnabled(), w_->Engine->HitCount() > 0);
   }
 
-  void SaveAddsTxtAndOffersTheLastName() {
+  void SaveOpensInTheCorpusFolderAddsTxtAndOffersTheLastName() {
     Open(Fixtures());
     Search("give up");
     const QString base = tmp_->path() + "/";
@@ -336,7 +393,8 @@ class WindowTest : public QObject {
       QVERIFY2(QFile::exists(base + written), qPrintable(written));
       QCOMPARE(desktop_->shown.last(), base + written);
     }
-    QCOMPARE(desktop_->suggestions, QStringList({"", base + "results.txt", base + "Results.TXT"}));
+    const QString corpus = Fixtures() + "/";
+    QCOMPARE(desktop_->suggestions, QStringList({corpus, corpus + "results.txt", corpus + "Results.TXT"}));
     QFile saved(base + "results.txt");
     QVERIFY(saved.open(QIODevice::ReadOnly));
     QVERIFY(saved.readAll().startsWith("1\tnews.EN.txt\tnews.ZH.txt\t1\t"));

@@ -1,0 +1,108 @@
+#include "LineCounts.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QIcon>
+#include <QLocale>
+#include <QPainter>
+#include <new>
+
+#include "Errors.h"
+#include "FileIO.h"
+
+namespace {
+
+QString Quoted(const std::string& path) {
+  return "\"" + QString::fromStdString(korvel::DisplayPath(korvel::FileNamePart(path))) + "\"";
+}
+
+}  // namespace
+
+QString LineCountText(qint64 lines) { return QString::number(lines) + (lines == 1 ? " line" : " lines"); }
+
+QString PairDiffersText(const std::string& zhPath, qint64 zhLines, const std::string& enPath, qint64 enLines) {
+  return Quoted(zhPath) + " has " + LineCountText(zhLines) + ", " + Quoted(enPath) + " has " +
+         QString::number(enLines) + ".";
+}
+
+TLineCounts::~TLineCounts() { Stop(); }
+
+void TLineCounts::Stop() {
+  stop_ = true;
+  if (thread_.joinable()) thread_.join();
+  stop_ = false;
+}
+
+void TLineCounts::Start(std::vector<std::string> paths) {
+  Stop();
+  // Counts of the old list may already be queued; the generation drops them.
+  const quint64 generation = ++generation_;
+  thread_ = std::thread([this, paths = std::move(paths), generation] {
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+      qint64 lines = -1;
+      QString error;
+      try {
+        lines = static_cast<qint64>(korvel::CountTextLines(paths[i], [this] {
+          if (stop_) throw korvel::EAbort();
+        }));
+      } catch (const korvel::EAbort&) {
+        return;
+      } catch (const std::bad_alloc&) {
+        error = "Out of memory";
+      } catch (const std::exception& e) {
+        error = QString::fromUtf8(e.what());
+      }
+      QMetaObject::invokeMethod(
+          this,
+          [this, generation, index = static_cast<int>(i), lines, error] {
+            if (generation == generation_) emit counted(index, lines, error);
+          },
+          Qt::QueuedConnection);
+    }
+  });
+}
+
+QString TLineCountDelegate::CountText(const QModelIndex& index) {
+  const QVariant count = index.data(kLineCountRole);
+  if (!count.isValid()) return {};
+  const qint64 lines = count.toLongLong();
+  if (lines < 0) return "unreadable";
+  return QLocale().toString(lines) + (lines == 1 ? " line" : " lines");
+}
+
+void TLineCountDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
+  QStyleOptionViewItem opt(option);
+  initStyleOption(&opt, index);
+  const QWidget* widget = opt.widget;
+  QStyle* style = widget ? widget->style() : QApplication::style();
+  // An entry as wide as the longest path would put the count out of sight.
+  if (const auto* view = qobject_cast<const QAbstractItemView*>(widget))
+    opt.rect.setRight(std::min(opt.rect.right(), view->viewport()->width() - 1));
+  const QString count = CountText(index);
+  const bool differs = index.data(kPairDiffersRole).toBool();
+  const QFontMetrics& fm = opt.fontMetrics;
+  const int gap = count.isEmpty() ? 0 : fm.horizontalAdvance(QStringLiteral("  "));
+  const int icon = differs ? fm.height() : 0;
+  const int countWidth = fm.horizontalAdvance(count) + (differs ? icon + gap / 2 : 0);
+  const int right = opt.rect.right() - style->pixelMetric(QStyle::PM_FocusFrameHMargin, &opt, widget) - 2;
+  const QRect textRect = style->subElementRect(QStyle::SE_ItemViewItemText, &opt, widget);
+  // A long path gives way to the count, never the other way round.
+  opt.text = fm.elidedText(opt.text, opt.textElideMode, std::max(0, right - countWidth - gap - textRect.left()));
+  style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
+  if (count.isEmpty()) return;
+
+  painter->save();
+  const QRect countRect(right - countWidth + 1, opt.rect.top(), countWidth, opt.rect.height());
+  if (differs) {
+    const QRect iconRect(countRect.left(), countRect.center().y() - icon / 2, icon, icon);
+    style->standardIcon(QStyle::SP_MessageBoxWarning, &opt, widget).paint(painter, iconRect);
+  }
+  const bool selected = opt.state & QStyle::State_Selected;
+  const QPalette::ColorGroup group = opt.state & QStyle::State_Enabled ? QPalette::Normal : QPalette::Disabled;
+  painter->setPen(selected   ? opt.palette.color(group, QPalette::HighlightedText)
+                  : differs ? QColor(200, 0, 0)
+                            : QColor(128, 128, 128));
+  painter->setFont(opt.font);
+  painter->drawText(countRect, Qt::AlignRight | Qt::AlignVCenter, count);
+  painter->restore();
+}
