@@ -304,6 +304,15 @@ int main(int argc, char** argv) {
     std::cerr << "korvel-cli: Out of memory.\n";
   } catch (const std::exception& e) {
     std::cerr << "korvel-cli: " << WithFullStop(e.what()) << "\n";
+    // Where the fault lies, on a line of its own so the message stays as it was.
+    std::string place;
+    if (const auto* bad = dynamic_cast<const ERegExpr*>(&e)) {
+      if (bad->Place() == TExprPlace::Query) place = "in the query";
+      if (bad->Place() == TExprPlace::Filter) place = "in the filter";
+    } else if (const auto* failed = dynamic_cast<const EKorvel*>(&e)) {
+      place = failed->Detail();
+    }
+    if (!place.empty()) std::cerr << "korvel-cli: " << place << "\n";
   }
   return 2;
 }

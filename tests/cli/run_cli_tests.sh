@@ -85,7 +85,14 @@ expect_error() {
   run "$name" 2 "$@"
   grep -qF -- "$message" "$work/$name.err" || fail "$name: expected '$message', got '$(cat "$work/$name.err")'"
 }
+# expect_place NAME LINE: the error's last line says where the fault lies.
+expect_place() {
+  [ "$(tail -n 1 "$work/$1.err")" = "$2" ] || fail "$1: expected '$2' last, got '$(cat "$work/$1.err")'"
+}
 expect_error paren "korvel-cli: missing closing parenthesis (pos 2)" search --dic "$dic" "(a" "$corpus"
+expect_place paren "korvel-cli: in the query"
+expect_error filter_paren "korvel-cli: unmatched closing parenthesis (pos 1)" search --filter "a)b" work "$corpus"
+expect_place filter_paren "korvel-cli: in the filter"
 expect_error possessive "korvel-cli: a repetition cannot follow a repetition (pos 2)" search --dic "$dic" "A++" "$corpus"
 expect_error star "korvel-cli: quantifier does not follow a repeatable item (pos 0)" search --dic "$dic" "*" "$corpus"
 expect_error verb "korvel-cli: quantifier does not follow a repeatable item (pos 0)" search --dic "$dic" "*ACCEPT" "$corpus"
@@ -104,6 +111,7 @@ mkdir "$work/nopairs"
 expect_error nopairs "holds no pair" search work "$work/nopairs"
 expect_error unknown "korvel-cli: Unknown option --bogus." search --bogus work "$corpus"
 expect_error shortlines "korvel-cli: List index out of bounds (3)" search work "$corpus/news.EN.txt" "$corpus/story.ZH.txt"
+expect_place shortlines 'korvel-cli: "story.ZH.txt" has 3 lines, "news.EN.txt" has 6.'
 
 # A program folder without its template.
 mkdir -p "$work/prog/sys"
