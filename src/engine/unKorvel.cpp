@@ -604,6 +604,11 @@ void TKorvel::Search(std::string_view query, bool lemmatize, const TProgressFn& 
   result.CompiledFilter = filterRe;
   result.CompiledEquivalents = equivalentsRe;
   result_ = std::move(result);
+  page_ = 0;
+}
+
+void TKorvel::Sort(const TSortKeys& keys, const TProgressFn& progress) {
+  result_.Order = SortOrder(filePairs_, data_, result_, keys, tuning_.Threads, progress);
 }
 
 TTranslationTable TKorvel::Spot(const TSearchResult& result, TSpotOptions options) const {
@@ -614,7 +619,19 @@ TTranslationTable TKorvel::Spot(const TSearchResult& result, TSpotOptions option
 
 void TKorvel::RenderResultPage(TOutput& out, const TProgressFn& progress) const {
   THighlighter marks(filePairs_, result_, translationMarks_);
-  korvel::RenderResultPage(out, ReadTextFile(templatePath_), data_, result_, marks, progress);
+  korvel::RenderResultPage(out, ReadTextFile(templatePath_), data_, result_, marks, progress, page_);
+  note_ = marks.Note();
+}
+
+void TKorvel::RenderKwic(TOutput& out, std::size_t width, const TProgressFn& progress) const {
+  THighlighter marks(filePairs_, result_);
+  korvel::RenderKwic(out, data_, result_, marks, width, progress);
+  note_ = marks.Note();
+}
+
+void TKorvel::RenderKwicPage(TOutput& out, std::size_t width, const TProgressFn& progress) const {
+  THighlighter marks(filePairs_, result_);
+  korvel::RenderKwicPage(out, ReadTextFile(templatePath_), data_, result_, marks, width, page_, progress);
   note_ = marks.Note();
 }
 
