@@ -31,7 +31,7 @@ void RenderResultPage(TOutput& out, std::string_view tpl, const TDataArr& data, 
                       THighlighter& marks, const TProgressFn& progress = {}, std::size_t page = 0);
 
 // Shared with the other pages made from the template (engine-internal):
-// `text` with HTML's special characters escaped; 12345 as "12,345"; and
+// `text` with HTML's markup characters escaped; 12345 as "12,345"; and
 // the template around rows(first, end), which writes the rows of the hits
 // shown in [first, end) where the placeholder stands.
 void AppendEscaped(TOutput& out, std::string_view text);
