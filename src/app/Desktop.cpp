@@ -53,7 +53,8 @@ void TDesktop::OpenFolder(const QString& path) {
   if (!path.trimmed().isEmpty()) QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
-void TDesktop::ShowError(QWidget* parent, const QString& message) {
+void TDesktop::ShowError(QWidget* parent, const QString& message, const QString& detail) {
   QMessageBox box(QMessageBox::Critical, kAppTitle, message, QMessageBox::Ok, parent);
+  if (!detail.isEmpty()) box.setDetailedText(detail);
   box.exec();
 }

@@ -24,8 +24,9 @@ class TDesktop {
   virtual void ShowFileInExplorer(const QString& path);
   // Opens the folder with the desktop's default action.
   virtual void OpenFolder(const QString& path);
-  // The error report: title, stop icon, one OK button.
-  virtual void ShowError(QWidget* parent, const QString& message);
+  // The error report: title, stop icon, one OK button; `detail`, where the
+  // fault lies, behind the box's details button when there is one.
+  virtual void ShowError(QWidget* parent, const QString& message, const QString& detail = {});
 };
 
 #endif

@@ -34,6 +34,7 @@
 #include "FileIO.h"
 #include "LineCounts.h"
 #include "MyDLL.h"
+#include "Utf8.h"
 
 using namespace korvel;
 
@@ -489,12 +490,46 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
 
 void TfrmMain::ShowError(const QString& message) { desktop_->ShowError(this, FromStd(WithFullStop(ToStd(message)))); }
 
+namespace {
+
+// Puts the cursor on the character a compile error names (`position`
+// counts characters of the trimmed text; none selected past its end).
+void SelectErrorPosition(QLineEdit* box, std::size_t position) {
+  box->setFocus(Qt::OtherFocusReason);
+  if (position == ERegExpr::kNoPosition) return;
+  const QString text = box->text();
+  const std::string typed = ToStd(text);
+  const std::string_view trimmed = Trim(typed);
+  std::size_t chars = utf8::CharCount(typed, static_cast<std::size_t>(trimmed.data() - typed.data())) + position;
+  auto units = [&](qsizetype at) { return at + 1 < text.size() && text[at].isHighSurrogate() ? 2 : 1; };
+  qsizetype at = 0;
+  for (; chars > 0 && at < text.size(); --chars) at += units(at);
+  box->setSelection(at, at < text.size() ? units(at) : 0);
+}
+
+}  // namespace
+
 void TfrmMain::ReportError(std::exception_ptr error) {
   try {
     std::rethrow_exception(error);
   } catch (const EAbort&) {
   } catch (const std::bad_alloc&) {
     ShowError("Out of memory");
+  } catch (const ERegExpr& e) {
+    QLineEdit* const box = e.Place() == TExprPlace::Query    ? edtSearch
+                           : e.Place() == TExprPlace::Filter ? edtFilter
+                                                             : nullptr;
+    if (!box) {
+      ShowError(QString::fromUtf8(e.what()));
+      return;
+    }
+    // Outlined while the message is read, and until the user edits it.
+    box->setStyleSheet("QLineEdit { border: 2px solid rgb(204, 0, 0); }");
+    connect(box, &QLineEdit::textEdited, box, [box] { box->setStyleSheet(QString()); }, Qt::SingleShotConnection);
+    desktop_->ShowError(this, FromStd(WithFullStop(e.what())), box == edtSearch ? "In the query." : "In the filter.");
+    SelectErrorPosition(box, e.Position());
+  } catch (const EKorvel& e) {
+    desktop_->ShowError(this, FromStd(WithFullStop(e.what())), FromStd(e.Detail()));
   } catch (const std::exception& e) {
     ShowError(QString::fromUtf8(e.what()));
   }

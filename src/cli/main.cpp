@@ -5,13 +5,16 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "CorpusFolder.h"
 #include "FileIO.h"
 #include "MyDLL.h"
+#include "Kwic.h"
 #include "RunSearch.h"
+#include "Sort.h"
 #include "TextDecode.h"
 #include "unKorvel.h"
 
@@ -42,10 +45,22 @@ Options (anywhere before "--", which ends them; VALUE may also follow "="):
   --html FILE       write the result page to FILE ("-": standard output)
   --tsv FILE        write the tab-separated export to FILE ("-": standard output)
   --count           print only the number of hits
+  --sort KEY[,KEY]  show the hits in this order (the page, the export and
+                    --kwic): hit (the hit's text), 1L 2L 3L (the first,
+                    second, third word left of it), 1R 2R 3R (right), file
+                    (file and line, the default); each next key breaks the
+                    ties of the ones before, corpus order the rest. Words
+                    compare ignoring letter case; a missing word comes first
+  --kwic            print key-word-in-context rows instead of the export
+                    lines: left context, hit, right context, aligned line,
+                    file, line number (tab-separated, CRLF line ends)
+  --width N         characters of context on each side for --kwic (default 40)
+  --page N          the result page (--html) shows the Nth 10,000 hits
+                    (default 1); a page past the last hit is an error
 
-Without --tsv and --count the export lines (six tab-separated fields, CRLF
-line ends) go to standard output. The status line (seconds, hits, direction,
-expression) goes to standard error.
+Without --tsv, --count and --kwic the export lines (six tab-separated fields,
+CRLF line ends) go to standard output. The status line (seconds, hits,
+direction, expression) goes to standard error.
 
 spot: how the hits' aligned lines translate QUERY. Searches as search does
 (with the options that select hits: --lemma, --filter, --exclude,
@@ -72,9 +87,11 @@ struct UsageError : std::runtime_error {
 enum class Command { Search, Spot, Other };
 
 struct Options {
-  bool lemma = false, exclude = false, filterLemma = false, count = false, zhWords = false;
+  bool lemma = false, exclude = false, filterLemma = false, count = false, zhWords = false, kwic = false;
   std::string filter, dic, html, tsv;
-  std::size_t top = 10;
+  std::size_t top = 10, width = kKwicWidth, page = 1;
+  bool widthGiven = false, pageGiven = false;
+  TSortKeys sort;
   std::vector<std::string> positional;
 };
 
@@ -114,6 +131,21 @@ Options Parse(const std::vector<std::string>& args, Command command) {
       if (path.empty()) throw UsageError("empty file name for " + name);
       return path;
     };
+    // A whole number from `low` to `high`.
+    auto takeNumber = [&](std::size_t low, std::size_t high) -> std::size_t {
+      const std::string n = takeValue();
+      std::size_t used = 0;
+      unsigned long long number = 0;
+      try {
+        number = std::stoull(n, &used);
+      } catch (const std::exception&) {
+        used = 0;
+      }
+      if (used == 0 || used != n.size() || n[0] == '-' || number < low || number > high)
+        throw UsageError(name + " needs a number from " + std::to_string(low) + " to " + std::to_string(high) +
+                         ", not \"" + n + "\"");
+      return static_cast<std::size_t>(number);
+    };
     if (name == "--dic") {
       o.dic = takePath();
     } else if (!allowSearchOptions) {
@@ -129,17 +161,7 @@ Options Parse(const std::vector<std::string>& args, Command command) {
     } else if (name == "--filter") {
       o.filter = takeValue();
     } else if (command == Command::Spot && name == "--top") {
-      const std::string n = takeValue();
-      std::size_t used = 0;
-      unsigned long top = 0;
-      try {
-        top = std::stoul(n, &used);
-      } catch (const std::exception&) {
-        used = 0;
-      }
-      if (used == 0 || used != n.size() || n[0] == '-' || top == 0 || top > 100000)
-        throw UsageError("--top needs a number from 1 to 100000, not \"" + n + "\"");
-      o.top = top;
+      o.top = takeNumber(1, 100000);
     } else if (command == Command::Spot) {
       throw UsageError("Unknown option " + name);
     } else if (name == "--count") {
@@ -148,10 +170,27 @@ Options Parse(const std::vector<std::string>& args, Command command) {
       o.html = takePath();
     } else if (name == "--tsv") {
       o.tsv = takePath();
+    } else if (name == "--sort") {
+      const std::string keys = takeValue();
+      const std::optional<TSortKeys> parsed = ParseSortKeys(keys);
+      if (!parsed) throw UsageError("--sort takes hit, 1L, 2L, 3L, 1R, 2R, 3R or file, not \"" + keys + "\"");
+      o.sort = *parsed;
+    } else if (name == "--kwic") {
+      flag(o.kwic);
+    } else if (name == "--width") {
+      o.width = takeNumber(1, 100000);
+      o.widthGiven = true;
+    } else if (name == "--page") {
+      o.page = takeNumber(1, 1000000);
+      o.pageGiven = true;
     } else {
       throw UsageError("Unknown option " + name);
     }
   }
+  // Options that would otherwise be quietly ignored.
+  if (o.widthGiven && !o.kwic) throw UsageError("--width needs --kwic");
+  if (o.pageGiven && o.html.empty()) throw UsageError("--page needs --html");
+  if (o.kwic && o.count) throw UsageError("--kwic and --count cannot go together");
   return o;
 }
 
@@ -229,6 +268,8 @@ int Search(const Options& o, Command command) {
   request.Query = query;
   request.Lemma = o.lemma;
   request.ChineseWords = o.zhWords;
+  request.Sort = o.sort;
+  request.Page = o.page - 1;
   if (!o.html.empty()) request.PagePath = OutputPath(o.html);
   const TRunReport report = RunSearch(engine, request);
   std::string noted;
@@ -252,6 +293,11 @@ int Search(const Options& o, Command command) {
   }
   if (o.count) {
     WriteStdout(std::to_string(engine.HitCount()) + "\n");
+  } else if (o.kwic) {
+    TStringOutput out;
+    engine.RenderKwic(out, o.width);
+    WriteStdout(out.Take());
+    PrintNote(engine, noted);
   } else if (o.tsv.empty()) {
     WriteStdout(engine.RenderExport());
     PrintNote(engine, noted);
@@ -304,6 +350,15 @@ int main(int argc, char** argv) {
     std::cerr << "korvel-cli: Out of memory.\n";
   } catch (const std::exception& e) {
     std::cerr << "korvel-cli: " << WithFullStop(e.what()) << "\n";
+    // Where the fault lies, on a line of its own so the message stays as it was.
+    std::string place;
+    if (const auto* bad = dynamic_cast<const ERegExpr*>(&e)) {
+      if (bad->Place() == TExprPlace::Query) place = "in the query";
+      if (bad->Place() == TExprPlace::Filter) place = "in the filter";
+    } else if (const auto* failed = dynamic_cast<const EKorvel*>(&e)) {
+      place = failed->Detail();
+    }
+    if (!place.empty()) std::cerr << "korvel-cli: " << place << "\n";
   }
   return 2;
 }

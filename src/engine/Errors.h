@@ -7,13 +7,22 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace korvel {
 
 // A failed file or list operation; what() is the user-facing message.
+// Detail() says where the fault lies when the message alone cannot (the
+// pair whose files disagree), or is "".
 class EKorvel : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
+  EKorvel(const std::string& message, std::string detail)
+      : std::runtime_error(message), detail_(std::move(detail)) {}
+  const std::string& Detail() const { return detail_; }
+
+ private:
+  std::string detail_;
 };
 
 // Thrown by a progress callback to abandon a long operation. Front ends show
@@ -31,8 +40,8 @@ using TProgressFn = std::function<void(std::size_t done, std::size_t total)>;
 [[noreturn]] void ThrowCannotOpen(const std::string& path, int err);
 // "Cannot create file "%s". %s"
 [[noreturn]] void ThrowCannotCreate(const std::string& path, int err);
-// "List index out of bounds (%d)"
-[[noreturn]] void ThrowListIndex(long long index);
+// "List index out of bounds (%d)", with an optional detail.
+[[noreturn]] void ThrowListIndex(long long index, std::string detail = {});
 
 // The message as a message box shows it: a full stop is appended when the
 // last character sorts after "." (so ")" gets none, a letter gets one).

@@ -4,17 +4,16 @@
 #include "Marks.h"
 
 namespace korvel {
-namespace {
 
-constexpr std::string_view kOpenMark = "\xE3\x80\x90", kCloseMark = "\xE3\x80\x91";      // 【 】
-constexpr std::string_view kOpenFilter = "\xE3\x80\x96", kCloseFilter = "\xE3\x80\x97";  // 〖 〗
-
-// A tab, CR or LF inside a field would break the one-line, six-field
-// record; each is written as a blank.
 void AppendField(TOutput& out, std::string_view text) {
   SplitAtBytes(
       text, "\t\r\n", [&](std::string_view piece) { out.Append(piece); }, [&](char) { out.Append(' '); });
 }
+
+namespace {
+
+constexpr std::string_view kOpenMark = "\xE3\x80\x90", kCloseMark = "\xE3\x80\x91";      // 【 】
+constexpr std::string_view kOpenFilter = "\xE3\x80\x96", kCloseFilter = "\xE3\x80\x97";  // 〖 〗
 
 // `text` with `open` and `close` around each span that forEach(mark)
 // gives, in order.
@@ -41,7 +40,7 @@ void RenderExport(TOutput& out, const TFilePairArr& pairs, const TDataArr& data,
   THighlighter::TAlignedMarks aligned;
   for (std::size_t k = 0; k < hits.size(); ++k) {
     if (progress) progress(k, hits.size());
-    const TData& d = data[hits[k]];
+    const TData& d = data[result.Shown(k)];
     const TFilePair& fp = pairs[d.PairIndex];
     out.Append(std::to_string(k + 1));
     out.Append('\t');

@@ -6,6 +6,8 @@
 #ifndef KORVEL_EXPORT_H
 #define KORVEL_EXPORT_H
 
+#include <string_view>
+
 #include "Corpus.h"
 #include "Errors.h"
 #include "Highlight.h"
@@ -14,8 +16,13 @@
 
 namespace korvel {
 
+// The hits in the result's order, numbered in it.
 void RenderExport(TOutput& out, const TFilePairArr& pairs, const TDataArr& data, const TSearchResult& result,
                   THighlighter& marks, const TProgressFn& progress = {});
+
+// A tab, CR or LF inside a field would break the one-line record; each is
+// written as a blank (engine-internal, shared with the KWIC rows).
+void AppendField(TOutput& out, std::string_view text);
 
 }  // namespace korvel
 

@@ -33,8 +33,8 @@ namespace korvel {
   throw EKorvel("Cannot create file \"" + DisplayPath(path) + "\". " + std::strerror(err));
 }
 
-[[noreturn]] void ThrowListIndex(long long index) {
-  throw EKorvel("List index out of bounds (" + std::to_string(index) + ")");
+[[noreturn]] void ThrowListIndex(long long index, std::string detail) {
+  throw EKorvel("List index out of bounds (" + std::to_string(index) + ")", std::move(detail));
 }
 
 std::string WithFullStop(std::string message) {

@@ -105,6 +105,25 @@ const std::string& THighlighter::AlignedFile(const TData& d) const {
   return chinese_ ? fp.EnFile : fp.ZhFile;
 }
 
+std::pair<std::size_t, std::size_t> THighlighter::FirstQueryMark(const TData& d) {
+  const std::string_view line = Searched(d);
+  if (chinese_) {
+    if (pattern_.empty()) return {0, 0};
+    for (std::size_t at = line.find(pattern_); at != std::string_view::npos;
+         at = line.find(pattern_, at + pattern_.size()))
+      if (!segmenter_ || segmenter_->IsWholeWord(line, at, at + pattern_.size())) return {at, at + pattern_.size()};
+    return {0, 0};
+  }
+  try {
+    std::size_t b = 0, e = 0;
+    query_->Begin(line);
+    if (query_->Find(line, 0, b, e)) return {b, e};
+  } catch (const EMatchLimit& e) {
+    ThrowBacktracks(e, "the expression", SearchedFile(d), d.LineIndex);
+  }
+  return {0, 0};
+}
+
 void THighlighter::MarkAligned(const TData& d, TAlignedMarks& out) {
   static constexpr std::string_view kOpen = "\xE3\x80\x90", kClose = "\xE3\x80\x91";  // 【 】
   const std::string_view line = Aligned(d);

@@ -66,6 +66,10 @@ class THighlighter {
     }
   }
 
+  // The first of those marks, found without walking the rest of the line;
+  // [0, 0) for a line without one.
+  std::pair<std::size_t, std::size_t> FirstQueryMark(const TData& d);
+
   // The aligned line as the export writes it before the filter's marks:
   // "【" and "】" around every equivalent. `equivalents` are those marks'
   // spans in `text` (brackets included), `filter` the include filter's

@@ -7,9 +7,6 @@
 #include "TextDecode.h"
 
 namespace korvel {
-namespace {
-
-constexpr std::string_view kPlaceholder = "{@content}";
 
 void AppendEscaped(TOutput& out, std::string_view text) {
   SplitAtBytes(
@@ -24,6 +21,20 @@ void AppendEscaped(TOutput& out, std::string_view text) {
         }
       });
 }
+
+std::string GroupDigits(std::size_t n) {
+  const std::string digits = std::to_string(n);
+  std::string grouped;
+  for (std::size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) grouped += ',';
+    grouped += digits[i];
+  }
+  return grouped;
+}
+
+namespace {
+
+constexpr std::string_view kPlaceholder = "{@content}";
 
 bool IsPlaceholder(std::string_view line) {
   if (line.size() != kPlaceholder.size()) return false;
@@ -106,13 +117,6 @@ void AppendAligned(TOutput& out, const THighlighter::TAlignedMarks& m, std::stri
   visible(copied, m.text.size());
 }
 
-// 12345 -> "12,345"
-std::string GroupDigits(std::size_t n) {
-  std::string digits = std::to_string(n);
-  for (std::size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");
-  return digits;
-}
-
 void AppendSource(TOutput& out, std::string_view path, const std::string& lineNo) {
   out.Append("<span class=\"x\">&nbsp;&nbsp;(");
   AppendEscaped(out, DisplayPath(FileNamePart(path)));
@@ -123,69 +127,84 @@ void AppendSource(TOutput& out, std::string_view path, const std::string& lineNo
 
 }  // namespace
 
-void RenderResultPage(TOutput& out, std::string_view tpl, const TDataArr& data, const TSearchResult& result,
-                      THighlighter& marks, const TProgressFn& progress) {
+void RenderPageFrame(TOutput& out, std::string_view tpl, std::size_t hitCount, std::size_t page,
+                     const std::function<void(std::size_t, std::size_t)>& rows) {
   const std::vector<std::string_view> lines = SplitLines(tpl);
   std::size_t p = 0;
   while (p < lines.size() && !IsPlaceholder(lines[p])) ++p;
   if (p == lines.size()) ThrowListIndex(-1);
+  const std::size_t first = page * kPageHitLimit;
+  if (page > 0 && first >= hitCount)
+    throw EKorvel("There is no page " + std::to_string(page + 1) + " of " + GroupDigits(hitCount) + " hits");
 
   for (std::size_t i = 0; i < p; ++i) {
     out.Append(lines[i]);
     out.Append("\r\n");
   }
 
-  THighlighter::TAlignedMarks aligned;
-  const bool chinese = result.QueryIsChinese;
-  const TIntArr& hits = result.Hits;
-  const std::string_view queryClass = chinese ? "zh" : "en";
-  const std::string_view equivClass = chinese ? "en" : "zh";
-
   // A page of every hit of a common word would run to hundreds of megabytes
   // and stall the viewer; the page stops at the limit, the export does not.
-  const std::size_t shown = std::min(hits.size(), kPageHitLimit);
-  for (std::size_t k = 0; k < shown; ++k) {
-    if (progress) progress(k, shown);
-    const TData& d = data[hits[k]];
-    const std::string_view a = marks.Searched(d);
-    const std::string& fa = marks.SearchedFile(d);
-    const std::string& fb = marks.AlignedFile(d);
-    const std::string shade = k % 2 == 0 ? " class=\"o\" " : "";
-    const std::string lineNo = std::to_string(static_cast<long long>(d.LineIndex) + 1);
+  const std::size_t end = std::min(hitCount, first + kPageHitLimit);
+  rows(first, end);
 
-    out.Append("<tr" + shade + ">\r\n");
-    out.Append("\t<td class=\"no\" rowspan=\"2\" >" + std::to_string(k + 1) + "</td>\r\n");
-
-    out.Append("\t<td>");
-    std::size_t copied = 0;
-    marks.ForEachQueryMark(d, [&](std::size_t b, std::size_t e) {
-      AppendEscaped(out, a.substr(copied, b - copied));
-      out.Append("<span class=\"");
-      out.Append(queryClass);
-      out.Append("\">");
-      AppendEscaped(out, a.substr(b, e - b));
-      out.Append("</span>");
-      copied = e;
-    });
-    AppendEscaped(out, a.substr(copied));
-    AppendSource(out, fa, lineNo);
-
-    out.Append("</tr><tr" + shade + ">\r\n");
-    out.Append("\t<td>");
-    marks.MarkAligned(d, aligned);
-    AppendAligned(out, aligned, equivClass);
-    AppendSource(out, fb, lineNo);
-  }
-
-  if (shown < hits.size()) {
-    out.Append("<tr class=\"more\">\r\n\t<td class=\"no\"></td>\r\n\t<td>Showing the first " + GroupDigits(shown) +
-               " of " + GroupDigits(hits.size()) + " hits. Save exports all of them.</td>\r\n</tr>\r\n");
+  const std::string_view row = "<tr class=\"more\">\r\n\t<td class=\"no\"></td>\r\n\t<td>";
+  if (page > 0) {
+    out.Append(row);
+    out.Append("Showing hits " + GroupDigits(first + 1) + "\xE2\x80\x93" + GroupDigits(end) + " of " +
+               GroupDigits(hitCount) + ". Save exports all of them.</td>\r\n</tr>\r\n");
+  } else if (end < hitCount) {
+    out.Append(row);
+    out.Append("Showing the first " + GroupDigits(end) + " of " + GroupDigits(hitCount) +
+               " hits. Save exports all of them.</td>\r\n</tr>\r\n");
   }
   out.Append("\r\n");  // the emptied placeholder line
   for (std::size_t i = p + 1; i < lines.size(); ++i) {
     out.Append(lines[i]);
     out.Append("\r\n");
   }
+}
+
+void RenderResultPage(TOutput& out, std::string_view tpl, const TDataArr& data, const TSearchResult& result,
+                      THighlighter& marks, const TProgressFn& progress, std::size_t page) {
+  const bool chinese = result.QueryIsChinese;
+  const std::string_view queryClass = chinese ? "zh" : "en";
+  const std::string_view equivClass = chinese ? "en" : "zh";
+  THighlighter::TAlignedMarks aligned;
+
+  RenderPageFrame(out, tpl, result.Hits.size(), page, [&](std::size_t first, std::size_t end) {
+    for (std::size_t k = first; k < end; ++k) {
+      if (progress) progress(k - first, end - first);
+      const TData& d = data[result.Shown(k)];
+      const std::string_view a = marks.Searched(d);
+      const std::string& fa = marks.SearchedFile(d);
+      const std::string& fb = marks.AlignedFile(d);
+      const std::string shade = k % 2 == 0 ? " class=\"o\" " : "";
+      const std::string lineNo = std::to_string(static_cast<long long>(d.LineIndex) + 1);
+
+      out.Append("<tr" + shade + ">\r\n");
+      out.Append("\t<td class=\"no\" rowspan=\"2\" >" + std::to_string(k + 1) + "</td>\r\n");
+
+      out.Append("\t<td>");
+      std::size_t copied = 0;
+      marks.ForEachQueryMark(d, [&](std::size_t b, std::size_t e) {
+        AppendEscaped(out, a.substr(copied, b - copied));
+        out.Append("<span class=\"");
+        out.Append(queryClass);
+        out.Append("\">");
+        AppendEscaped(out, a.substr(b, e - b));
+        out.Append("</span>");
+        copied = e;
+      });
+      AppendEscaped(out, a.substr(copied));
+      AppendSource(out, fa, lineNo);
+
+      out.Append("</tr><tr" + shade + ">\r\n");
+      out.Append("\t<td>");
+      marks.MarkAligned(d, aligned);
+      AppendAligned(out, aligned, equivClass);
+      AppendSource(out, fb, lineNo);
+    }
+  });
 }
 
 }  // namespace korvel

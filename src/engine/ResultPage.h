@@ -7,6 +7,8 @@
 #define KORVEL_RESULTPAGE_H
 
 #include <cstddef>
+#include <functional>
+#include <string>
 #include <string_view>
 
 #include "Corpus.h"
@@ -20,10 +22,22 @@ namespace korvel {
 // The page shows at most this many hits; the export has them all.
 constexpr std::size_t kPageHitLimit = 10000;
 
-// Throws "List index out of bounds (-1)" when no line of `tpl` is the
-// placeholder.
+// Page `page` (0 the first) holds the hits shown from page * kPageHitLimit
+// on, in the result's order, numbered from there; a page after the first
+// ends with a row saying which they are. Throws "List index out of bounds
+// (-1)" when no line of `tpl` is the placeholder, and EKorvel for a page
+// after the first that would hold no hit.
 void RenderResultPage(TOutput& out, std::string_view tpl, const TDataArr& data, const TSearchResult& result,
-                      THighlighter& marks, const TProgressFn& progress = {});
+                      THighlighter& marks, const TProgressFn& progress = {}, std::size_t page = 0);
+
+// Shared with the other pages made from the template (engine-internal):
+// `text` with HTML's markup characters escaped; 12345 as "12,345"; and
+// the template around rows(first, end), which writes the rows of the hits
+// shown in [first, end) where the placeholder stands.
+void AppendEscaped(TOutput& out, std::string_view text);
+std::string GroupDigits(std::size_t n);
+void RenderPageFrame(TOutput& out, std::string_view tpl, std::size_t hitCount, std::size_t page,
+                     const std::function<void(std::size_t, std::size_t)>& rows);
 
 }  // namespace korvel
 

@@ -4,6 +4,7 @@
 #ifndef KORVEL_RUNSEARCH_H
 #define KORVEL_RUNSEARCH_H
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -24,6 +25,8 @@ struct TRunRequest {
   std::string Query;
   bool Lemma = false;
   bool ChineseWords = false;  // a Chinese query or filter matches whole words only
+  TSortKeys Sort;                       // the hits' order; none: corpus order
+  std::size_t Page = 0;                 // which page of hits the result page shows, 0 the first
   std::optional<std::string> PagePath;  // the result page is written there when given
 };
 
@@ -36,7 +39,7 @@ struct TRunReport {
   std::string Status;     // the status line (StatusLine with Seconds to three decimals)
 };
 
-enum class TRunStep { Load, Search, Page, Spot, Export, Done };
+enum class TRunStep { Load, Search, Sort, Page, Spot, Export, Done };
 
 // Where a run is. Done never goes down over a run, nor past StepEnd within
 // a step.

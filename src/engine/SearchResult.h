@@ -6,6 +6,7 @@
 #ifndef KORVEL_SEARCHRESULT_H
 #define KORVEL_SEARCHRESULT_H
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -25,12 +26,17 @@ struct TSearchResult {
   bool ChineseWords = false;    // a Chinese query or filter matched whole words only
   std::string Equivalents;      // marks the word-list equivalents; "" for none
   TIntArr Hits;                 // ascending, no duplicates
+  // The order the writers show the hits in, as positions into Hits (a
+  // sort's); empty for corpus order, which is Hits as they stand.
+  TIntArr Order;
   // The three expressions as the search compiled them, case-insensitive;
   // null where there is none (or nothing was compiled: then whoever marks
   // compiles them).
   std::shared_ptr<const TPattern> CompiledPattern, CompiledFilter, CompiledEquivalents;
 
   int32_t HitCount() const { return static_cast<int32_t>(Hits.size()); }
+  // The record of the k-th hit shown.
+  int32_t Shown(std::size_t k) const { return Hits[Order.empty() ? k : static_cast<std::size_t>(Order[k])]; }
   std::string_view Direction() const { return QueryIsChinese ? "ZH-EN" : "EN-ZH"; }
 };
 

@@ -38,15 +38,25 @@ std::string WrapWords(std::string_view typed, const std::string& words) {
 }
 
 // Compiles the expression made from the typed text; a compile error's
-// position then counts in what was typed, not in the wrapping.
-std::shared_ptr<const TPattern> CompileTyped(const std::string& expression, std::string_view typed, bool wrapped) {
+// position then counts in what was typed, not in the wrapping, and the
+// error names the box it came from.
+std::shared_ptr<const TPattern> CompileTyped(const std::string& expression, std::string_view typed, bool wrapped,
+                                             TExprPlace place) {
   try {
     return TPattern::Compile(expression, true);
   } catch (const ERegExpr& e) {
-    if (!wrapped || e.Position() == ERegExpr::kNoPosition) throw;
+    if (!wrapped || e.Position() == ERegExpr::kNoPosition) throw ERegExpr(e.Reason(), e.Position(), place);
     const std::size_t prefix = typed.starts_with('*') ? 5 : 3;  // "\b(?:" or "\b("
-    throw ERegExpr(e.Reason(), std::min(e.Position() - std::min(e.Position(), prefix), utf8::CharCount(typed)));
+    throw ERegExpr(e.Reason(), std::min(e.Position() - std::min(e.Position(), prefix), utf8::CharCount(typed)),
+                   place);
   }
+}
+
+// Lines of a text as loading counts them.
+std::size_t LineCount(std::string_view text) {
+  std::size_t n = 0;
+  ForEachLine(text, [&](std::string_view) { ++n; });
+  return n;
 }
 
 // The user's locale for sorting file names; the root locale when the
@@ -298,7 +308,14 @@ void TKorvel::LoadData(const TProgressFn& progress) {
         std::string_view enLine = Trim(line);
         if (!enLine.empty()) {
           while (zhRead <= j && zh.Next(zhLine)) ++zhRead;
-          if (zhRead <= j) ThrowListIndex(j);
+          if (zhRead <= j) {
+            const TFilePair& fp = filePairs_[i];
+            auto name = [](const std::string& path) { return "\"" + DisplayPath(FileNamePart(path)) + "\""; };
+            const std::size_t zhLines = LineCount(out.zh.Text());
+            ThrowListIndex(j, name(fp.ZhFile) + " has " + std::to_string(zhLines) +
+                                  (zhLines == 1 ? " line, " : " lines, ") + name(fp.EnFile) + " has " +
+                                  std::to_string(LineCount(out.en.Text())) + ".");
+          }
           slot[written++] = {Trim(zhLine), enLine, static_cast<int32_t>(i), j};
         }
         ++j;
@@ -521,9 +538,10 @@ void TKorvel::Search(std::string_view query, bool lemmatize, const TProgressFn& 
 
   // Both expressions compile before anything changes, so a bad one leaves
   // the last search as it was.
-  const std::shared_ptr<const TPattern> queryRe = CompileTyped(pattern, q, plain);
+  const std::shared_ptr<const TPattern> queryRe = CompileTyped(pattern, q, plain, TExprPlace::Query);
   std::shared_ptr<const TPattern> filterRe;
-  if (!pendingFilter_.empty()) filterRe = CompileTyped(pendingFilter_, pendingFilterText_, pendingFilterWrapped_);
+  if (!pendingFilter_.empty())
+    filterRe = CompileTyped(pendingFilter_, pendingFilterText_, pendingFilterWrapped_, TExprPlace::Filter);
 
   // One pass through each file's text: for the strings every match holds,
   // or for the expression itself when it matches a line exactly where it
@@ -586,6 +604,11 @@ void TKorvel::Search(std::string_view query, bool lemmatize, const TProgressFn& 
   result.CompiledFilter = filterRe;
   result.CompiledEquivalents = equivalentsRe;
   result_ = std::move(result);
+  page_ = 0;
+}
+
+void TKorvel::Sort(const TSortKeys& keys, const TProgressFn& progress) {
+  result_.Order = SortOrder(filePairs_, data_, result_, keys, tuning_.Threads, progress);
 }
 
 TTranslationTable TKorvel::Spot(const TSearchResult& result, TSpotOptions options) const {
@@ -596,7 +619,19 @@ TTranslationTable TKorvel::Spot(const TSearchResult& result, TSpotOptions option
 
 void TKorvel::RenderResultPage(TOutput& out, const TProgressFn& progress) const {
   THighlighter marks(filePairs_, result_, translationMarks_);
-  korvel::RenderResultPage(out, ReadTextFile(templatePath_), data_, result_, marks, progress);
+  korvel::RenderResultPage(out, ReadTextFile(templatePath_), data_, result_, marks, progress, page_);
+  note_ = marks.Note();
+}
+
+void TKorvel::RenderKwic(TOutput& out, std::size_t width, const TProgressFn& progress) const {
+  THighlighter marks(filePairs_, result_);
+  korvel::RenderKwic(out, data_, result_, marks, width, progress);
+  note_ = marks.Note();
+}
+
+void TKorvel::RenderKwicPage(TOutput& out, std::size_t width, const TProgressFn& progress) const {
+  THighlighter marks(filePairs_, result_);
+  korvel::RenderKwicPage(out, ReadTextFile(templatePath_), data_, result_, marks, width, page_, progress);
   note_ = marks.Note();
 }
 

@@ -16,6 +16,7 @@
 #ifndef KORVEL_UNKORVEL_H
 #define KORVEL_UNKORVEL_H
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <functional>
@@ -29,11 +30,13 @@
 #include "Dictionary.h"
 #include "Errors.h"
 #include "FileIO.h"
+#include "Kwic.h"
 #include "Output.h"
 #include "Query.h"
 #include "RegExpr.h"
 #include "ResultPage.h"
 #include "SearchResult.h"
+#include "Sort.h"
 #include "Spot.h"
 
 namespace korvel {
@@ -86,6 +89,15 @@ class TKorvel {
   // a failure (bad expression, cancel) leaves the previous search whole.
   void Search(std::string_view query, bool lemmatize, const TProgressFn& progress = {});
 
+  // Shows the last search's hits in the order of `keys` (see Sort.h) in
+  // every rendering from the next on; no keys is corpus order. A cancel
+  // leaves the order as it was; a new search starts in corpus order.
+  void Sort(const TSortKeys& keys, const TProgressFn& progress = {});
+  // Which page of kPageHitLimit hits the result pages show from the next
+  // rendering on: 0, the first, unless told; a new search goes back to it.
+  void SetPage(std::size_t page) { page_ = page; }
+  std::size_t Page() const { return page_; }
+
   // The result page from the template, and the tab-separated export.
   // Equivalents that backtrack too much on a line lose their marks there;
   // Note() then says so until the next rendering.
@@ -95,6 +107,10 @@ class TKorvel {
   std::string RenderExport(const TProgressFn& progress = {}) const;
   void RenderResultPage(TOutput& out, const TProgressFn& progress = {}) const;
   void RenderExport(TOutput& out, const TProgressFn& progress = {}) const;
+  // Key word in context (Kwic.h): the rows as text, every hit, and as a
+  // page from the template, the page SetPage chose.
+  void RenderKwic(TOutput& out, std::size_t width = kKwicWidth, const TProgressFn& progress = {}) const;
+  void RenderKwicPage(TOutput& out, std::size_t width = kKwicWidth, const TProgressFn& progress = {}) const;
   const std::string& Note() const { return note_; }
 
   // The translation table of `result` (a search over the loaded pairs).
@@ -149,6 +165,7 @@ class TKorvel {
   TDataArr data_;
   TDictionary dictionaries_[2];  // 0: English->Chinese, 1: Chinese->English
   TSearchResult result_;
+  std::size_t page_ = 0;
   mutable std::string note_;  // of the last rendering
   mutable std::optional<TIntArr> foldRecords_[2];
 

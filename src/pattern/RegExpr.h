@@ -30,23 +30,31 @@
 
 namespace korvel {
 
+// Which of the user's expressions an error is in, where the caller knows.
+enum class TExprPlace { Unknown, Query, Filter };
+
 // Compile errors: reason, " (pos ", offset in characters, ")". Match-time
-// faults (match or depth limit reached) carry the reason alone.
+// faults (match or depth limit reached) carry the reason alone. The place
+// never shows in the message: front ends say it their own way.
 class ERegExpr : public std::runtime_error {
  public:
-  explicit ERegExpr(const std::string& reason, std::size_t position = kNoPosition)
+  explicit ERegExpr(const std::string& reason, std::size_t position = kNoPosition,
+                    TExprPlace place = TExprPlace::Unknown)
       : std::runtime_error(position == kNoPosition ? reason : reason + " (pos " + std::to_string(position) + ")"),
         reason_(reason),
-        position_(position) {}
+        position_(position),
+        place_(place) {}
   static constexpr std::size_t kNoPosition = static_cast<std::size_t>(-1);
   const std::string& Reason() const { return reason_; }
   // Characters into the expression where compiling stopped; kNoPosition at
   // match time.
   std::size_t Position() const { return position_; }
+  TExprPlace Place() const { return place_; }
 
  private:
   std::string reason_;
   std::size_t position_;
+  TExprPlace place_;
 };
 
 // A match that ran out of its step budget, depth, heap or JIT stack: the

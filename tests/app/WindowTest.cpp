@@ -31,7 +31,7 @@ namespace {
 
 struct FakeDesktop : TDesktop {
   QString folder, saveName, preselected;
-  QStringList suggestions, shown, opened, errors;
+  QStringList suggestions, shown, opened, errors, details;
   QString ChooseFolder(QWidget*, const QString& pre) override {
     preselected = pre;
     return folder;
@@ -42,7 +42,10 @@ struct FakeDesktop : TDesktop {
   }
   void ShowFileInExplorer(const QString& path) override { shown << path; }
   void OpenFolder(const QString& path) override { opened << path; }
-  void ShowError(QWidget*, const QString& message) override { errors << message; }
+  void ShowError(QWidget*, const QString& message, const QString& detail) override {
+    errors << message;
+    details << detail;
+  }
   bool replace = false;
   QStringList asked;
   bool ConfirmOverwrite(QWidget*, const QString& path) override {
@@ -378,6 +381,25 @@ class WindowTest : public QObject {
     QCOMPARE(desktop_->errors.size(), 2);
     QVERIFY(desktop_->errors[1].startsWith("Cannot open file"));
     QCOMPARE(w_->btnSave->isEnabled(), w_->Engine->HitCount() > 0);
+  }
+
+  // The message as it was; the details name the box, the box holds the
+  // cursor on the named character (counted past the blanks the search
+  // trims) and stays red until edited.
+  void ABadExpressionPointsAtItsBoxUntilEdited() {
+    Open(Fixtures());
+    w_->edtFilter->setText("a)b");
+    Search("work");
+    w_->edtFilter->clear();
+    Search("  wo)rk");
+    QCOMPARE(desktop_->errors, QStringList({"unmatched closing parenthesis (pos 1)",
+                                            "unmatched closing parenthesis (pos 2)"}));
+    QCOMPARE(desktop_->details, QStringList({"In the filter.", "In the query."}));
+    QCOMPARE(w_->focusWidget(), w_->edtSearch);
+    QCOMPARE(w_->edtSearch->selectedText(), QString(")"));
+    QVERIFY(!w_->edtSearch->styleSheet().isEmpty() && !w_->edtFilter->styleSheet().isEmpty());
+    QTest::keyClicks(w_->edtSearch, "x");
+    QVERIFY(w_->edtSearch->styleSheet().isEmpty() && !w_->edtFilter->styleSheet().isEmpty());
   }
 
   void SaveOpensInTheCorpusFolderAddsTxtAndOffersTheLastName() {

@@ -31,7 +31,7 @@ try() {
   status=$?
   end=$(date +%s%N)
   local ms=$(((end - start) / 1000000))
-  last=$(tail -n 1 "$work/err")
+  last=$(grep -v '^korvel-cli: in the \(query\|filter\)$' "$work/err" | tail -n 1)
   case $status in
     0 | 1) hits=$(wc -l <"$work/out.tsv"); echo "$label: status $status, $hits hit(s), ${ms} ms" ;;
     2)

@@ -63,10 +63,13 @@ expect_out() {
   same_bytes "$1" "$work/$1.out" "$work/$1.want"
 }
 # expect_error NAME MESSAGE: the last line on stderr is exactly the message
+# expect_error NAME MESSAGE [PLACE]: the message, then where the fault lies
+# on a line of its own when PLACE is given.
 expect_error() {
-  local got
-  got=$(tail -n 1 "$work/$1.err")
-  [ "$got" = "korvel-cli: $2" ] || fail "$1: expected 'korvel-cli: $2', got '$got'"
+  local got want="korvel-cli: $2"
+  [ $# -gt 2 ] && want=$(printf 'korvel-cli: %s\nkorvel-cli: %s' "$2" "$3")
+  got=$(tail -n $(($# > 2 ? 2 : 1)) "$work/$1.err")
+  [ "$got" = "$want" ] || fail "$1: expected '$want', got '$got'"
 }
 # no_leftovers NAME DIR EXPECTED-LISTING: no temporary file stays behind
 no_leftovers() {
@@ -92,7 +95,7 @@ expect_out binary "1\tx.EN.txt\tx.ZH.txt\t5\tIHDR\xef\xbf\xbd\xef\xbf\xbd\xef\xb
 # With a twin of one line, the second line of the binary has none.
 printf '%s\n' "$GONGZUO" >"$work/binary/x.ZH.txt"
 run binary_short 2 work "$work/binary"
-expect_error binary_short "List index out of bounds (1)"
+expect_error binary_short "List index out of bounds (1)" '"x.ZH.txt" has 1 line, "x.EN.txt" has 5.'
 
 # One line of 50,000,000 letters and a word at its end.
 mkdir "$work/long"
@@ -128,7 +131,7 @@ mkdir "$work/short" "$work/longer"
 printf 'one\nwork\nthree\n' >"$work/short/s.EN.txt"
 printf '\xe4\xb8\x80\n\xe4\xba\x8c\n' >"$work/short/s.ZH.txt"
 run short 2 work "$work/short"
-expect_error short "List index out of bounds (2)"
+expect_error short "List index out of bounds (2)" '"s.ZH.txt" has 2 lines, "s.EN.txt" has 3.'
 [ -s "$work/short.out" ] && fail "short: export written despite the error"
 printf 'one\nwork\n\n\n' >"$work/longer/s.EN.txt"
 printf '\xe4\xb8\x80\n\xe4\xba\x8c\n\xe4\xb8\x89\n\xe5\x9b\x9b\nfive\n' >"$work/longer/s.ZH.txt"

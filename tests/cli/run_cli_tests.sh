@@ -54,6 +54,33 @@ run include 0 search --dic "$dic" --filter 颜色 --html "$work/include.html" "c
 check include.tsv "$work/include.out"
 check include.html "$work/include.html"
 
+# Sorted by the word right of the hit ("up." has none, so it comes first),
+# the context cut to 12 characters each side.
+run kwic 0 search --sort 1R --kwic --width 12 up "$corpus"
+check kwic.tsv "$work/kwic.out"
+expect_usage() {
+  local name=$1 message=$2; shift 2
+  run "$name" 2 "$@"
+  [ "$(cat "$work/$name.err")" = "$(printf 'korvel-cli: %s\nTry '"'"'korvel-cli --help'"'"'.' "$message")" ] ||
+    fail "$name: $(cat "$work/$name.err")"
+}
+expect_usage sort_key '--sort takes hit, 1L, 2L, 3L, 1R, 2R, 3R or file, not "1R,4L"' search --sort 1R,4L up "$corpus"
+expect_usage width_alone "--width needs --kwic." search --width 5 up "$corpus"
+expect_usage page_alone "--page needs --html." search --page 2 up "$corpus"
+
+# The second page of 10,003 hits: numbered on from 10,001, its last row says
+# which hits it holds; there is no third.
+mkdir "$work/many"
+seq 10003 | sed 's/^/word /' >"$work/many/m.EN.txt"
+seq 10003 >"$work/many/m.ZH.txt"
+run page2 0 search --html "$work/page2.html" --page 2 --count word "$work/many"
+grep -qF '<td class="no" rowspan="2" >10001</td>' "$work/page2.html" || fail "page 2 does not start at 10,001"
+grep -qF '<td>Showing hits 10,001–10,003 of 10,003. Save exports all of them.</td>' "$work/page2.html" ||
+  fail "page 2: $(grep -F Showing "$work/page2.html")"
+run page3 2 search --html "$work/page3.html" --page 3 --count word "$work/many"
+[ "$(cat "$work/page3.err")" = "korvel-cli: There is no page 3 of 10,003 hits." ] || fail "page 3: $(cat "$work/page3.err")"
+[ -e "$work/page3.html" ] && fail "page 3 must not write a page"
+
 run count 0 search --count --dic "$dic" work "$corpus"
 [ "$(cat "$work/count.out")" = 1 ] || fail "count: $(cat "$work/count.out")"
 
@@ -85,7 +112,14 @@ expect_error() {
   run "$name" 2 "$@"
   grep -qF -- "$message" "$work/$name.err" || fail "$name: expected '$message', got '$(cat "$work/$name.err")'"
 }
+# expect_place NAME LINE: the error's last line says where the fault lies.
+expect_place() {
+  [ "$(tail -n 1 "$work/$1.err")" = "$2" ] || fail "$1: expected '$2' last, got '$(cat "$work/$1.err")'"
+}
 expect_error paren "korvel-cli: missing closing parenthesis (pos 2)" search --dic "$dic" "(a" "$corpus"
+expect_place paren "korvel-cli: in the query"
+expect_error filter_paren "korvel-cli: unmatched closing parenthesis (pos 1)" search --filter "a)b" work "$corpus"
+expect_place filter_paren "korvel-cli: in the filter"
 expect_error possessive "korvel-cli: a repetition cannot follow a repetition (pos 2)" search --dic "$dic" "A++" "$corpus"
 expect_error star "korvel-cli: quantifier does not follow a repeatable item (pos 0)" search --dic "$dic" "*" "$corpus"
 expect_error verb "korvel-cli: quantifier does not follow a repeatable item (pos 0)" search --dic "$dic" "*ACCEPT" "$corpus"
@@ -104,6 +138,7 @@ mkdir "$work/nopairs"
 expect_error nopairs "holds no pair" search work "$work/nopairs"
 expect_error unknown "korvel-cli: Unknown option --bogus." search --bogus work "$corpus"
 expect_error shortlines "korvel-cli: List index out of bounds (3)" search work "$corpus/news.EN.txt" "$corpus/story.ZH.txt"
+expect_place shortlines 'korvel-cli: "story.ZH.txt" has 3 lines, "news.EN.txt" has 6.'
 
 # A program folder without its template.
 mkdir -p "$work/prog/sys"

@@ -49,10 +49,19 @@ TEST_F(Corpus, NulStaysInItsLineAndGbkIsDecoded) {
   EXPECT_EQ(engine_.Hits(), TIntArr({0}));
 }
 
-TEST_F(Corpus, ShortChineseFileStopsLoadingAtTheMissingLine) {
+TEST_F(Corpus, ShortChineseFileStopsLoadingAtTheMissingLineAndNamesBothCounts) {
   EXPECT_EQ(LoadPair("a\nb\nc\n", "x\ny\n"), "List index out of bounds (2)");
   EXPECT_EQ(engine_.FilePairs().size(), 1u);
   EXPECT_EQ(Rows(), (Strings{"x|a|0|0", "y|b|0|1"}));
+  // The detail counts lines as loading does: a blank English line too.
+  std::vector<std::string> files = {dir_.Write("p.EN.txt", "a\n\nc\nd"), dir_.Write("p.ZH.txt", "x\n")};
+  try {
+    engine_.SetFiles(files);
+    ADD_FAILURE() << "no error";
+  } catch (const EKorvel& e) {
+    EXPECT_EQ(std::string(e.what()), "List index out of bounds (2)");
+    EXPECT_EQ(e.Detail(), "\"p.ZH.txt\" has 1 line, \"p.EN.txt\" has 4.");
+  }
 }
 
 // Pairs load in parallel, in two passes (reading, then records); whichever

@@ -155,6 +155,27 @@ TEST_F(Search, PlainTextStartingWithAStarIsACompileErrorAtItsTypedPosition) {
   EXPECT_EQ(test::ErrorOf([&] { engine_.Search("(a", false); }), "missing closing parenthesis (pos 2)");
 }
 
+// The message stays what it was; the place says which box to fix, also
+// for a lemmatised query whose position counts in what was typed.
+TEST_F(Search, ACompileErrorNamesItsBoxBesideAnUnchangedMessage) {
+  auto place = [&](const std::string& query, bool lemma) {
+    try {
+      engine_.Search(query, lemma);
+    } catch (const ERegExpr& e) {
+      return std::string(e.what()) + (e.Place() == TExprPlace::Query    ? " in the query"
+                                      : e.Place() == TExprPlace::Filter ? " in the filter"
+                                                                        : "");
+    }
+    return std::string("(no error)");
+  };
+  EXPECT_EQ(place("(a", false), "missing closing parenthesis (pos 2) in the query");
+  EXPECT_EQ(place("*", true), "quantifier does not follow a repeatable item (pos 0) in the query");
+  engine_.SetFilter("a)b", false, false);
+  EXPECT_EQ(place("up", false), "unmatched closing parenthesis (pos 1) in the filter");
+  engine_.SetFilter("*", false, true);
+  EXPECT_EQ(place("up", false), "quantifier does not follow a repeatable item (pos 0) in the filter");
+}
+
 // ICU reads 这个人很好 as 这个|人|很好, and 人们 and 工人 as words of their own.
 TEST(SearchWords, ChineseQueryAndFilterMatchOnlyWholeWordsWhenAsked) {
   TempDir dir;

@@ -1,0 +1,78 @@
+#include "Kwic.h"
+
+#include <string>
+
+#include "Export.h"
+#include "FileIO.h"
+#include "ResultPage.h"
+#include "Utf8.h"
+
+namespace korvel {
+namespace {
+
+bool IsContinuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
+// One hit's row cut from its line.
+struct TKwicRow {
+  std::string_view left, hit, right;
+};
+
+TKwicRow CutRow(std::string_view line, std::pair<std::size_t, std::size_t> mark, std::size_t width) {
+  const auto [b, e] = mark;
+  std::size_t from = b;
+  for (std::size_t chars = 0; from > 0 && chars < width; ++chars) {
+    --from;
+    while (from > 0 && IsContinuation(line[from])) --from;
+  }
+  std::size_t to = e;
+  for (std::size_t chars = 0; to < line.size() && chars < width; ++chars) to += utf8::CharLength(line, to);
+  return {line.substr(from, b - from), line.substr(b, e - b), line.substr(e, to - e)};
+}
+
+}  // namespace
+
+void RenderKwic(TOutput& out, const TDataArr& data, const TSearchResult& result, THighlighter& marks, std::size_t width,
+                const TProgressFn& progress) {
+  const std::size_t n = result.Hits.size();
+  for (std::size_t k = 0; k < n; ++k) {
+    if (progress) progress(k, n);
+    const TData& d = data[result.Shown(k)];
+    const TKwicRow row = CutRow(marks.Searched(d), marks.FirstQueryMark(d), width);
+    for (std::string_view field : {row.left, row.hit, row.right, marks.Aligned(d)}) {
+      AppendField(out, field);
+      out.Append('\t');
+    }
+    AppendField(out, DisplayPath(FileNamePart(marks.SearchedFile(d))));
+    out.Append('\t');
+    out.Append(std::to_string(static_cast<long long>(d.LineIndex) + 1));
+    out.Append("\r\n");
+  }
+}
+
+void RenderKwicPage(TOutput& out, std::string_view tpl, const TDataArr& data, const TSearchResult& result,
+                    THighlighter& marks, std::size_t width, std::size_t page, const TProgressFn& progress) {
+  // The template's styles are for the two-row page: these rows carry
+  // their own, as the translation marks do.
+  RenderPageFrame(out, tpl, result.Hits.size(), page, [&](std::size_t first, std::size_t end) {
+    for (std::size_t k = first; k < end; ++k) {
+      if (progress) progress(k - first, end - first);
+      const TData& d = data[result.Shown(k)];
+      const TKwicRow row = CutRow(marks.Searched(d), marks.FirstQueryMark(d), width);
+      out.Append(k % 2 == 0 ? "<tr class=\"o\">\r\n" : "<tr>\r\n");
+      out.Append("\t<td class=\"no\">" + std::to_string(k + 1) + "</td>\r\n");
+      out.Append("\t<td style=\"text-align:right;white-space:nowrap\">");
+      AppendEscaped(out, row.left);
+      out.Append("</td>\r\n\t<td style=\"text-align:center;white-space:nowrap\"><b>");
+      AppendEscaped(out, row.hit);
+      out.Append("</b></td>\r\n\t<td style=\"white-space:nowrap\">");
+      AppendEscaped(out, row.right);
+      out.Append("</td>\r\n\t<td>");
+      AppendEscaped(out, marks.Aligned(d));
+      out.Append("</td>\r\n\t<td><span class=\"x\">");
+      AppendEscaped(out, DisplayPath(FileNamePart(marks.SearchedFile(d))));
+      out.Append(", line " + std::to_string(static_cast<long long>(d.LineIndex) + 1) + "</span></td>\r\n</tr>\r\n");
+    }
+  });
+}
+
+}  // namespace korvel
