@@ -7,22 +7,20 @@
 #include <QPainter>
 #include <new>
 
+#include "CorpusFolder.h"
 #include "Errors.h"
 #include "FileIO.h"
 
 namespace {
 
-QString Quoted(const std::string& path) {
-  return "\"" + QString::fromStdString(korvel::DisplayPath(korvel::FileNamePart(path))) + "\"";
-}
 
 }  // namespace
 
 QString LineCountText(qint64 lines) { return QString::number(lines) + (lines == 1 ? " line" : " lines"); }
 
 QString PairDiffersText(const std::string& zhPath, qint64 zhLines, const std::string& enPath, qint64 enLines) {
-  return Quoted(zhPath) + " has " + LineCountText(zhLines) + ", " + Quoted(enPath) + " has " +
-         QString::number(enLines) + ".";
+  return QString::fromStdString(korvel::PairLineCounts(zhPath, static_cast<std::size_t>(zhLines), enPath,
+                                                       static_cast<std::size_t>(enLines)));
 }
 
 TLineCounts::~TLineCounts() { Stop(); }

@@ -57,4 +57,11 @@ std::vector<std::string> ListCorpusFolder(const std::string& folder) {
   return listed;
 }
 
+std::string PairLineCounts(const std::string& zhPath, std::size_t zhLines, const std::string& enPath,
+                           std::size_t enLines) {
+  auto name = [](const std::string& path) { return "\"" + DisplayPath(FileNamePart(path)) + "\""; };
+  auto lines = [](std::size_t n) { return std::to_string(n) + (n == 1 ? " line" : " lines"); };
+  return name(zhPath) + " has " + lines(zhLines) + ", " + name(enPath) + " has " + std::to_string(enLines) + ".";
+}
+
 }  // namespace korvel

@@ -22,6 +22,11 @@ std::string ChineseTwin(std::string_view englishPath);
 // byte order of their names. Throws when the folder cannot be read.
 std::vector<std::string> ListCorpusFolder(const std::string& folder);
 
+// "\"x.ZH.txt\" has 81 lines, \"x.EN.txt\" has 120.": why a pair's files do
+// not align, in the words the window and the error details both use.
+std::string PairLineCounts(const std::string& zhPath, std::size_t zhLines, const std::string& enPath,
+                           std::size_t enLines);
+
 }  // namespace korvel
 
 #endif

@@ -310,11 +310,7 @@ void TKorvel::LoadData(const TProgressFn& progress) {
           while (zhRead <= j && zh.Next(zhLine)) ++zhRead;
           if (zhRead <= j) {
             const TFilePair& fp = filePairs_[i];
-            auto name = [](const std::string& path) { return "\"" + DisplayPath(FileNamePart(path)) + "\""; };
-            const std::size_t zhLines = LineCount(out.zh.Text());
-            ThrowListIndex(j, name(fp.ZhFile) + " has " + std::to_string(zhLines) +
-                                  (zhLines == 1 ? " line, " : " lines, ") + name(fp.EnFile) + " has " +
-                                  std::to_string(LineCount(out.en.Text())) + ".");
+            ThrowListIndex(j, PairLineCounts(fp.ZhFile, LineCount(out.zh.Text()), fp.EnFile, LineCount(out.en.Text())));
           }
           slot[written++] = {Trim(zhLine), enLine, static_cast<int32_t>(i), j};
         }
