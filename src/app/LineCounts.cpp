@@ -11,11 +11,6 @@
 #include "Errors.h"
 #include "FileIO.h"
 
-namespace {
-
-
-}  // namespace
-
 QString LineCountText(qint64 lines) { return QString::number(lines) + (lines == 1 ? " line" : " lines"); }
 
 QString PairDiffersText(const std::string& zhPath, qint64 zhLines, const std::string& enPath, qint64 enLines) {
