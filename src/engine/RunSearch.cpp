@@ -66,6 +66,21 @@ class TMeter {
   TRunProgress at_;
 };
 
+// The report of a run that began at `start`.
+TRunReport Report(const TKorvel& engine, std::chrono::steady_clock::time_point start, bool page) {
+  TRunReport report;
+  report.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  report.HitCount = engine.HitCount();
+  report.Direction = engine.QueryIsChinese() ? "ZH-EN" : "EN-ZH";
+  report.Pattern = engine.Pattern();
+  report.Note = page ? engine.Note() : std::string();
+  // Fixed notation in any locale: the status line is the same everywhere.
+  char seconds[32];
+  const auto end = std::to_chars(seconds, seconds + sizeof seconds, report.Seconds, std::chars_format::fixed, 3).ptr;
+  report.Status = StatusLine({seconds, end}, report.HitCount, report.Direction, report.Pattern);
+  return report;
+}
+
 }  // namespace
 
 std::string StatusLine(std::string_view seconds, int32_t hits, std::string_view direction, std::string_view pattern) {
@@ -94,20 +109,22 @@ TRunReport RunSearch(TKorvel& engine, const TRunRequest& request, std::stop_toke
   engine.Search(request.Query, request.Lemma, searching);
   if (sort) engine.Sort(request.Sort, meter.Begin(TRunStep::Sort, kSortShare));
   engine.SetPage(request.Page);
+  engine.SetKwicPage(request.Kwic);
   if (page) engine.WriteResultPage(*request.PagePath, meter.Begin(TRunStep::Page, kPageShare));
   meter.Finish();
+  return Report(engine, start, page);
+}
 
-  TRunReport report;
-  report.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  report.HitCount = engine.HitCount();
-  report.Direction = engine.QueryIsChinese() ? "ZH-EN" : "EN-ZH";
-  report.Pattern = engine.Pattern();
-  report.Note = page ? engine.Note() : std::string();
-  // Fixed notation in any locale: the status line is the same everywhere.
-  char seconds[32];
-  const auto end = std::to_chars(seconds, seconds + sizeof seconds, report.Seconds, std::chars_format::fixed, 3).ptr;
-  report.Status = StatusLine({seconds, end}, report.HitCount, report.Direction, report.Pattern);
-  return report;
+TRunReport RunRender(TKorvel& engine, const TRenderRequest& request, std::stop_token stop,
+                     const TRunProgressFn& progress) {
+  const auto start = std::chrono::steady_clock::now();
+  TMeter meter(std::move(stop), progress, kSortShare + kPageShare);
+  engine.Sort(request.Sort, meter.Begin(TRunStep::Sort, kSortShare));
+  engine.SetPage(request.Page);
+  engine.SetKwicPage(request.Kwic);
+  engine.WriteResultPage(request.PagePath, meter.Begin(TRunStep::Page, kPageShare));
+  meter.Finish();
+  return Report(engine, start, true);
 }
 
 void RunExport(const TKorvel& engine, const std::string& path, std::stop_token stop, const TRunProgressFn& progress) {

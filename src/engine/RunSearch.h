@@ -27,7 +27,17 @@ struct TRunRequest {
   bool ChineseWords = false;  // a Chinese query or filter matches whole words only
   TSortKeys Sort;                       // the hits' order; none: corpus order
   std::size_t Page = 0;                 // which page of hits the result page shows, 0 the first
+  bool Kwic = false;                    // the page shows key words in context, not the two-row table
   std::optional<std::string> PagePath;  // the result page is written there when given
+};
+
+// The last search shown again another way: in another order, another page
+// of its hits, or the other view. Nothing is searched.
+struct TRenderRequest {
+  TSortKeys Sort;
+  std::size_t Page = 0;
+  bool Kwic = false;
+  std::string PagePath;
 };
 
 struct TRunReport {
@@ -58,6 +68,11 @@ std::string StatusLine(std::string_view seconds, int32_t hits, std::string_view 
 // soon after a stop is requested: a stop while loading leaves the engine with
 // no lines, one while searching leaves the last search as it was.
 TRunReport RunSearch(TKorvel& engine, const TRunRequest& request, std::stop_token stop = {},
+                     const TRunProgressFn& progress = {});
+
+// Writes the last search's page as `request` asks, reported as a search is
+// (with this rendering's seconds).
+TRunReport RunRender(TKorvel& engine, const TRenderRequest& request, std::stop_token stop = {},
                      const TRunProgressFn& progress = {});
 
 // The export, stopped and reported the same way.

@@ -650,7 +650,12 @@ std::string TKorvel::RenderExport(const TProgressFn& progress) const {
 }
 
 void TKorvel::WriteResultPage(const std::string& path, const TProgressFn& progress) const {
-  WriteFileReplacing(path, [&](TOutput& out) { RenderResultPage(out, progress); });
+  WriteFileReplacing(path, [&](TOutput& out) {
+    if (kwicPage_)
+      RenderKwicPage(out, kKwicWidth, progress);
+    else
+      RenderResultPage(out, progress);
+  });
 }
 
 void TKorvel::ExportText(const std::string& path, const TProgressFn& progress) const {

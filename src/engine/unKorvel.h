@@ -97,6 +97,10 @@ class TKorvel {
   // rendering on: 0, the first, unless told; a new search goes back to it.
   void SetPage(std::size_t page) { page_ = page; }
   std::size_t Page() const { return page_; }
+  // WriteResultPage writes the key-word-in-context page instead of the
+  // two-row table from the next rendering on; kept across searches.
+  void SetKwicPage(bool on) { kwicPage_ = on; }
+  bool KwicPage() const { return kwicPage_; }
 
   // The result page from the template, and the tab-separated export.
   // Equivalents that backtrack too much on a line lose their marks there;
@@ -166,6 +170,7 @@ class TKorvel {
   TDictionary dictionaries_[2];  // 0: English->Chinese, 1: Chinese->English
   TSearchResult result_;
   std::size_t page_ = 0;
+  bool kwicPage_ = false;
   mutable std::string note_;  // of the last rendering
   mutable std::optional<TIntArr> foldRecords_[2];
 

@@ -67,5 +67,29 @@ TEST(RunSearch, AStopAtAnyReportLeavesWhatItsStepPromisesAndProgressOnlyGrows) {
   }
 }
 
+// Rendering again shows the same hits another way without searching: the
+// KWIC page, sorted by the word after the hit, and back to the table.
+TEST(RunSearch, RenderingAgainChangesTheViewAndOrderNotTheHits) {
+  test::TempDir dir;
+  std::vector<std::string> files = {dir.Write("a.EN.txt", "work b\nwork a\nrest\n"),
+                                    dir.Write("a.ZH.txt", "乙\n甲\n丙\n")};
+  TKorvel engine;
+  engine.SetTemplatePath(KORVEL_SOURCE_DIR "/sys/result.tpl");
+  TRunRequest request;
+  request.Files = files;
+  request.Query = "work";
+  request.PagePath = dir.Path("page.html");
+  RunSearch(engine, request);
+  const std::string table = test::ReadBytes(*request.PagePath);
+
+  const TRunReport kwic = RunRender(engine, {{TSortKey::Right1}, 0, true, *request.PagePath});
+  EXPECT_EQ(kwic.HitCount, 2);
+  const std::string page = test::ReadBytes(*request.PagePath);
+  EXPECT_NE(page, table);
+  EXPECT_LT(page.find("甲"), page.find("乙"));  // "a" sorts before "b"
+  RunRender(engine, {{}, 0, false, *request.PagePath});
+  EXPECT_EQ(test::ReadBytes(*request.PagePath), table);
+}
+
 }  // namespace
 }  // namespace korvel
