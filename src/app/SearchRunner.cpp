@@ -102,6 +102,14 @@ void TSearchRunner::Export(const TKorvel& engine, std::string path) {
       [this] { emit exported(); }, false);
 }
 
+void TSearchRunner::Render(TKorvel& engine, TRenderRequest request) {
+  Start(
+      [this, &engine, request = std::move(request)](std::stop_token stop, const TRunProgressFn& progress) {
+        report_ = RunRender(engine, request, std::move(stop), progress);
+      },
+      [this] { emit rendered(report_); }, false);
+}
+
 void TSearchRunner::Post(std::function<void()> call) {
   // The worker's thread object lives on the GUI thread and goes with the
   // run: calls still queued when Stop deletes it are dropped with it.

@@ -36,6 +36,8 @@ class TSearchRunner : public QObject {
   // The table of the engine's last search, and its page written again.
   void Spot(korvel::TKorvel& engine, std::string pagePath);
   void Export(const korvel::TKorvel& engine, std::string path);
+  // The last search's page again in another order, page or view.
+  void Render(korvel::TKorvel& engine, korvel::TRenderRequest request);
   // The run's table is no longer wanted: spotting is left out or stopped,
   // and `failed` follows with EAbort unless the run was already done.
   void DropSpot() { spot_ = false; }
@@ -58,6 +60,8 @@ class TSearchRunner : public QObject {
   // hits gives a table without hits and leaves the page alone.
   void spotted(const korvel::TTranslationTable& table);
   void exported();
+  // The page of a Render is written.
+  void rendered(const korvel::TRunReport& report);
   // The run's exception; EAbort after a Cancel.
   void failed(std::exception_ptr error);
 

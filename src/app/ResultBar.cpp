@@ -1,0 +1,108 @@
+#include "ResultBar.h"
+
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLocale>
+#include <QPushButton>
+
+#include "ResultPage.h"
+
+using namespace korvel;
+
+namespace {
+
+constexpr TSortKey kKeys[] = {TSortKey::File,   TSortKey::Hit,    TSortKey::Left1,  TSortKey::Left2,
+                              TSortKey::Left3,  TSortKey::Right1, TSortKey::Right2, TSortKey::Right3};
+
+QString Grouped(qint64 n) { return QLocale(QLocale::English).toString(n); }
+
+}  // namespace
+
+TResultBar::TResultBar(QWidget* parent) : QWidget(parent) {
+  cbxView = new QComboBox;
+  cbxView->addItems({"Pairs", "KWIC"});
+  cbxView->setAccessibleName("View");
+  cbxView->setToolTip("Each hit as its two lines, or as one line of key word in context");
+  cbxSort = new QComboBox;
+  cbxSort->addItems({"File and line", "Hit", "1st word left", "2nd word left", "3rd word left", "1st word right",
+                     "2nd word right", "3rd word right"});
+  cbxSort->setAccessibleName("Sort");
+  cbxSort->setToolTip("The order of the hits; ties keep the order of the files");
+  btnPrevious = new QPushButton("Previous 10,000");
+  btnNext = new QPushButton("Next 10,000");
+  lblHits = new QLabel;
+  lblHits->setAccessibleName("Hits shown");
+  auto* layout = new QHBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  auto* view = new QLabel("View");
+  view->setBuddy(cbxView);
+  auto* sort = new QLabel("Sort");
+  sort->setBuddy(cbxSort);
+  layout->addWidget(view);
+  layout->addWidget(cbxView);
+  layout->addSpacing(8);
+  layout->addWidget(sort);
+  layout->addWidget(cbxSort);
+  layout->addStretch(1);
+  layout->addWidget(lblHits);
+  layout->addWidget(btnPrevious);
+  layout->addWidget(btnNext);
+  connect(cbxView, &QComboBox::activated, this, [this] { emit changed(); });
+  connect(cbxSort, &QComboBox::activated, this, [this] {
+    page_ = 0;  // a new order starts at its first hit
+    Update();
+    emit changed();
+  });
+  connect(btnPrevious, &QPushButton::clicked, this, [this] {
+    if (page_ == 0) return;
+    --page_;
+    Update();
+    emit changed();
+  });
+  connect(btnNext, &QPushButton::clicked, this, [this] {
+    if (page_ + 1 >= Pages()) return;
+    ++page_;
+    Update();
+    emit changed();
+  });
+  Update();
+}
+
+bool TResultBar::Kwic() const { return cbxView->currentIndex() == 1; }
+
+TSortKeys TResultBar::SortKeys() const {
+  const int k = cbxSort->currentIndex();
+  if (k <= 0) return {};
+  return {kKeys[k]};
+}
+
+void TResultBar::ShowHits(int hits) {
+  hits_ = hits;
+  page_ = 0;
+  Update();
+}
+
+void TResultBar::SetPage(std::size_t page) {
+  page_ = page;
+  Update();
+}
+
+std::size_t TResultBar::Pages() const {
+  return (static_cast<std::size_t>(hits_) + kPageHitLimit - 1) / kPageHitLimit;
+}
+
+void TResultBar::Update() {
+  const bool paged = Pages() > 1;
+  btnPrevious->setVisible(paged);
+  btnNext->setVisible(paged);
+  btnPrevious->setEnabled(page_ > 0);
+  btnNext->setEnabled(page_ + 1 < Pages());
+  if (hits_ <= 0) {
+    lblHits->clear();
+    return;
+  }
+  const qint64 first = static_cast<qint64>(page_ * kPageHitLimit) + 1;
+  const qint64 last = std::min<qint64>(hits_, static_cast<qint64>((page_ + 1) * kPageHitLimit));
+  lblHits->setText(QString("hits %1–%2 of %3").arg(Grouped(first), Grouped(last), Grouped(hits_)));
+}
