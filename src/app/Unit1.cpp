@@ -449,7 +449,7 @@ void TfrmMain::FormCreate() {
   // The citation reads as part of the page, not as an input box.
   mmAbout->viewport()->setAutoFillBackground(false);
   mmAbout->setStyleSheet("QPlainTextEdit { background: transparent; color: rgb(0, 0, 128); }");
-  wbResult->ShowFile(FromStd(ExeDir() + "sys/blank.htm"));
+  wbResult->ShowBlank(FromStd(ExeDir() + "sys/blank.htm"));
   SelectedFiles.clear();
   Engine = std::make_unique<TKorvel>();
   try {
@@ -569,7 +569,7 @@ void TfrmMain::SpotDone(const TTranslationTable& table) {
   if (!wanted || table.HitCount == 0) return;
   ShowTranslations(table);
   if (RowsToMark(table).empty()) return;  // the page was not written again
-  wbResult->ShowFile(runPage_);
+  wbResult->ShowAgain();
   lbLog->setText(status_ + NoteText(Engine->Note()));
 }
 
@@ -834,7 +834,7 @@ QString TfrmMain::NoteText(const std::string& note) {
 
 void TfrmMain::ResetResultView() {
   pb->hide();
-  wbResult->ShowFile(FromStd(ExeDir() + "sys/blank.htm"));
+  wbResult->ShowBlank(FromStd(ExeDir() + "sys/blank.htm"));
   lbLog->clear();
   pb->setValue(0);
   shownSearch_ = {};

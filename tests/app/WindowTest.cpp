@@ -14,6 +14,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -66,6 +67,22 @@ QString PageText(TResultView* view) {
   return text;
 }
 
+// The widget that takes the view's keys and clicks.
+QWidget* Inner(TResultView* view) {
+  QWidget* inner = view;
+  while (inner->focusProxy()) inner = inner->focusProxy();
+  return inner;
+}
+
+// Pixels of the view that are not white.
+int Inked(TResultView* view) {
+  const QImage shot = view->grab().toImage().convertToFormat(QImage::Format_RGB32);
+  int inked = 0;
+  for (int y = 0; y < shot.height(); ++y)
+    for (int x = 0; x < shot.width(); ++x) inked += shot.pixel(x, y) != 0xffffffffu;
+  return inked;
+}
+
 QStringList Entries(const TfrmMain& w) {
   QStringList out;
   for (int i = 0; i < w.clbFileList->count(); ++i) out << w.clbFileList->item(i)->text().section('/', -1);
@@ -110,6 +127,21 @@ class WindowTest : public QObject {
   void OpenQuery(const QString& folder) {
     Open(folder);
     w_->pcMain->setCurrentWidget(w_->tsQuery);
+  }
+  // Eight pairs of files whose English lines the expression below walks
+  // in quadratic time: its search runs far longer than any cancel may take.
+  static constexpr const char* kSlowQuery = "^(.*)(.*)(?:zz|qq)$";
+  void WriteSlowCorpus() {
+    const QByteArray line = " of play where the children played on and gave up at last in the old house\n";
+    for (int f = 0; f < 8; ++f) {
+      QByteArray en, zh;
+      for (int i = 0; i < 25000; ++i) {
+        en += (i % 1000 ? "line " : "work ") + QByteArray::number(i) + line;
+        zh += QByteArray("第") + QByteArray::number(i) + "行\n";
+      }
+      WriteFile(tmp_->path() + QString("/part%1.EN.txt").arg(f), en);
+      WriteFile(tmp_->path() + QString("/part%1.ZH.txt").arg(f), zh);
+    }
   }
   // `act` runs once, as the next search's page arrives and its table is still being made.
   void OnPage(std::function<void()> act) {
@@ -377,18 +409,7 @@ class WindowTest : public QObject {
   }
 
   void CancelOrClosingStopsALoadOrASearchAndTheBarNeverMovesBack() {
-    // Each English line costs the expression below a walk of quadratic
-    // length: the search runs far longer than any cancel may take.
-    const QByteArray line = " of play where the children played on and gave up at last in the old house\n";
-    for (int f = 0; f < 8; ++f) {
-      QByteArray en, zh;
-      for (int i = 0; i < 25000; ++i) {
-        en += (i % 1000 ? "line " : "work ") + QByteArray::number(i) + line;
-        zh += QByteArray("第") + QByteArray::number(i) + "行\n";
-      }
-      WriteFile(tmp_->path() + QString("/part%1.EN.txt").arg(f), en);
-      WriteFile(tmp_->path() + QString("/part%1.ZH.txt").arg(f), zh);
-    }
+    WriteSlowCorpus();
     Open(tmp_->path());
     int last = 0, backwards = 0;
     connect(w_->pb, &QProgressBar::valueChanged, w_->pb, [&](int value) {
@@ -409,7 +430,7 @@ class WindowTest : public QObject {
     QCOMPARE(w_->pb->value(), w_->pb->maximum());
 
     // During the search: the last search stays, and Save exports it.
-    w_->edtSearch->setText("^(.*)(.*)(?:zz|qq)$");
+    w_->edtSearch->setText(kSlowQuery);
     w_->btnSearch->click();
     QVERIFY(!w_->btnCancel->isHidden() && w_->btnCancel->isEnabled());
     QTRY_VERIFY(w_->pb->value() > 0);
@@ -442,7 +463,7 @@ class WindowTest : public QObject {
     QCOMPARE(backwards, 0);
 
     // Closing the window during a run cancels it and waits for it.
-    w_->edtSearch->setText("^(.*)(.*)(?:zz|qq)$");
+    w_->edtSearch->setText(kSlowQuery);
     w_->btnSearch->click();
     QVERIFY(w_->Running());
     w_->close();
@@ -606,6 +627,45 @@ class WindowTest : public QObject {
     QVERIFY2(text.contains("<script>alert(1)</script>"), qPrintable(text));
     QVERIFY(text.contains("<img src=x onerror=alert(2)>"));
     QVERIFY(text.contains("<iframe src=\"https://example.org\"></iframe>"));
+  }
+
+  // Regression: the same page address again restored the last page's
+  // place, so a new search could open at its last hits.
+  void ANewSearchOpensAtItsFirstHit() {
+    OpenQuery(Samples());
+    Search("the");
+    QTRY_VERIFY_WITH_TIMEOUT(PageText(w_->wbResult).contains("line 1)"), 30000);
+    Inner(w_->wbResult)->setFocus();
+    QTest::keyClick(Inner(w_->wbResult), Qt::Key_End, Qt::ControlModifier);
+    QTRY_VERIFY(w_->wbResult->ScrollPosition().y() > 0);
+    QSignalSpy arrived(w_->wbResult, &TResultView::loaded);
+    Search("the");
+    QTRY_VERIFY_WITH_TIMEOUT(arrived.count() > 0, 30000);
+    QTRY_COMPARE(w_->wbResult->ScrollPosition().y(), 0.0);
+    QTRY_VERIFY_WITH_TIMEOUT(PageText(w_->wbResult).contains("line 1)"), 30000);
+    QCOMPARE(w_->wbResult->ScrollPosition().y(), 0.0);
+  }
+
+  // Regression: the browser kept painting the last page for seconds into
+  // the next run.
+  void ARunShowsNothingOfTheLastPageAndACancelKeepsItBlank() {
+    WriteSlowCorpus();
+    OpenQuery(tmp_->path());
+    Search("work");
+    QTRY_VERIFY_WITH_TIMEOUT(PageText(w_->wbResult).contains("line 1001)"), 30000);
+    QTRY_VERIFY(Inked(w_->wbResult) > 0);
+    w_->edtSearch->setText(kSlowQuery);
+    w_->btnSearch->click();
+    QCoreApplication::processEvents();
+    QVERIFY(w_->Running());
+    QCOMPARE(w_->wbResult->Url().fileName(), QString("blank.htm"));
+    QCOMPARE(Inked(w_->wbResult), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(w_->pb->value() > 0, 30000);
+    QCOMPARE(Inked(w_->wbResult), 0);
+    w_->btnCancel->click();
+    Settle();
+    QCOMPARE(w_->wbResult->Url().fileName(), QString("blank.htm"));
+    QCOMPARE(Inked(w_->wbResult), 0);
   }
 };
 
