@@ -149,9 +149,7 @@ TfrmMain::TfrmMain(std::unique_ptr<TDesktop> desktop, QWidget* parent)
   connect(runner_, &TSearchRunner::spotted, this, &TfrmMain::SpotDone);
   connect(runner_, &TSearchRunner::exported, this, &TfrmMain::ExportDone);
   connect(runner_, &TSearchRunner::failed, this, &TfrmMain::RunFailed);
-  escape_ = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-  escape_->setEnabled(false);
-  connect(escape_, &QShortcut::activated, this, &TfrmMain::btnCancelClick);
+  BuildShortcuts();
 
   tsQuery->setEnabled(false);
   FormCreate();
@@ -282,6 +280,8 @@ void TfrmMain::BuildQueryPage() {
   auto* frame = new QVBoxLayout(plResult);
   frame->setContentsMargins(1, 1, 1, 1);
   frame->addWidget(wbResult);
+  fbResult = new TFindBar(wbResult);
+  fbResult->hide();
 
   lvTranslations = new TTranslationList;
   lvTranslations->setAccessibleName("Translations");
@@ -354,6 +354,7 @@ void TfrmMain::BuildQueryPage() {
   auto* page = new QVBoxLayout(tsQuery);
   page->addLayout(top);
   page->addWidget(spResult, 1);
+  page->addWidget(fbResult);
   page->addLayout(bottom);
 
   setTabOrder(btnSave, plResult);
@@ -371,6 +372,7 @@ void TfrmMain::BuildQueryPage() {
   connect(edtSearch, &QLineEdit::textChanged, this, &TfrmMain::edtSearchChange);
   connect(edtSearch, &QLineEdit::returnPressed, this, &TfrmMain::edtSearchKeyPress);
   connect(edtFilter, &QLineEdit::textChanged, this, &TfrmMain::edtFilterChange);
+  connect(edtFilter, &QLineEdit::returnPressed, this, &TfrmMain::edtSearchKeyPress);
   connect(cbxExclude, &QCheckBox::clicked, this, &TfrmMain::cbxExcludeClick);
   connect(cbxLemma, &QCheckBox::clicked, this, &TfrmMain::cbxExcludeClick);
   connect(cbxFilterLemma, &QCheckBox::clicked, this, &TfrmMain::cbxExcludeClick);
@@ -380,6 +382,39 @@ void TfrmMain::BuildQueryPage() {
   connect(btnTranslations, &QPushButton::clicked, this, &TfrmMain::btnTranslationsClick);
   connect(lvTranslations, &QTreeWidget::itemClicked, this, &TfrmMain::lvTranslationsChoose);
   connect(lvTranslations, &TTranslationList::chosen, this, &TfrmMain::lvTranslationsChoose);
+  connect(fbResult, &TFindBar::openChanged, this, &TfrmMain::UpdateRunLocks);
+}
+
+void TfrmMain::BuildShortcuts() {
+  auto add = [this](const QKeySequence& keys, auto act) {
+    connect(new QShortcut(keys, this), &QShortcut::activated, this, act);
+  };
+  // Each acts only where its button or page would.
+  auto toQuery = [this] {
+    if (!tsQuery->isEnabled()) return false;
+    pcMain->setCurrentWidget(tsQuery);
+    return true;
+  };
+  add(QKeySequence(Qt::CTRL | Qt::Key_S), [this] {
+    if (btnSave->isEnabled()) btnSaveClick();
+  });
+  add(QKeySequence(Qt::CTRL | Qt::Key_L), [this, toQuery] {
+    if (!toQuery()) return;
+    edtSearch->setFocus(Qt::ShortcutFocusReason);
+    edtSearch->selectAll();
+  });
+  add(QKeySequence(Qt::Key_F5), [this, toQuery] {
+    if (btnSearch->isEnabled() && toQuery()) btnSearchClick();
+  });
+  add(QKeySequence(Qt::CTRL | Qt::Key_F), [this, toQuery] {
+    if (toQuery()) fbResult->Open();
+  });
+  const QKeySequence tabKeys[] = {Qt::CTRL | Qt::Key_1, Qt::CTRL | Qt::Key_2, Qt::CTRL | Qt::Key_3};
+  for (int tab = 0; tab < 3; ++tab) add(tabKeys[tab], [this, tab] { pcMain->setCurrentIndex(tab); });
+  // Off while there is nothing to close or cancel, so Esc reaches the widgets.
+  escape_ = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  escape_->setEnabled(false);
+  connect(escape_, &QShortcut::activated, this, &TfrmMain::EscapePressed);
 }
 
 void TfrmMain::BuildAboutPage() {
@@ -520,7 +555,14 @@ void TfrmMain::UpdateRunLocks() {
   btnSearch->setEnabled(CanSearch() && !TrimmedText(edtSearch).isEmpty());
   btnSave->setEnabled(idle && Engine && Engine->HitCount() > 0);
   btnCancel->setEnabled(!idle);
-  escape_->setEnabled(!idle);
+  escape_->setEnabled(!idle || !fbResult->isHidden());
+}
+
+void TfrmMain::EscapePressed() {
+  if (!fbResult->isHidden())
+    fbResult->Close();
+  else if (Running())
+    btnCancelClick();
 }
 
 void TfrmMain::RunProgress(int done, int stepEnd, bool known) {

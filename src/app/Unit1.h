@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "Desktop.h"
+#include "FindBar.h"
 #include "ResultView.h"
 #include "SearchRunner.h"
 #include "unKorvel.h"
@@ -109,6 +110,7 @@ class TfrmMain : public QMainWindow {
   QLineEdit* edtFilter;
   QFrame* plResult;
   TResultView* wbResult;
+  TFindBar* fbResult;  // under the view, on Ctrl+F
   QSplitter* spResult;               // the result view and the Translations panel
   TTranslationList* lvTranslations;  // the Translations panel
   QLabel* lbLog;
@@ -164,6 +166,7 @@ class TfrmMain : public QMainWindow {
   void BuildSettingsPage();
   void BuildQueryPage();
   void BuildAboutPage();
+  void BuildShortcuts();
   void FormCreate();
   void FormClose();
 
@@ -183,6 +186,8 @@ class TfrmMain : public QMainWindow {
   void BeginRun();
   void EndRun();
   void UpdateRunLocks();
+  // Esc closes the find bar when it is open, else cancels the run.
+  void EscapePressed();
   void RunProgress(int done, int stepEnd, bool known);
   void RunLoaded();
   void SearchDone(const korvel::TRunReport& report);

@@ -128,6 +128,11 @@ class WindowTest : public QObject {
     Open(folder);
     w_->pcMain->setCurrentWidget(w_->tsQuery);
   }
+  // Keys reach shortcuts only in the active window.
+  void Activate() {
+    w_->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w_.get()));
+  }
   // Eight pairs of files whose English lines the expression below walks
   // in quadratic time: its search runs far longer than any cancel may take.
   static constexpr const char* kSlowQuery = "^(.*)(.*)(?:zz|qq)$";
@@ -647,7 +652,7 @@ class WindowTest : public QObject {
   }
 
   // Regression: the browser kept painting the last page for seconds into
-  // the next run.
+  // the next run. Esc during the run closes the find bar first.
   void ARunShowsNothingOfTheLastPageAndACancelKeepsItBlank() {
     WriteSlowCorpus();
     OpenQuery(tmp_->path());
@@ -662,10 +667,74 @@ class WindowTest : public QObject {
     QCOMPARE(Inked(w_->wbResult), 0);
     QTRY_VERIFY_WITH_TIMEOUT(w_->pb->value() > 0, 30000);
     QCOMPARE(Inked(w_->wbResult), 0);
-    w_->btnCancel->click();
+    Activate();
+    QTest::keyClick(w_.get(), Qt::Key_F, Qt::ControlModifier);
+    QVERIFY(w_->fbResult->isVisible());
+    QTest::keyClick(w_->fbResult->edtFind, Qt::Key_Escape);
+    QVERIFY(w_->fbResult->isHidden() && w_->Running());
+    QTest::keyClick(w_->edtSearch, Qt::Key_Escape);
     Settle();
+    QCOMPARE(w_->lbLog->text(), QString("Cancelled."));
     QCOMPARE(w_->wbResult->Url().fileName(), QString("blank.htm"));
     QCOMPARE(Inked(w_->wbResult), 0);
+  }
+
+  void FindStepsThroughTheMatchesAndEscCloses() {
+    OpenQuery(Fixtures());
+    Search("give up");
+    QTRY_VERIFY_WITH_TIMEOUT(PageText(w_->wbResult).contains("give up"), 30000);
+    const int count = PageText(w_->wbResult).count("e", Qt::CaseInsensitive);
+    QVERIFY(count >= 3);
+    Activate();
+    TFindBar* bar = w_->fbResult;
+    QVERIFY(bar->isHidden());
+    QTest::keyClick(w_.get(), Qt::Key_F, Qt::ControlModifier);
+    QVERIFY(bar->isVisible() && bar->edtFind->hasFocus());
+    QTest::keyClicks(bar->edtFind, "E");
+    const QString of = QString(" of %1").arg(count);
+    QTRY_COMPARE(bar->lbMatches->text(), "1" + of);
+    QTest::keyClick(bar->edtFind, Qt::Key_Return);
+    QTRY_COMPARE(bar->lbMatches->text(), "2" + of);
+    QTest::keyClick(bar->edtFind, Qt::Key_Return, Qt::ShiftModifier);
+    QTRY_COMPARE(bar->lbMatches->text(), "1" + of);
+    QTest::keyClick(bar->edtFind, Qt::Key_Return, Qt::ShiftModifier);  // round to the last
+    QTRY_COMPARE(bar->lbMatches->text(), QString::number(count) + of);
+    bar->edtFind->setText("zebra");
+    QTRY_COMPARE(bar->lbMatches->text(), QString("No matches"));
+    QTest::keyClick(bar->edtFind, Qt::Key_Escape);
+    QVERIFY(bar->isHidden());
+  }
+
+  void ShortcutsActAsTheirButtonsAndTabs() {
+    Open(Fixtures());
+    Activate();
+    const QList<QPair<Qt::Key, QWidget*>> tabs = {
+        {Qt::Key_2, w_->tsQuery}, {Qt::Key_3, w_->tsAbout}, {Qt::Key_1, w_->tsSettings}};
+    for (const auto& [key, page] : tabs) {
+      QTest::keyClick(w_.get(), key, Qt::ControlModifier);
+      QCOMPARE(w_->pcMain->currentWidget(), page);
+    }
+    w_->edtSearch->setText("give up");
+    w_->cbxLemma->setChecked(false);
+    QTest::keyClick(w_.get(), Qt::Key_L, Qt::ControlModifier);
+    QCOMPARE(w_->pcMain->currentWidget(), w_->tsQuery);
+    QVERIFY(w_->edtSearch->hasFocus());
+    QCOMPARE(w_->edtSearch->selectedText(), QString("give up"));
+
+    QTest::keyClick(w_.get(), Qt::Key_F5);
+    QVERIFY(w_->Running());
+    Settle();
+    QVERIFY2(w_->lbLog->text().contains(" 2 item(s)."), qPrintable(w_->lbLog->text()));
+    w_->edtFilter->setText(QString::fromUtf8("希望"));
+    QTest::keyClick(w_->edtFilter, Qt::Key_Return);
+    QVERIFY(w_->Running());
+    Settle();
+    QVERIFY2(w_->lbLog->text().contains(" 1 item(s)."), qPrintable(w_->lbLog->text()));
+
+    desktop_->saveName = tmp_->path() + "/keys.txt";
+    QTest::keyClick(w_.get(), Qt::Key_S, Qt::ControlModifier);
+    Settle();
+    QCOMPARE(desktop_->shown, QStringList{desktop_->saveName});
   }
 };
 
