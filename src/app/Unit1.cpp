@@ -166,7 +166,7 @@ void TfrmMain::BuildSettingsPage() {
   btnChoseText->setMinimumWidth(99);
   lblDir = new TActiveLabel;
   lblDir->setCursor(Qt::PointingHandCursor);
-  lblDir->setToolTip("Double click will open the folder");
+  lblDir->setToolTip("Click to open the folder");
   lblDir->setAccessibleDescription("Folder");
   clbFileList = new QListWidget;
   clbFileList->setAccessibleName("Corpus files");
@@ -253,6 +253,7 @@ void TfrmMain::BuildQueryPage() {
   btnCancel->hide();
   cbxLemma = new QCheckBox("Lemmatize");
   cbxLemma->setAccessibleName("Lemmatize query");
+  cbxLemma->setToolTip("Also find the word's other forms: give finds gives, gave and given too");
   cbxLemma->hide();
   cbxWholeWords = new QCheckBox("Whole words");
   cbxWholeWords->setAccessibleName("Whole words");
@@ -260,11 +261,14 @@ void TfrmMain::BuildQueryPage() {
                                               "人 no longer matches inside 人们"));
   cbxExclude = new QCheckBox("Exclude");
   cbxExclude->setAccessibleName("Exclude");
+  cbxExclude->setToolTip("Keep the hits whose aligned line does not match the filter");
   cbxFilterLemma = new QCheckBox("Lemmatize");
   cbxFilterLemma->setAccessibleName("Lemmatize filter");
+  cbxFilterLemma->setToolTip("The filter also matches the word's other forms");
   cbxFilterLemma->hide();
   edtFilter = new QLineEdit;
   edtFilter->setAccessibleName("Aligned-line filter");
+  edtFilter->setPlaceholderText("Filter on the aligned line");
   edtFilter->setFixedWidth(205);
   QFont filterFont = edtFilter->font();
   filterFont.setBold(true);

@@ -190,6 +190,7 @@ class WindowTest : public QObject {
     for (const auto& [widget, name] : named) QCOMPARE(widget->accessibleName(), name);
     QCOMPARE(w_->lbLog->accessibleDescription(), QString("Status"));
     QCOMPARE(w_->lbDic->accessibleDescription(), QString("Dictionary equivalents"));
+    QCOMPARE(w_->edtFilter->placeholderText(), QString("Filter on the aligned line"));
   }
 
   void ChoosingAFolderListsEachEnglishFileBeforeItsTwin() {
