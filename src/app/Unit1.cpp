@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFile>
@@ -386,6 +387,7 @@ void TfrmMain::BuildQueryPage() {
   connect(btnTranslations, &QPushButton::clicked, this, &TfrmMain::btnTranslationsClick);
   connect(lvTranslations, &QTreeWidget::itemClicked, this, &TfrmMain::lvTranslationsChoose);
   connect(lvTranslations, &TTranslationList::chosen, this, &TfrmMain::lvTranslationsChoose);
+  connect(wbResult, &TResultView::pairChosen, this, &TfrmMain::wbResultCopyPair);
   connect(fbResult, &TFindBar::openChanged, this, &TfrmMain::UpdateRunLocks);
 }
 
@@ -591,6 +593,7 @@ void TfrmMain::SearchDone(const TRunReport& report) {
     EndRun();
   wbResult->ShowFile(runPage_);
   shownSearch_ = runSearch_;
+  shownChineseFirst_ = report.Direction == "ZH-EN";
   status_ = FromStd(StatusLine(ToStd(QLocale().toString(report.Seconds, 'f', 3)), report.HitCount, report.Direction,
                                report.Pattern));
   lbLog->setText(status_ + NoteText(report.Note));
@@ -884,6 +887,7 @@ void TfrmMain::ResetResultView() {
   lbLog->clear();
   pb->setValue(0);
   shownSearch_ = {};
+  shownChineseFirst_ = false;
   status_.clear();
   ClearTranslations();
 }
@@ -931,6 +935,20 @@ void TfrmMain::btnSaveClick() {
   BeginRun();
   runner_->Export(*Engine, QFile::encodeName(name).toStdString());
   UpdateRunLocks();
+}
+
+void TfrmMain::wbResultCopyPair(const QString& first, const QString& second) {
+  // Each row ends in its source as the page writes it: two no-break spaces
+  // and "(file, line N)".
+  const QString marker = QString(2, QChar::Nbsp) + '(';
+  auto line = [&](const QString& row) { return row.left(row.lastIndexOf(marker)).trimmed(); };
+  auto source = [&](const QString& row) {
+    const qsizetype at = row.lastIndexOf(marker);
+    return at < 0 ? QString() : row.mid(at + 2).trimmed();
+  };
+  const QString& english = shownChineseFirst_ ? second : first;
+  const QString& chinese = shownChineseFirst_ ? first : second;
+  QGuiApplication::clipboard()->setText(line(english) + '\n' + line(chinese) + '\n' + source(english));
 }
 
 void TfrmMain::Timer1Timer() {

@@ -154,6 +154,9 @@ class TfrmMain : public QMainWindow {
   void btnCancelClick();
   void btnTranslationsClick();
   void lvTranslationsChoose(QTreeWidgetItem* item);
+  // "Copy pair with reference": the hit's English line, its Chinese line
+  // and the English line's source, from its two rows in page order.
+  void wbResultCopyPair(const QString& first, const QString& second);
   void Timer1Timer();
   // About page
   void lbInfoMouseEnter();
@@ -216,6 +219,7 @@ class TfrmMain : public QMainWindow {
   };
   TTypedSearch runSearch_, shownSearch_;
   QString status_;  // the shown search's status line
+  bool shownChineseFirst_ = false;  // the page shows each hit's Chinese line first
   QString runPage_;         // where the run writes the result page
   int barEnd_ = 0;          // where the bar's current step ends
   bool barKnown_ = false;   // the step has a total; else the ticker moves the bar

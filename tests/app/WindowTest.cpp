@@ -3,7 +3,9 @@
 #include <unistd.h>
 
 #include <QAccessible>
+#include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -11,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -736,6 +739,28 @@ class WindowTest : public QObject {
     QTest::keyClick(w_.get(), Qt::Key_S, Qt::ControlModifier);
     Settle();
     QCOMPARE(desktop_->shown, QStringList{desktop_->saveName});
+  }
+
+  // The menu offers nothing that navigates or saves the page; a hit copies
+  // English first whichever side was searched.
+  void TheResultMenuCopiesAPairWithItsSource() {
+    OpenQuery(Fixtures());
+    const QString pair = QString::fromUtf8("They would never give up hope.\n他们永远不会放弃希望。\n(news.EN.txt, line 1)");
+    for (const QString& query : {QString("give up"), QString::fromUtf8("放弃希望")}) {
+      Search(query);
+      QTRY_VERIFY_WITH_TIMEOUT(PageText(w_->wbResult).contains("line 1)"), 30000);
+      QApplication::clipboard()->clear();
+      QTest::mouseClick(Inner(w_->wbResult), Qt::RightButton, {}, QPoint(120, 16));
+      QMenu* menu = nullptr;
+      QTRY_VERIFY((menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())));
+      QStringList items;
+      for (const QAction* action : menu->actions())
+        if (!action->isSeparator()) items << action->text();
+      QCOMPARE(items, QStringList({"Copy", "Copy pair with reference", "Select all"}));
+      menu->actions()[1]->trigger();
+      menu->close();
+      QTRY_COMPARE(QApplication::clipboard()->text(), pair);
+    }
   }
 };
 
