@@ -944,7 +944,8 @@ void TfrmMain::wbResultCopyPair(const QString& first, const QString& second) {
   auto line = [&](const QString& row) { return row.left(row.lastIndexOf(marker)).trimmed(); };
   auto source = [&](const QString& row) {
     const qsizetype at = row.lastIndexOf(marker);
-    return at < 0 ? QString() : row.mid(at + 2).trimmed();
+    // The plain view writes the unbroken source's spaces as no-break ones.
+    return at < 0 ? QString() : row.mid(at + 2).trimmed().replace(QChar::Nbsp, ' ');
   };
   const QString& english = shownChineseFirst_ ? second : first;
   const QString& chinese = shownChineseFirst_ ? first : second;

@@ -77,13 +77,13 @@ QWidget* Inner(TResultView* view) {
   return inner;
 }
 
-// Pixels of the view that are not white.
-int Inked(TResultView* view) {
-  const QImage shot = view->grab().toImage().convertToFormat(QImage::Format_RGB32);
-  int inked = 0;
+// The view shows nothing inside its frame: one colour throughout.
+bool Plain(TResultView* view) {
+  const QImage shot = view->grab(view->rect().adjusted(4, 4, -4, -4)).toImage().convertToFormat(QImage::Format_RGB32);
   for (int y = 0; y < shot.height(); ++y)
-    for (int x = 0; x < shot.width(); ++x) inked += shot.pixel(x, y) != 0xffffffffu;
-  return inked;
+    for (int x = 0; x < shot.width(); ++x)
+      if (shot.pixel(x, y) != shot.pixel(0, 0)) return false;
+  return true;
 }
 
 QStringList Entries(const TfrmMain& w) {
@@ -645,7 +645,7 @@ class WindowTest : public QObject {
     Search("the");
     QTRY_VERIFY_WITH_TIMEOUT(PageText(w_->wbResult).contains("line 1)"), 30000);
     Inner(w_->wbResult)->setFocus();
-    QTest::keyClick(Inner(w_->wbResult), Qt::Key_End, Qt::ControlModifier);
+    QTest::keyClick(Inner(w_->wbResult), Qt::Key_PageDown);
     QTRY_VERIFY(w_->wbResult->ScrollPosition().y() > 0);
     QSignalSpy arrived(w_->wbResult, &TResultView::loaded);
     Search("the");
@@ -662,15 +662,15 @@ class WindowTest : public QObject {
     OpenQuery(tmp_->path());
     Search("work");
     QTRY_VERIFY_WITH_TIMEOUT(PageText(w_->wbResult).contains("line 1001)"), 30000);
-    QTRY_VERIFY(Inked(w_->wbResult) > 0);
+    QTRY_VERIFY(!Plain(w_->wbResult));
     w_->edtSearch->setText(kSlowQuery);
     w_->btnSearch->click();
     QCoreApplication::processEvents();
     QVERIFY(w_->Running());
     QCOMPARE(w_->wbResult->Url().fileName(), QString("blank.htm"));
-    QCOMPARE(Inked(w_->wbResult), 0);
+    QVERIFY(Plain(w_->wbResult));
     QTRY_VERIFY_WITH_TIMEOUT(w_->pb->value() > 0, 30000);
-    QCOMPARE(Inked(w_->wbResult), 0);
+    QVERIFY(Plain(w_->wbResult));
     Activate();
     QTest::keyClick(w_.get(), Qt::Key_F, Qt::ControlModifier);
     QVERIFY(w_->fbResult->isVisible());
@@ -680,7 +680,7 @@ class WindowTest : public QObject {
     Settle();
     QCOMPARE(w_->lbLog->text(), QString("Cancelled."));
     QCOMPARE(w_->wbResult->Url().fileName(), QString("blank.htm"));
-    QCOMPARE(Inked(w_->wbResult), 0);
+    QVERIFY(Plain(w_->wbResult));
   }
 
   void FindStepsThroughTheMatchesAndEscCloses() {
@@ -750,7 +750,9 @@ class WindowTest : public QObject {
       Search(query);
       QTRY_VERIFY_WITH_TIMEOUT(PageText(w_->wbResult).contains("line 1)"), 30000);
       QApplication::clipboard()->clear();
-      QTest::mouseClick(Inner(w_->wbResult), Qt::RightButton, {}, QPoint(120, 16));
+      // Through the window, as the desktop delivers it: that is where a
+      // right click becomes a menu request.
+      QTest::mouseClick(w_->windowHandle(), Qt::RightButton, {}, Inner(w_->wbResult)->mapTo(w_.get(), QPoint(120, 16)));
       QMenu* menu = nullptr;
       QTRY_VERIFY((menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())));
       QStringList items;
