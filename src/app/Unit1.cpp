@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFile>
@@ -151,9 +152,7 @@ TfrmMain::TfrmMain(std::unique_ptr<TDesktop> desktop, QWidget* parent)
   connect(runner_, &TSearchRunner::spotted, this, &TfrmMain::SpotDone);
   connect(runner_, &TSearchRunner::exported, this, &TfrmMain::ExportDone);
   connect(runner_, &TSearchRunner::failed, this, &TfrmMain::RunFailed);
-  escape_ = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-  escape_->setEnabled(false);
-  connect(escape_, &QShortcut::activated, this, &TfrmMain::btnCancelClick);
+  BuildShortcuts();
 
   tsQuery->setEnabled(false);
   FormCreate();
@@ -170,7 +169,7 @@ void TfrmMain::BuildSettingsPage() {
   btnChoseText->setMinimumWidth(99);
   lblDir = new TActiveLabel;
   lblDir->setCursor(Qt::PointingHandCursor);
-  lblDir->setToolTip("Double click will open the folder");
+  lblDir->setToolTip("Click to open the folder");
   lblDir->setAccessibleDescription("Folder");
   clbFileList = new QListWidget;
   clbFileList->setAccessibleName("Corpus files");
@@ -263,6 +262,7 @@ void TfrmMain::BuildQueryPage() {
   btnCancel->hide();
   cbxLemma = new QCheckBox("Lemmatize");
   cbxLemma->setAccessibleName("Lemmatize query");
+  cbxLemma->setToolTip("Also find the word's other forms: give finds gives, gave and given too");
   cbxLemma->hide();
   cbxWholeWords = new QCheckBox("Whole words");
   cbxWholeWords->setAccessibleName("Whole words");
@@ -270,11 +270,14 @@ void TfrmMain::BuildQueryPage() {
                                               "人 no longer matches inside 人们"));
   cbxExclude = new QCheckBox("Exclude");
   cbxExclude->setAccessibleName("Exclude");
+  cbxExclude->setToolTip("Keep the hits whose aligned line does not match the filter");
   cbxFilterLemma = new QCheckBox("Lemmatize");
   cbxFilterLemma->setAccessibleName("Lemmatize filter");
+  cbxFilterLemma->setToolTip("The filter also matches the word's other forms");
   cbxFilterLemma->hide();
   edtFilter = new QLineEdit;
   edtFilter->setAccessibleName("Aligned-line filter");
+  edtFilter->setPlaceholderText("Filter on the aligned line");
   edtFilter->setFixedWidth(205);
   QFont filterFont = edtFilter->font();
   filterFont.setBold(true);
@@ -290,6 +293,8 @@ void TfrmMain::BuildQueryPage() {
   auto* frame = new QVBoxLayout(plResult);
   frame->setContentsMargins(1, 1, 1, 1);
   frame->addWidget(wbResult);
+  fbResult = new TFindBar(wbResult);
+  fbResult->hide();
 
   lvTranslations = new TTranslationList;
   lvTranslations->setAccessibleName("Translations");
@@ -362,6 +367,7 @@ void TfrmMain::BuildQueryPage() {
   auto* page = new QVBoxLayout(tsQuery);
   page->addLayout(top);
   page->addWidget(spResult, 1);
+  page->addWidget(fbResult);
   page->addLayout(bottom);
 
   setTabOrder(btnSave, plResult);
@@ -379,6 +385,7 @@ void TfrmMain::BuildQueryPage() {
   connect(edtSearch, &QLineEdit::textChanged, this, &TfrmMain::edtSearchChange);
   connect(edtSearch, &QLineEdit::returnPressed, this, &TfrmMain::edtSearchKeyPress);
   connect(edtFilter, &QLineEdit::textChanged, this, &TfrmMain::edtFilterChange);
+  connect(edtFilter, &QLineEdit::returnPressed, this, &TfrmMain::edtSearchKeyPress);
   connect(cbxExclude, &QCheckBox::clicked, this, &TfrmMain::cbxExcludeClick);
   connect(cbxLemma, &QCheckBox::clicked, this, &TfrmMain::cbxExcludeClick);
   connect(cbxFilterLemma, &QCheckBox::clicked, this, &TfrmMain::cbxExcludeClick);
@@ -388,6 +395,40 @@ void TfrmMain::BuildQueryPage() {
   connect(btnTranslations, &QPushButton::clicked, this, &TfrmMain::btnTranslationsClick);
   connect(lvTranslations, &QTreeWidget::itemClicked, this, &TfrmMain::lvTranslationsChoose);
   connect(lvTranslations, &TTranslationList::chosen, this, &TfrmMain::lvTranslationsChoose);
+  connect(wbResult, &TResultView::pairChosen, this, &TfrmMain::wbResultCopyPair);
+  connect(fbResult, &TFindBar::openChanged, this, &TfrmMain::UpdateRunLocks);
+}
+
+void TfrmMain::BuildShortcuts() {
+  auto add = [this](const QKeySequence& keys, auto act) {
+    connect(new QShortcut(keys, this), &QShortcut::activated, this, act);
+  };
+  // Each acts only where its button or page would.
+  auto toQuery = [this] {
+    if (!tsQuery->isEnabled()) return false;
+    pcMain->setCurrentWidget(tsQuery);
+    return true;
+  };
+  add(QKeySequence(Qt::CTRL | Qt::Key_S), [this] {
+    if (btnSave->isEnabled()) btnSaveClick();
+  });
+  add(QKeySequence(Qt::CTRL | Qt::Key_L), [this, toQuery] {
+    if (!toQuery()) return;
+    edtSearch->setFocus(Qt::ShortcutFocusReason);
+    edtSearch->selectAll();
+  });
+  add(QKeySequence(Qt::Key_F5), [this, toQuery] {
+    if (btnSearch->isEnabled() && toQuery()) btnSearchClick();
+  });
+  add(QKeySequence(Qt::CTRL | Qt::Key_F), [this, toQuery] {
+    if (toQuery()) fbResult->Open();
+  });
+  const QKeySequence tabKeys[] = {Qt::CTRL | Qt::Key_1, Qt::CTRL | Qt::Key_2, Qt::CTRL | Qt::Key_3};
+  for (int tab = 0; tab < 3; ++tab) add(tabKeys[tab], [this, tab] { pcMain->setCurrentIndex(tab); });
+  // Off while there is nothing to close or cancel, so Esc reaches the widgets.
+  escape_ = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  escape_->setEnabled(false);
+  connect(escape_, &QShortcut::activated, this, &TfrmMain::EscapePressed);
 }
 
 void TfrmMain::BuildAboutPage() {
@@ -457,7 +498,7 @@ void TfrmMain::FormCreate() {
   // The citation reads as part of the page, not as an input box.
   mmAbout->viewport()->setAutoFillBackground(false);
   mmAbout->setStyleSheet("QPlainTextEdit { background: transparent; color: rgb(0, 0, 128); }");
-  wbResult->ShowFile(FromStd(ExeDir() + "sys/blank.htm"));
+  wbResult->ShowBlank(FromStd(ExeDir() + "sys/blank.htm"));
   SelectedFiles.clear();
   Engine = std::make_unique<TKorvel>();
   try {
@@ -562,7 +603,14 @@ void TfrmMain::UpdateRunLocks() {
   btnSearch->setEnabled(CanSearch() && !TrimmedText(edtSearch).isEmpty());
   btnSave->setEnabled(idle && Engine && Engine->HitCount() > 0);
   btnCancel->setEnabled(!idle);
-  escape_->setEnabled(!idle);
+  escape_->setEnabled(!idle || !fbResult->isHidden());
+}
+
+void TfrmMain::EscapePressed() {
+  if (!fbResult->isHidden())
+    fbResult->Close();
+  else if (Running())
+    btnCancelClick();
 }
 
 void TfrmMain::RunProgress(int done, int stepEnd, bool known) {
@@ -587,6 +635,7 @@ void TfrmMain::SearchDone(const TRunReport& report) {
     EndRun();
   wbResult->ShowFile(runPage_);
   shownSearch_ = runSearch_;
+  shownChineseFirst_ = report.Direction == "ZH-EN";
   status_ = FromStd(StatusLine(ToStd(QLocale().toString(report.Seconds, 'f', 3)), report.HitCount, report.Direction,
                                report.Pattern));
   lbLog->setText(status_ + NoteText(report.Note));
@@ -611,7 +660,7 @@ void TfrmMain::SpotDone(const TTranslationTable& table) {
   if (!wanted || table.HitCount == 0) return;
   ShowTranslations(table);
   if (RowsToMark(table).empty()) return;  // the page was not written again
-  wbResult->ShowFile(runPage_);
+  wbResult->ShowAgain();
   lbLog->setText(status_ + NoteText(Engine->Note()));
 }
 
@@ -915,10 +964,11 @@ QString TfrmMain::NoteText(const std::string& note) {
 
 void TfrmMain::ResetResultView() {
   pb->hide();
-  wbResult->ShowFile(FromStd(ExeDir() + "sys/blank.htm"));
+  wbResult->ShowBlank(FromStd(ExeDir() + "sys/blank.htm"));
   lbLog->clear();
   pb->setValue(0);
   shownSearch_ = {};
+  shownChineseFirst_ = false;
   status_.clear();
   ClearTranslations();
 }
@@ -969,6 +1019,21 @@ void TfrmMain::btnSaveClick() {
   BeginRun();
   runner_->Export(*Engine, QFile::encodeName(name).toStdString());
   UpdateRunLocks();
+}
+
+void TfrmMain::wbResultCopyPair(const QString& first, const QString& second) {
+  // Each row ends in its source as the page writes it: two no-break spaces
+  // and "(file, line N)".
+  const QString marker = QString(2, QChar::Nbsp) + '(';
+  auto line = [&](const QString& row) { return row.left(row.lastIndexOf(marker)).trimmed(); };
+  auto source = [&](const QString& row) {
+    const qsizetype at = row.lastIndexOf(marker);
+    // The plain view writes the unbroken source's spaces as no-break ones.
+    return at < 0 ? QString() : row.mid(at + 2).trimmed().replace(QChar::Nbsp, ' ');
+  };
+  const QString& english = shownChineseFirst_ ? second : first;
+  const QString& chinese = shownChineseFirst_ ? first : second;
+  QGuiApplication::clipboard()->setText(line(english) + '\n' + line(chinese) + '\n' + source(english));
 }
 
 void TfrmMain::Timer1Timer() {

@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "Desktop.h"
+#include "FindBar.h"
 #include "ResultView.h"
 #include "SearchRunner.h"
 #include "unKorvel.h"
@@ -111,6 +112,7 @@ class TfrmMain : public QMainWindow {
   QLineEdit* edtFilter;
   QFrame* plResult;
   TResultView* wbResult;
+  TFindBar* fbResult;  // under the view, on Ctrl+F
   QSplitter* spResult;               // the result view and the Translations panel
   TTranslationList* lvTranslations;  // the Translations panel
   QLabel* lbLog;
@@ -154,6 +156,9 @@ class TfrmMain : public QMainWindow {
   void btnCancelClick();
   void btnTranslationsClick();
   void lvTranslationsChoose(QTreeWidgetItem* item);
+  // "Copy pair with reference": the hit's English line, its Chinese line
+  // and the English line's source, from its two rows in page order.
+  void wbResultCopyPair(const QString& first, const QString& second);
   void Timer1Timer();
   // About page
   void lbInfoMouseEnter();
@@ -166,6 +171,7 @@ class TfrmMain : public QMainWindow {
   void BuildSettingsPage();
   void BuildQueryPage();
   void BuildAboutPage();
+  void BuildShortcuts();
   void FormCreate();
   void FormClose();
 
@@ -186,6 +192,8 @@ class TfrmMain : public QMainWindow {
   void BeginRun();
   void EndRun();
   void UpdateRunLocks();
+  // Esc closes the find bar when it is open, else cancels the run.
+  void EscapePressed();
   void RunProgress(int done, int stepEnd, bool known);
   void RunLoaded();
   void SearchDone(const korvel::TRunReport& report);
@@ -214,6 +222,7 @@ class TfrmMain : public QMainWindow {
   };
   TTypedSearch runSearch_, shownSearch_;
   QString status_;  // the shown search's status line
+  bool shownChineseFirst_ = false;  // the page shows each hit's Chinese line first
   QString runPage_;         // where the run writes the result page
   int barEnd_ = 0;          // where the bar's current step ends
   bool barKnown_ = false;   // the step has a total; else the ticker moves the bar

@@ -3,7 +3,9 @@
 #include <unistd.h>
 
 #include <QAccessible>
+#include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -11,9 +13,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -71,6 +75,22 @@ QString PageText(TResultView* view) {
   return text;
 }
 
+// The widget that takes the view's keys and clicks.
+QWidget* Inner(TResultView* view) {
+  QWidget* inner = view;
+  while (inner->focusProxy()) inner = inner->focusProxy();
+  return inner;
+}
+
+// The view shows nothing inside its frame: one colour throughout.
+bool Plain(TResultView* view) {
+  const QImage shot = view->grab(view->rect().adjusted(4, 4, -4, -4)).toImage().convertToFormat(QImage::Format_RGB32);
+  for (int y = 0; y < shot.height(); ++y)
+    for (int x = 0; x < shot.width(); ++x)
+      if (shot.pixel(x, y) != shot.pixel(0, 0)) return false;
+  return true;
+}
+
 QStringList Entries(const TfrmMain& w) {
   QStringList out;
   for (int i = 0; i < w.clbFileList->count(); ++i) out << w.clbFileList->item(i)->text().section('/', -1);
@@ -116,6 +136,26 @@ class WindowTest : public QObject {
     Open(folder);
     w_->pcMain->setCurrentWidget(w_->tsQuery);
   }
+  // Keys reach shortcuts only in the active window.
+  void Activate() {
+    w_->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w_.get()));
+  }
+  // Eight pairs of files whose English lines the expression below walks
+  // in quadratic time: its search runs far longer than any cancel may take.
+  static constexpr const char* kSlowQuery = "^(.*)(.*)(?:zz|qq)$";
+  void WriteSlowCorpus() {
+    const QByteArray line = " of play where the children played on and gave up at last in the old house\n";
+    for (int f = 0; f < 8; ++f) {
+      QByteArray en, zh;
+      for (int i = 0; i < 25000; ++i) {
+        en += (i % 1000 ? "line " : "work ") + QByteArray::number(i) + line;
+        zh += QByteArray("第") + QByteArray::number(i) + "行\n";
+      }
+      WriteFile(tmp_->path() + QString("/part%1.EN.txt").arg(f), en);
+      WriteFile(tmp_->path() + QString("/part%1.ZH.txt").arg(f), zh);
+    }
+  }
   // `act` runs once, as the next search's page arrives and its table is still being made.
   void OnPage(std::function<void()> act) {
     connect(w_->findChild<TSearchRunner*>(), &TSearchRunner::searched, w_.get(),
@@ -158,6 +198,7 @@ class WindowTest : public QObject {
     for (const auto& [widget, name] : named) QCOMPARE(widget->accessibleName(), name);
     QCOMPARE(w_->lbLog->accessibleDescription(), QString("Status"));
     QCOMPARE(w_->lbDic->accessibleDescription(), QString("Dictionary equivalents"));
+    QCOMPARE(w_->edtFilter->placeholderText(), QString("Filter on the aligned line"));
   }
 
   void ChoosingAFolderListsEachEnglishFileBeforeItsTwin() {
@@ -457,18 +498,7 @@ class WindowTest : public QObject {
   }
 
   void CancelOrClosingStopsALoadOrASearchAndTheBarNeverMovesBack() {
-    // Each English line costs the expression below a walk of quadratic
-    // length: the search runs far longer than any cancel may take.
-    const QByteArray line = " of play where the children played on and gave up at last in the old house\n";
-    for (int f = 0; f < 8; ++f) {
-      QByteArray en, zh;
-      for (int i = 0; i < 25000; ++i) {
-        en += (i % 1000 ? "line " : "work ") + QByteArray::number(i) + line;
-        zh += QByteArray("第") + QByteArray::number(i) + "行\n";
-      }
-      WriteFile(tmp_->path() + QString("/part%1.EN.txt").arg(f), en);
-      WriteFile(tmp_->path() + QString("/part%1.ZH.txt").arg(f), zh);
-    }
+    WriteSlowCorpus();
     Open(tmp_->path());
     int last = 0, backwards = 0;
     connect(w_->pb, &QProgressBar::valueChanged, w_->pb, [&](int value) {
@@ -489,7 +519,7 @@ class WindowTest : public QObject {
     QCOMPARE(w_->pb->value(), w_->pb->maximum());
 
     // During the search: the last search stays, and Save exports it.
-    w_->edtSearch->setText("^(.*)(.*)(?:zz|qq)$");
+    w_->edtSearch->setText(kSlowQuery);
     w_->btnSearch->click();
     QVERIFY(!w_->btnCancel->isHidden() && w_->btnCancel->isEnabled());
     QTRY_VERIFY_WITH_TIMEOUT(w_->pb->value() > 0, 30000);  // a hang guard: a busy machine may take seconds
@@ -522,7 +552,7 @@ class WindowTest : public QObject {
     QCOMPARE(backwards, 0);
 
     // Closing the window during a run cancels it and waits for it.
-    w_->edtSearch->setText("^(.*)(.*)(?:zz|qq)$");
+    w_->edtSearch->setText(kSlowQuery);
     w_->btnSearch->click();
     QVERIFY(w_->Running());
     w_->close();
@@ -686,6 +716,133 @@ class WindowTest : public QObject {
     QVERIFY2(text.contains("<script>alert(1)</script>"), qPrintable(text));
     QVERIFY(text.contains("<img src=x onerror=alert(2)>"));
     QVERIFY(text.contains("<iframe src=\"https://example.org\"></iframe>"));
+  }
+
+  // Regression: the same page address again restored the last page's
+  // place, so a new search could open at its last hits.
+  void ANewSearchOpensAtItsFirstHit() {
+    OpenQuery(Samples());
+    Search("the");
+    QTRY_VERIFY_WITH_TIMEOUT(PageText(w_->wbResult).contains("line 1)"), 30000);
+    Inner(w_->wbResult)->setFocus();
+    QTest::keyClick(Inner(w_->wbResult), Qt::Key_PageDown);
+    QTRY_VERIFY(w_->wbResult->ScrollPosition().y() > 0);
+    QSignalSpy arrived(w_->wbResult, &TResultView::loaded);
+    Search("the");
+    QTRY_VERIFY_WITH_TIMEOUT(arrived.count() > 0, 30000);
+    QTRY_COMPARE(w_->wbResult->ScrollPosition().y(), 0.0);
+    QTRY_VERIFY_WITH_TIMEOUT(PageText(w_->wbResult).contains("line 1)"), 30000);
+    QCOMPARE(w_->wbResult->ScrollPosition().y(), 0.0);
+  }
+
+  // Regression: the browser kept painting the last page for seconds into
+  // the next run. Esc during the run closes the find bar first.
+  void ARunShowsNothingOfTheLastPageAndACancelKeepsItBlank() {
+    WriteSlowCorpus();
+    OpenQuery(tmp_->path());
+    Search("work");
+    QTRY_VERIFY_WITH_TIMEOUT(PageText(w_->wbResult).contains("line 1001)"), 30000);
+    QTRY_VERIFY(!Plain(w_->wbResult));
+    w_->edtSearch->setText(kSlowQuery);
+    w_->btnSearch->click();
+    QCoreApplication::processEvents();
+    QVERIFY(w_->Running());
+    QCOMPARE(w_->wbResult->Url().fileName(), QString("blank.htm"));
+    QVERIFY(Plain(w_->wbResult));
+    QTRY_VERIFY_WITH_TIMEOUT(w_->pb->value() > 0, 30000);
+    QVERIFY(Plain(w_->wbResult));
+    Activate();
+    QTest::keyClick(w_.get(), Qt::Key_F, Qt::ControlModifier);
+    QVERIFY(w_->fbResult->isVisible());
+    QTest::keyClick(w_->fbResult->edtFind, Qt::Key_Escape);
+    QVERIFY(w_->fbResult->isHidden() && w_->Running());
+    QTest::keyClick(w_->edtSearch, Qt::Key_Escape);
+    Settle();
+    QCOMPARE(w_->lbLog->text(), QString("Cancelled."));
+    QCOMPARE(w_->wbResult->Url().fileName(), QString("blank.htm"));
+    QVERIFY(Plain(w_->wbResult));
+  }
+
+  void FindStepsThroughTheMatchesAndEscCloses() {
+    OpenQuery(Fixtures());
+    Search("give up");
+    QTRY_VERIFY_WITH_TIMEOUT(PageText(w_->wbResult).contains("give up"), 30000);
+    const int count = PageText(w_->wbResult).count("e", Qt::CaseInsensitive);
+    QVERIFY(count >= 3);
+    Activate();
+    TFindBar* bar = w_->fbResult;
+    QVERIFY(bar->isHidden());
+    QTest::keyClick(w_.get(), Qt::Key_F, Qt::ControlModifier);
+    QVERIFY(bar->isVisible() && bar->edtFind->hasFocus());
+    QTest::keyClicks(bar->edtFind, "E");
+    const QString of = QString(" of %1").arg(count);
+    QTRY_COMPARE(bar->lbMatches->text(), "1" + of);
+    QTest::keyClick(bar->edtFind, Qt::Key_Return);
+    QTRY_COMPARE(bar->lbMatches->text(), "2" + of);
+    QTest::keyClick(bar->edtFind, Qt::Key_Return, Qt::ShiftModifier);
+    QTRY_COMPARE(bar->lbMatches->text(), "1" + of);
+    QTest::keyClick(bar->edtFind, Qt::Key_Return, Qt::ShiftModifier);  // round to the last
+    QTRY_COMPARE(bar->lbMatches->text(), QString::number(count) + of);
+    bar->edtFind->setText("zebra");
+    QTRY_COMPARE(bar->lbMatches->text(), QString("No matches"));
+    QTest::keyClick(bar->edtFind, Qt::Key_Escape);
+    QVERIFY(bar->isHidden());
+  }
+
+  void ShortcutsActAsTheirButtonsAndTabs() {
+    Open(Fixtures());
+    Activate();
+    const QList<QPair<Qt::Key, QWidget*>> tabs = {
+        {Qt::Key_2, w_->tsQuery}, {Qt::Key_3, w_->tsAbout}, {Qt::Key_1, w_->tsSettings}};
+    for (const auto& [key, page] : tabs) {
+      QTest::keyClick(w_.get(), key, Qt::ControlModifier);
+      QCOMPARE(w_->pcMain->currentWidget(), page);
+    }
+    w_->edtSearch->setText("give up");
+    w_->cbxLemma->setChecked(false);
+    QTest::keyClick(w_.get(), Qt::Key_L, Qt::ControlModifier);
+    QCOMPARE(w_->pcMain->currentWidget(), w_->tsQuery);
+    QVERIFY(w_->edtSearch->hasFocus());
+    QCOMPARE(w_->edtSearch->selectedText(), QString("give up"));
+
+    QTest::keyClick(w_.get(), Qt::Key_F5);
+    QVERIFY(w_->Running());
+    Settle();
+    QVERIFY2(w_->lbLog->text().contains(" 2 item(s)."), qPrintable(w_->lbLog->text()));
+    w_->edtFilter->setText(QString::fromUtf8("希望"));
+    QTest::keyClick(w_->edtFilter, Qt::Key_Return);
+    QVERIFY(w_->Running());
+    Settle();
+    QVERIFY2(w_->lbLog->text().contains(" 1 item(s)."), qPrintable(w_->lbLog->text()));
+
+    desktop_->saveName = tmp_->path() + "/keys.txt";
+    QTest::keyClick(w_.get(), Qt::Key_S, Qt::ControlModifier);
+    Settle();
+    QCOMPARE(desktop_->shown, QStringList{desktop_->saveName});
+  }
+
+  // The menu offers nothing that navigates or saves the page; a hit copies
+  // English first whichever side was searched.
+  void TheResultMenuCopiesAPairWithItsSource() {
+    OpenQuery(Fixtures());
+    const QString pair = QString::fromUtf8("They would never give up hope.\n他们永远不会放弃希望。\n(news.EN.txt, line 1)");
+    for (const QString& query : {QString("give up"), QString::fromUtf8("放弃希望")}) {
+      Search(query);
+      QTRY_VERIFY_WITH_TIMEOUT(PageText(w_->wbResult).contains("line 1)"), 30000);
+      QApplication::clipboard()->clear();
+      // Through the window, as the desktop delivers it: that is where a
+      // right click becomes a menu request.
+      QTest::mouseClick(w_->windowHandle(), Qt::RightButton, {}, Inner(w_->wbResult)->mapTo(w_.get(), QPoint(120, 16)));
+      QMenu* menu = nullptr;
+      QTRY_VERIFY((menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())));
+      QStringList items;
+      for (const QAction* action : menu->actions())
+        if (!action->isSeparator()) items << action->text();
+      QCOMPARE(items, QStringList({"Copy", "Copy pair with reference", "Select all"}));
+      menu->actions()[1]->trigger();
+      menu->close();
+      QTRY_COMPARE(QApplication::clipboard()->text(), pair);
+    }
   }
 };
 
