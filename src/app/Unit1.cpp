@@ -149,6 +149,8 @@ TfrmMain::TfrmMain(std::unique_ptr<TDesktop> desktop, QWidget* parent)
   connect(runner_, &TSearchRunner::progressed, this, &TfrmMain::RunProgress);
   connect(runner_, &TSearchRunner::loaded, this, &TfrmMain::RunLoaded);
   connect(runner_, &TSearchRunner::searched, this, &TfrmMain::SearchDone);
+  connect(runner_, &TSearchRunner::rendered, this, &TfrmMain::RenderDone);
+  connect(barResult, &TResultBar::changed, this, &TfrmMain::ResultBarChanged);
   connect(runner_, &TSearchRunner::spotted, this, &TfrmMain::SpotDone);
   connect(runner_, &TSearchRunner::exported, this, &TfrmMain::ExportDone);
   connect(runner_, &TSearchRunner::failed, this, &TfrmMain::RunFailed);
@@ -364,8 +366,10 @@ void TfrmMain::BuildQueryPage() {
   bottom->addWidget(lbLog, 1);
   bottom->addWidget(btnTranslations);
   bottom->addWidget(btnSave);
+  barResult = new TResultBar;
   auto* page = new QVBoxLayout(tsQuery);
   page->addLayout(top);
+  page->addWidget(barResult);
   page->addWidget(spResult, 1);
   page->addWidget(fbResult);
   page->addLayout(bottom);
@@ -603,6 +607,7 @@ void TfrmMain::UpdateRunLocks() {
   btnSearch->setEnabled(CanSearch() && !TrimmedText(edtSearch).isEmpty());
   btnSave->setEnabled(idle && Engine && Engine->HitCount() > 0);
   btnCancel->setEnabled(!idle);
+  barResult->setEnabled(idle);
   escape_->setEnabled(!idle || !fbResult->isHidden());
 }
 
@@ -634,6 +639,7 @@ void TfrmMain::SearchDone(const TRunReport& report) {
   else
     EndRun();
   wbResult->ShowFile(runPage_);
+  barResult->ShowHits(report.HitCount);
   shownSearch_ = runSearch_;
   shownChineseFirst_ = report.Direction == "ZH-EN";
   status_ = FromStd(StatusLine(ToStd(QLocale().toString(report.Seconds, 'f', 3)), report.HitCount, report.Direction,
@@ -641,6 +647,24 @@ void TfrmMain::SearchDone(const TRunReport& report) {
   lbLog->setText(status_ + NoteText(report.Note));
   // The panel was shown during a run that made no table.
   if (!Running() && btnTranslations->isChecked()) StartSpot();
+}
+
+void TfrmMain::ResultBarChanged() {
+  // Before the first search there is nothing to show another way; during a
+  // run the bar is locked.
+  if (Running() || closed_ || shownSearch_.Query.isEmpty() || runPage_.isEmpty()) return;
+  TRenderRequest request{barResult->SortKeys(), barResult->Page(), barResult->Kwic(), ToStd(runPage_)};
+  exporting_ = false;
+  BeginRun();
+  pageShown_ = true;  // a cancel leaves the page on view as it is
+  runner_->Render(*Engine, std::move(request));
+  UpdateRunLocks();
+}
+
+void TfrmMain::RenderDone(const TRunReport& report) {
+  EndRun();
+  wbResult->ShowFile(runPage_);
+  lbLog->setText(status_ + NoteText(report.Note));
 }
 
 void TfrmMain::StartSpot() {
@@ -989,6 +1013,8 @@ void TfrmMain::btnSearchClick() {
   request.Query = ToStd(TrimmedText(edtSearch));
   request.Lemma = cbxLemma->isChecked();
   request.ChineseWords = cbxWholeWords->isChecked();
+  request.Sort = barResult->SortKeys();
+  request.Kwic = barResult->Kwic();
   runSearch_ = {FromStd(request.Query), request.Lemma, request.ChineseWords};
   const bool spot = btnTranslations->isChecked();
   runPage_ = ResultPagePath();

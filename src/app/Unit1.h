@@ -27,6 +27,7 @@
 
 #include "Desktop.h"
 #include "FindBar.h"
+#include "ResultBar.h"
 #include "ResultView.h"
 #include "SearchRunner.h"
 #include "unKorvel.h"
@@ -114,6 +115,7 @@ class TfrmMain : public QMainWindow {
   TResultView* wbResult;
   TFindBar* fbResult;  // under the view, on Ctrl+F
   QSplitter* spResult;               // the result view and the Translations panel
+  TResultBar* barResult;             // the view, order and page of the hits
   TTranslationList* lvTranslations;  // the Translations panel
   QLabel* lbLog;
   QPushButton* btnTranslations;  // shows and hides the panel
@@ -197,6 +199,9 @@ class TfrmMain : public QMainWindow {
   void RunProgress(int done, int stepEnd, bool known);
   void RunLoaded();
   void SearchDone(const korvel::TRunReport& report);
+  // The bar asked for the hits another way: the page again, no search.
+  void ResultBarChanged();
+  void RenderDone(const korvel::TRunReport& report);
   // The table of the search the view shows, unless there is one or a run is under way.
   void StartSpot();
   void SpotDone(const korvel::TTranslationTable& table);

@@ -5,6 +5,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QClipboard>
 #include <QDir>
 #include <QElapsedTimer>
@@ -787,6 +788,40 @@ class WindowTest : public QObject {
     QTRY_COMPARE(bar->lbMatches->text(), QString("No matches"));
     QTest::keyClick(bar->edtFind, Qt::Key_Escape);
     QVERIFY(bar->isHidden());
+  }
+
+  // 10,005 hits: two pages. Next, the other view and another order show the
+  // same hits again without a search (the loaded pairs and the query stay).
+  void TheBarPagesSortsAndSwitchesViewWithoutSearching() {
+    QByteArray en, zh;
+    for (int i = 0; i < 10005; ++i) {
+      en += "work " + QByteArray(i % 2 ? "b" : "a") + "\n";
+      zh += QByteArray(i % 2 ? "乙" : "甲") + "\n";
+    }
+    WriteFile(tmp_->path() + "/w.EN.txt", en);
+    WriteFile(tmp_->path() + "/w.ZH.txt", zh);
+    OpenQuery(tmp_->path());
+    Search("work");
+    TResultBar* bar = w_->barResult;
+    QCOMPARE(bar->lblHits->text(), QString::fromUtf8("hits 1–10,000 of 10,005"));
+    QVERIFY(!bar->btnPrevious->isEnabled() && bar->btnNext->isEnabled());
+    const int loads = w_->LoadCount();
+    bar->btnNext->click();
+    Settle();
+    QCOMPARE(bar->lblHits->text(), QString::fromUtf8("hits 10,001–10,005 of 10,005"));
+    QCOMPARE(w_->Engine->Page(), std::size_t{1});
+    QTRY_VERIFY_WITH_TIMEOUT(PageText(w_->wbResult).contains("10005"), 30000);
+    bar->cbxView->setCurrentIndex(1);
+    emit bar->cbxView->activated(1);
+    Settle();
+    QVERIFY(w_->Engine->KwicPage() && w_->Engine->Page() == 1);
+    bar->cbxSort->setCurrentIndex(5);  // 1st word right
+    emit bar->cbxSort->activated(5);
+    Settle();
+    QCOMPARE(w_->Engine->Page(), std::size_t{0});  // a new order starts at its first hit
+    QCOMPARE(w_->Engine->Result().Order.size(), std::size_t{10005});
+    QCOMPARE(w_->Engine->HitCount(), 10005);
+    QCOMPARE(w_->LoadCount(), loads);
   }
 
   void ShortcutsActAsTheirButtonsAndTabs() {
