@@ -279,9 +279,7 @@ class TContainment {
     const unsigned char* p = reinterpret_cast<const unsigned char*>(line.data());
     if (english_) {
       ForEachWord(p, n, [&](std::size_t i, std::size_t e) {
-        uint32_t x = 2166136261u;
-        for (std::size_t k = i; k < e; ++k) x = (x ^ Lower(p[k])) * 16777619u;
-        const uint32_t h = (x * 0x9E3779B1u) >> 16;
+        const uint32_t h = WordHash(p + i, e - i);  // as the forms were hashed
         if (bits_[h >> 6] >> (h & 63) & 1) Confirm(line, i, h, row, e - i);
       });
       return;
