@@ -1,10 +1,12 @@
 #include "ResultBar.h"
 
 #include <QComboBox>
+#include <algorithm>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLocale>
 #include <QPushButton>
+#include <QStandardItemModel>
 
 #include "ResultPage.h"
 
@@ -13,7 +15,9 @@ using namespace korvel;
 namespace {
 
 constexpr TSortKey kKeys[] = {TSortKey::File,   TSortKey::Hit,    TSortKey::Left1,  TSortKey::Left2,
-                              TSortKey::Left3,  TSortKey::Right1, TSortKey::Right2, TSortKey::Right3};
+                              TSortKey::Left3,  TSortKey::Right1, TSortKey::Right2, TSortKey::Right3,
+                              TSortKey::Translation};
+constexpr int kTranslationItem = 8;
 
 QString Grouped(qint64 n) { return QLocale(QLocale::English).toString(n); }
 
@@ -26,7 +30,10 @@ TResultBar::TResultBar(QWidget* parent) : QWidget(parent) {
   cbxView->setToolTip("Each hit as its two lines, or as one line of key word in context");
   cbxSort = new QComboBox;
   cbxSort->addItems({"File and line", "Hit", "1st word left", "2nd word left", "3rd word left", "1st word right",
-                     "2nd word right", "3rd word right"});
+                     "2nd word right", "3rd word right", "Translation"});
+  cbxSort->setItemData(kTranslationItem, "By the first row of the translation table that the aligned line holds",
+                       Qt::ToolTipRole);
+  SetTranslations(false);
   cbxSort->setAccessibleName("Sort");
   cbxSort->setToolTip("The order of the hits; ties keep the order of the files");
   btnPrevious = new QPushButton("Previous 10,000");
@@ -77,13 +84,27 @@ TSortKeys TResultBar::SortKeys() const {
   return {kKeys[k]};
 }
 
+bool TResultBar::SetTranslations(bool shown) {
+  auto* model = qobject_cast<QStandardItemModel*>(cbxSort->model());
+  if (QStandardItem* item = model ? model->item(kTranslationItem) : nullptr) item->setEnabled(shown);
+  if (shown || cbxSort->currentIndex() != kTranslationItem) return false;
+  cbxSort->setCurrentIndex(0);
+  page_ = 0;
+  Update();
+  return true;
+}
+
 void TResultBar::ShowHits(int hits) {
   hits_ = hits;
   page_ = 0;
   Update();
 }
 
-void TResultBar::SetPage(std::size_t page) {
+void TResultBar::ShowAs(const TSortKeys& keys, std::size_t page, bool kwic) {
+  const TSortKey first = keys.empty() ? TSortKey::File : keys.front();
+  const auto* key = std::find(std::begin(kKeys), std::end(kKeys), first);
+  cbxSort->setCurrentIndex(key == std::end(kKeys) ? 0 : static_cast<int>(key - std::begin(kKeys)));
+  cbxView->setCurrentIndex(kwic ? 1 : 0);
   page_ = page;
   Update();
 }

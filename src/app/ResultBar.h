@@ -28,10 +28,14 @@ class TResultBar : public QWidget {
   bool Kwic() const;
   korvel::TSortKeys SortKeys() const;
   std::size_t Page() const { return page_; }
+  // Whether a translation table is shown, which the Translation order
+  // needs; true when hiding it took the order back to file and line.
+  bool SetTranslations(bool shown);
   // A new search's hits, shown from the first page; 0 hides the counter.
   void ShowHits(int hits);
-  // The page back where it was when a rendering failed or was cancelled.
-  void SetPage(std::size_t page);
+  // Back to what the page on view shows, when a rendering failed or was
+  // cancelled.
+  void ShowAs(const korvel::TSortKeys& keys, std::size_t page, bool kwic);
 
  signals:
   // The view, the order or the page changed: render the hits again.

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <thread>
+#include <utility>
 
 using namespace korvel;
 
@@ -28,11 +29,16 @@ void TSearchRunner::Search(TKorvel& engine, TRunRequest request, bool spot) {
   const bool loads = request.Files.has_value();
   spot = spot && request.PagePath.has_value();
   const double search = loads ? kLoadingRun : kSearchRun, upTo = spot ? search / (search + kSpotRun) : 1.0;
+  // An order by translation waits for the run's own table, made below.
+  TSortKeys sortAfter;
+  if (spot && std::find(request.Sort.begin(), request.Sort.end(), TSortKey::Translation) != request.Sort.end())
+    sortAfter = std::exchange(request.Sort, {});
   Start(
-      [this, &engine, request = std::move(request), loads, spot, upTo](std::stop_token stop,
-                                                                       const TRunProgressFn& progress) {
-        // An earlier table's marks never reach this result's page.
+      [this, &engine, request = std::move(request), loads, spot, upTo, sortAfter](std::stop_token stop,
+                                                                                  const TRunProgressFn& progress) {
+        // An earlier table's marks and order never reach this result's page.
         engine.SetTranslationMarks({});
+        engine.SetTranslationOrder({});
         bool loading = loads;
         report_ = RunSearch(engine, request, stop, [&](const TRunProgress& p) {
           if (loading && p.Step != TRunStep::Load) {
@@ -43,7 +49,7 @@ void TSearchRunner::Search(TKorvel& engine, TRunRequest request, bool spot) {
         });
         if (!spot) return;
         Post([this, report = report_] { emit searched(report); });
-        SpotResult(engine, *request.PagePath, stop, progress, upTo);
+        SpotResult(engine, *request.PagePath, stop, progress, upTo, sortAfter);
       },
       [this, spot] {
         if (spot)
@@ -57,13 +63,13 @@ void TSearchRunner::Search(TKorvel& engine, TRunRequest request, bool spot) {
 void TSearchRunner::Spot(TKorvel& engine, std::string pagePath) {
   Start(
       [this, &engine, path = std::move(pagePath)](std::stop_token stop, const TRunProgressFn& progress) {
-        SpotResult(engine, path, stop, progress, 0);
+        SpotResult(engine, path, stop, progress, 0, {});
       },
       [this] { emit spotted(table_); }, true);
 }
 
 void TSearchRunner::SpotResult(TKorvel& engine, const std::string& pagePath, const std::stop_token& stop,
-                               const TRunProgressFn& progress, double from) {
+                               const TRunProgressFn& progress, double from, const TSortKeys& sortAfter) {
   table_ = {};
   double at = from;
   auto step = [&](double begin, double end) -> TProgressFn {
@@ -84,8 +90,11 @@ void TSearchRunner::SpotResult(TKorvel& engine, const std::string& pagePath, con
     options.Progress = step(from, pageFrom);
     options.Progress(0, 0);
     TTranslationTable table = engine.Spot(engine.Result(), options);
-    // No row to mark: the page already written is the page.
-    if (std::vector<TSpotRow> marks = RowsToMark(table); !marks.empty()) {
+    engine.SetTranslationOrder(table.Rows);
+    if (!sortAfter.empty()) engine.Sort(sortAfter, step(pageFrom, pageFrom));
+    // No row to mark and no new order: the page already written is the page.
+    std::vector<TSpotRow> marks = RowsToMark(table);
+    if (!marks.empty() || !sortAfter.empty()) {
       engine.SetTranslationMarks(std::move(marks));
       engine.WriteResultPage(pagePath, step(pageFrom, 1.0));
     }

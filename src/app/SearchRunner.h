@@ -31,7 +31,8 @@ class TSearchRunner : public QObject {
   bool Running() const { return thread_ != nullptr; }
   // Start a run unless one is under way; `engine` must outlive it. With
   // `spot`, the run goes on after the page: the result's translation table,
-  // then the page written again with the table's rows marked.
+  // then the page written again with the table's rows marked (and, when the
+  // request sorts by translation, in that order; the first page is not).
   void Search(korvel::TKorvel& engine, korvel::TRunRequest request, bool spot = false);
   // The table of the engine's last search, and its page written again.
   void Spot(korvel::TKorvel& engine, std::string pagePath);
@@ -56,7 +57,8 @@ class TSearchRunner : public QObject {
   // The search and its page. A run that spots is still under way.
   void searched(const korvel::TRunReport& report);
   // The table, its rows marked on the page (RowsToMark: the page is written
-  // again only when it picks some); ends a run that spots. A search without
+  // again only when it picks some, or the hits were sorted by translation);
+  // ends a run that spots. A search without
   // hits gives a table without hits and leaves the page alone.
   void spotted(const korvel::TTranslationTable& table);
   void exported();
@@ -70,7 +72,7 @@ class TSearchRunner : public QObject {
              bool spot);
   // The table and the page again, reported over [from, 1] of the run.
   void SpotResult(korvel::TKorvel& engine, const std::string& pagePath, const std::stop_token& stop,
-                  const korvel::TRunProgressFn& progress, double from);
+                  const korvel::TRunProgressFn& progress, double from, const korvel::TSortKeys& sortAfter);
   // From the worker: `call` runs on the GUI thread, unless Stop ends the run first.
   static void Post(std::function<void()> call);
 

@@ -29,6 +29,7 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "CorpusFolder.h"
 #include "Desktop.h"
@@ -654,6 +655,11 @@ void TfrmMain::ResultBarChanged() {
   // run the bar is locked.
   if (Running() || closed_ || shownSearch_.Query.isEmpty() || runPage_.isEmpty()) return;
   TRenderRequest request{barResult->SortKeys(), barResult->Page(), barResult->Kwic(), ToStd(runPage_)};
+  if (!btnTranslations->isChecked()) {
+    // A table hidden while a run went on: its marks go with it.
+    Engine->SetTranslationMarks({});
+    Engine->SetTranslationOrder({});
+  }
   exporting_ = false;
   BeginRun();
   pageShown_ = true;  // a cancel leaves the page on view as it is
@@ -665,6 +671,8 @@ void TfrmMain::RenderDone(const TRunReport& report) {
   EndRun();
   wbResult->ShowFile(runPage_);
   lbLog->setText(status_ + NoteText(report.Note));
+  // The order changed under the run (the table it needed was hidden).
+  if (barResult->SortKeys() != Engine->SortKeys()) ResultBarChanged();
 }
 
 void TfrmMain::StartSpot() {
@@ -683,7 +691,10 @@ void TfrmMain::SpotDone(const TTranslationTable& table) {
   tableWanted_ = false;
   if (!wanted || table.HitCount == 0) return;
   ShowTranslations(table);
-  if (RowsToMark(table).empty()) return;  // the page was not written again
+  const TSortKeys& order = Engine->SortKeys();
+  // Neither marks nor an order by them: the page was not written again.
+  if (RowsToMark(table).empty() && std::find(order.begin(), order.end(), TSortKey::Translation) == order.end())
+    return;
   wbResult->ShowAgain();
   lbLog->setText(status_ + NoteText(Engine->Note()));
 }
@@ -724,6 +735,8 @@ void TfrmMain::ExportDone() {
 
 void TfrmMain::RunFailed(std::exception_ptr error) {
   EndRun();
+  // The bar says what the page on view shows, not what was asked.
+  if (pageShown_ && !exporting_) barResult->ShowAs(Engine->SortKeys(), Engine->Page(), Engine->KwicPage());
   try {
     std::rethrow_exception(error);
   } catch (const EAbort&) {
@@ -746,6 +759,7 @@ void TfrmMain::btnCancelClick() {
 void TfrmMain::btnTranslationsClick() {
   const bool shown = btnTranslations->isChecked();
   lvTranslations->setVisible(shown);
+  const bool reordered = barResult->SetTranslations(shown);
   if (shown) {
     StartSpot();
     return;
@@ -754,6 +768,10 @@ void TfrmMain::btnTranslationsClick() {
   tableWanted_ = false;
   runner_->DropSpot();
   ClearTranslations();
+  if (Running()) return;  // a rendering under way checks the order when it ends
+  Engine->SetTranslationMarks({});
+  Engine->SetTranslationOrder({});
+  if (reordered) ResultBarChanged();
 }
 
 void TfrmMain::lvTranslationsChoose(QTreeWidgetItem* item) {

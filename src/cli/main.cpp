@@ -47,10 +47,13 @@ Options (anywhere before "--", which ends them; VALUE may also follow "="):
   --count           print only the number of hits
   --sort KEY[,KEY]  show the hits in this order (the page, the export and
                     --kwic): hit (the hit's text), 1L 2L 3L (the first,
-                    second, third word left of it), 1R 2R 3R (right), file
-                    (file and line, the default); each next key breaks the
-                    ties of the ones before, corpus order the rest. Words
-                    compare ignoring letter case; a missing word comes first
+                    second, third word left of it), 1R 2R 3R (right),
+                    translation (the first row of the hits' translation
+                    table, as spot prints it, that the aligned line holds;
+                    lines with none last), file (file and line, the
+                    default); each next key breaks the ties of the ones
+                    before, corpus order the rest. Words compare ignoring
+                    letter case; a missing word comes first
   --kwic            print key-word-in-context rows instead of the export
                     lines: left context, hit, right context, aligned line,
                     file, line number (tab-separated, CRLF line ends)
@@ -173,7 +176,7 @@ Options Parse(const std::vector<std::string>& args, Command command) {
     } else if (name == "--sort") {
       const std::string keys = takeValue();
       const std::optional<TSortKeys> parsed = ParseSortKeys(keys);
-      if (!parsed) throw UsageError("--sort takes hit, 1L, 2L, 3L, 1R, 2R, 3R or file, not \"" + keys + "\"");
+      if (!parsed) throw UsageError("--sort takes hit, 1L, 2L, 3L, 1R, 2R, 3R, file or translation, not \"" + keys + "\"");
       o.sort = *parsed;
     } else if (name == "--kwic") {
       flag(o.kwic);

@@ -19,6 +19,9 @@ namespace korvel {
 
 // Characters of context on each side unless told otherwise.
 constexpr std::size_t kKwicWidth = 40;
+// Screen columns of context on each side of a page's rows: what leaves the
+// aligned line room beside them in a window 1280 pixels wide.
+constexpr std::size_t kKwicPageColumns = 32;
 
 // One CRLF-ended line per hit: left, hit, right, the aligned line (no
 // marks), the searched file's name and the 1-based line number, separated
@@ -30,9 +33,11 @@ void RenderKwic(TOutput& out, const TDataArr& data, const TSearchResult& result,
 // The same rows as a page from the result page's template: one table row
 // per hit (number, left context aligned right, the hit bold and centred,
 // right context, the aligned line, file and line), everything escaped, and
-// paged as the result page is.
+// paged as the result page is. Context is cut to `width` screen columns
+// here, an East Asian wide character taking two, so that a Chinese row is
+// as wide as an English one.
 void RenderKwicPage(TOutput& out, std::string_view tpl, const TDataArr& data, const TSearchResult& result,
-                    THighlighter& marks, std::size_t width = kKwicWidth, std::size_t page = 0,
+                    THighlighter& marks, std::size_t width = kKwicPageColumns, std::size_t page = 0,
                     const TProgressFn& progress = {});
 
 }  // namespace korvel

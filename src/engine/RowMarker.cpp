@@ -22,9 +22,32 @@ bool IsBoundary(std::string_view text, std::size_t at) {
   return before != after;
 }
 
+// Where `needle` next stands in `text` at or after `from`, as a whole word
+// when asked; npos when nowhere.
+std::size_t Occurrence(std::string_view text, std::string_view needle, bool wholeWord, std::size_t from) {
+  for (std::size_t at = text.find(needle, from); at != std::string_view::npos; at = text.find(needle, at + 1))
+    if (!wholeWord || (IsBoundary(text, at) && IsBoundary(text, at + needle.size()))) return at;
+  return std::string_view::npos;
+}
+
 }  // namespace
 
-TRowMarker::TRowMarker(std::vector<TSpotRow> rows) : rows_(std::move(rows)) {}
+std::size_t TRowMarker::FirstContained(std::string_view line) const {
+  const std::string text = LowerAscii(line);
+  // Needles come in row order, so the first found is the first row.
+  for (const TForm& form : forms_)
+    if (Occurrence(text, form.text, form.wholeWord, 0) != std::string_view::npos) return form.row;
+  return rows_.size();
+}
+
+TRowMarker::TRowMarker(std::vector<TSpotRow> rows) : rows_(std::move(rows)) {
+  for (std::size_t r = 0; r < rows_.size(); ++r) {
+    const TSpotRow& row = rows_[r];
+    const std::vector<std::string> forms = row.Forms.empty() ? std::vector<std::string>{row.Text} : row.Forms;
+    for (const std::string& form : forms)
+      if (!form.empty()) forms_.push_back({r, LowerAscii(form), row.English});
+  }
+}
 
 std::vector<std::pair<std::size_t, std::size_t>> TRowMarker::Mark(std::string_view line) const {
   std::vector<std::pair<std::size_t, std::size_t>> spans;
@@ -36,23 +59,15 @@ std::vector<std::pair<std::size_t, std::size_t>> TRowMarker::Mark(std::string_vi
   // Each string with the next place it stands at or after the cursor, so
   // every string walks the line once however many spans come out.
   struct TNeedle {
-    std::string text;
+    std::string_view text;
     bool wholeWord;
     std::size_t next = 0;  // npos once past its last occurrence
     bool known = false;
   };
   std::vector<TNeedle> needles;
-  for (const TSpotRow& row : rows_) {
-    const std::vector<std::string> forms = row.Forms.empty() ? std::vector<std::string>{row.Text} : row.Forms;
-    for (const std::string& form : forms)
-      if (!form.empty()) needles.push_back({LowerAscii(form), row.English});
-  }
+  for (const TForm& form : forms_) needles.push_back({form.text, form.wholeWord});
 
-  auto occurrence = [&](TNeedle& n, std::size_t from) {
-    for (std::size_t at = text.find(n.text, from); at != std::string::npos; at = text.find(n.text, at + 1))
-      if (!n.wholeWord || (IsBoundary(text, at) && IsBoundary(text, at + n.text.size()))) return at;
-    return std::string::npos;
-  };
+  auto occurrence = [&](TNeedle& n, std::size_t from) { return Occurrence(text, n.text, n.wholeWord, from); };
 
   for (std::size_t pos = 0; pos < text.size();) {
     TNeedle* best = nullptr;

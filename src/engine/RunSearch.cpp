@@ -14,8 +14,15 @@ namespace {
 // for seconds; the bar then runs slower through the search's share. Steps a
 // run leaves out give their share to the others.
 constexpr double kLoadShare = 0.80, kSearchShare = 0.16, kPageShare = 0.04;
-// Sorting 100,000 hits takes about as long as a word search.
-constexpr double kSortShare = 0.04;
+// Sorting 100,000 hits takes about as long as a word search; spotting
+// their translations for the order, a few times that.
+constexpr double kSortShare = 0.04, kSpotShare = 0.12;
+// Rows of the table a translation order ranks hits by.
+constexpr std::size_t kOrderRows = 10;
+
+bool SortsByTranslation(const TSortKeys& keys) {
+  return std::find(keys.begin(), keys.end(), TSortKey::Translation) != keys.end();
+}
 
 // Turns the engine's done/total of each step into the run's one progress,
 // and throws EAbort at the engine's next report once a stop is requested.
@@ -96,8 +103,10 @@ TRunReport RunSearch(TKorvel& engine, const TRunRequest& request, std::stop_toke
                      const TRunProgressFn& progress) {
   const auto start = std::chrono::steady_clock::now();
   const bool load = request.Files.has_value(), page = request.PagePath.has_value(), sort = !request.Sort.empty();
+  const bool spot = SortsByTranslation(request.Sort);
   TMeter meter(std::move(stop), progress,
-               (load ? kLoadShare : 0) + kSearchShare + (sort ? kSortShare : 0) + (page ? kPageShare : 0));
+               (load ? kLoadShare : 0) + kSearchShare + (spot ? kSpotShare : 0) + (sort ? kSortShare : 0) +
+                   (page ? kPageShare : 0));
 
   if (load) {
     std::vector<std::string> files = *request.Files;
@@ -107,6 +116,12 @@ TRunReport RunSearch(TKorvel& engine, const TRunRequest& request, std::stop_toke
   engine.SetFilter(request.Filter, request.Exclude, request.FilterLemma);
   engine.SetChineseWords(request.ChineseWords);
   engine.Search(request.Query, request.Lemma, searching);
+  if (spot) {
+    TSpotOptions options;
+    options.Top = kOrderRows;
+    options.Progress = meter.Begin(TRunStep::Spot, kSpotShare);
+    engine.SetTranslationOrder(engine.Spot(engine.Result(), options).Rows);
+  }
   if (sort) engine.Sort(request.Sort, meter.Begin(TRunStep::Sort, kSortShare));
   engine.SetPage(request.Page);
   engine.SetKwicPage(request.Kwic);
@@ -119,11 +134,18 @@ TRunReport RunRender(TKorvel& engine, const TRenderRequest& request, std::stop_t
                      const TRunProgressFn& progress) {
   const auto start = std::chrono::steady_clock::now();
   TMeter meter(std::move(stop), progress, kSortShare + kPageShare);
-  engine.Sort(request.Sort, meter.Begin(TRunStep::Sort, kSortShare));
-  engine.SetPage(request.Page);
-  engine.SetKwicPage(request.Kwic);
-  engine.WriteResultPage(request.PagePath, meter.Begin(TRunStep::Page, kPageShare));
-  meter.Finish();
+  TKorvel::TShownAs before = engine.ShownAs();
+  try {
+    engine.Sort(request.Sort, meter.Begin(TRunStep::Sort, kSortShare));
+    engine.SetPage(request.Page);
+    engine.SetKwicPage(request.Kwic);
+    engine.WriteResultPage(request.PagePath, meter.Begin(TRunStep::Page, kPageShare));
+    meter.Finish();
+  } catch (...) {
+    // The page on view is still the one before.
+    engine.ShowAs(std::move(before));
+    throw;
+  }
   return Report(engine, start, true);
 }
 

@@ -25,7 +25,8 @@ struct TRunRequest {
   std::string Query;
   bool Lemma = false;
   bool ChineseWords = false;  // a Chinese query or filter matches whole words only
-  TSortKeys Sort;                       // the hits' order; none: corpus order
+  TSortKeys Sort;                       // the hits' order; none: corpus order. Translation
+                                        // spots the hits' table first, ten rows
   std::size_t Page = 0;                 // which page of hits the result page shows, 0 the first
   bool Kwic = false;                    // the page shows key words in context, not the two-row table
   std::optional<std::string> PagePath;  // the result page is written there when given
@@ -71,7 +72,8 @@ TRunReport RunSearch(TKorvel& engine, const TRunRequest& request, std::stop_toke
                      const TRunProgressFn& progress = {});
 
 // Writes the last search's page as `request` asks, reported as a search is
-// (with this rendering's seconds).
+// (with this rendering's seconds). A failure or stop leaves the engine
+// showing the hits as before.
 TRunReport RunRender(TKorvel& engine, const TRenderRequest& request, std::stop_token stop = {},
                      const TRunProgressFn& progress = {});
 

@@ -140,7 +140,8 @@ void AppendWordKey(UCollator* collator, std::string_view word, std::u16string& w
 std::optional<TSortKeys> ParseSortKeys(std::string_view text) {
   static const std::pair<std::string_view, TSortKey> kNames[] = {
       {"hit", TSortKey::Hit},   {"1l", TSortKey::Left1},  {"2l", TSortKey::Left2},  {"3l", TSortKey::Left3},
-      {"1r", TSortKey::Right1}, {"2r", TSortKey::Right2}, {"3r", TSortKey::Right3}, {"file", TSortKey::File}};
+      {"1r", TSortKey::Right1}, {"2r", TSortKey::Right2}, {"3r", TSortKey::Right3}, {"file", TSortKey::File},
+      {"translation", TSortKey::Translation}};
   TSortKeys keys;
   for (std::size_t at = 0;;) {
     const std::size_t comma = std::min(text.find(',', at), text.size());
@@ -156,7 +157,7 @@ std::optional<TSortKeys> ParseSortKeys(std::string_view text) {
 }
 
 TIntArr SortOrder(const TFilePairArr& pairs, const TDataArr& data, const TSearchResult& result, const TSortKeys& keys,
-                  unsigned threads, const TProgressFn& progress) {
+                  unsigned threads, const TProgressFn& progress, const std::vector<TSpotRow>& translations) {
   if (keys.empty() || keys.front() == TSortKey::File || result.Hits.empty()) return {};
   std::size_t leftWords = 0, rightWords = 0;
   for (TSortKey k : keys) {
@@ -175,6 +176,7 @@ TIntArr SortOrder(const TFilePairArr& pairs, const TDataArr& data, const TSearch
   struct TWorker {
     std::unique_ptr<THighlighter> marks;
     std::unique_ptr<TSegmenter> words;
+    std::unique_ptr<TRowMarker> rows;
     TCollator collator;
     std::u16string wide;
     std::string bytes;
@@ -190,6 +192,7 @@ TIntArr SortOrder(const TFilePairArr& pairs, const TDataArr& data, const TSearch
       s.marks = std::make_unique<THighlighter>(pairs, result);
       if (result.QueryIsChinese) s.words = std::make_unique<TSegmenter>();
       s.collator = RootCollator();
+      s.rows = std::make_unique<TRowMarker>(translations);
     }
     std::string& text = keyText[item];
     const std::size_t lo = item * kHitsPerItem, hi = std::min(n, lo + kHitsPerItem);
@@ -217,6 +220,12 @@ TIntArr SortOrder(const TFilePairArr& pairs, const TDataArr& data, const TSearch
           // Every hit has its own place: nothing after this key can count.
           for (int shift = 24; shift >= 0; shift -= 8) text += static_cast<char>((k >> shift) & 0xFF);
           break;
+        }
+        if (key == TSortKey::Translation) {
+          const std::size_t rank = s.rows->FirstContained(s.marks->Aligned(d));
+          text += static_cast<char>((rank >> 8) & 0xFF);
+          text += static_cast<char>(rank & 0xFF);
+          continue;
         }
         const std::vector<TSpan>& side = key >= TSortKey::Right1 ? s.right : s.left;
         const std::size_t nth = key == TSortKey::Hit      ? 0

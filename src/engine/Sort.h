@@ -19,13 +19,16 @@
 #include "Corpus.h"
 #include "Errors.h"
 #include "SearchResult.h"
+#include "Spot.h"
 
 namespace korvel {
 
-enum class TSortKey { Hit, Left1, Left2, Left3, Right1, Right2, Right3, File };
+// Translation ranks a hit by the first row of a translation table (in the
+// table's order) that its aligned line contains; lines with none come last.
+enum class TSortKey { Hit, Left1, Left2, Left3, Right1, Right2, Right3, File, Translation };
 using TSortKeys = std::vector<TSortKey>;
 
-// "1R,2R" -> {Right1, Right2}: hit, 1L, 2L, 3L, 1R, 2R, 3R, file, letter
+// "1R,2R" -> {Right1, Right2}: hit, 1L, 2L, 3L, 1R, 2R, 3R, file, translation, letter
 // case aside; nullopt when a name is none of these or the list is empty.
 std::optional<TSortKeys> ParseSortKeys(std::string_view text);
 
@@ -33,9 +36,11 @@ std::optional<TSortKeys> ParseSortKeys(std::string_view text);
 // each next one breaks the ties left, corpus order the rest. Empty (corpus
 // order) for no keys or "file" first. The hit is the query's first mark in
 // the searched line, as THighlighter gives it. Same order with any number
-// of threads (0: one per core).
+// of threads (0: one per core). `translations` are the rows the
+// Translation key ranks by; without any, it leaves every hit tied.
 TIntArr SortOrder(const TFilePairArr& pairs, const TDataArr& data, const TSearchResult& result, const TSortKeys& keys,
-                  unsigned threads = 0, const TProgressFn& progress = {});
+                  unsigned threads = 0, const TProgressFn& progress = {},
+                  const std::vector<TSpotRow>& translations = {});
 
 }  // namespace korvel
 

@@ -86,11 +86,20 @@ class TRowMarker {
  public:
   explicit TRowMarker(std::vector<TSpotRow> rows);
   bool Empty() const { return rows_.empty(); }
+  // The first row, in the table's order, that `line` contains; the number
+  // of rows when it contains none.
+  std::size_t FirstContained(std::string_view line) const;
   // Spans [begin, end) of `line`, in order.
   std::vector<std::pair<std::size_t, std::size_t>> Mark(std::string_view line) const;
 
  private:
+  struct TForm {
+    std::size_t row;
+    std::string text;  // ASCII letters in lower case
+    bool wholeWord;
+  };
   std::vector<TSpotRow> rows_;
+  std::vector<TForm> forms_;  // every row's, in row order
 };
 
 // The rows the page marks while the table is shown: those covering at

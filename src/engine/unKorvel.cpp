@@ -600,11 +600,20 @@ void TKorvel::Search(std::string_view query, bool lemmatize, const TProgressFn& 
   result.CompiledFilter = filterRe;
   result.CompiledEquivalents = equivalentsRe;
   result_ = std::move(result);
+  sortKeys_.clear();
   page_ = 0;
 }
 
 void TKorvel::Sort(const TSortKeys& keys, const TProgressFn& progress) {
-  result_.Order = SortOrder(filePairs_, data_, result_, keys, tuning_.Threads, progress);
+  result_.Order = SortOrder(filePairs_, data_, result_, keys, tuning_.Threads, progress, translationOrder_);
+  sortKeys_ = keys;
+}
+
+void TKorvel::ShowAs(TShownAs shown) {
+  sortKeys_ = std::move(shown.Keys);
+  result_.Order = std::move(shown.Order);
+  page_ = shown.Page;
+  kwicPage_ = shown.Kwic;
 }
 
 TTranslationTable TKorvel::Spot(const TSearchResult& result, TSpotOptions options) const {
@@ -652,7 +661,7 @@ std::string TKorvel::RenderExport(const TProgressFn& progress) const {
 void TKorvel::WriteResultPage(const std::string& path, const TProgressFn& progress) const {
   WriteFileReplacing(path, [&](TOutput& out) {
     if (kwicPage_)
-      RenderKwicPage(out, kKwicWidth, progress);
+      RenderKwicPage(out, kKwicPageColumns, progress);
     else
       RenderResultPage(out, progress);
   });

@@ -93,6 +93,19 @@ class TKorvel {
   // every rendering from the next on; no keys is corpus order. A cancel
   // leaves the order as it was; a new search starts in corpus order.
   void Sort(const TSortKeys& keys, const TProgressFn& progress = {});
+  // The keys of the order shown; none after a search.
+  const TSortKeys& SortKeys() const { return sortKeys_; }
+  // How the last search's hits are shown: order, page and view. A front
+  // end takes it before showing them another way and gives it back when
+  // that fails, so what it shows and what Save writes stay one.
+  struct TShownAs {
+    TSortKeys Keys;
+    TIntArr Order;
+    std::size_t Page = 0;
+    bool Kwic = false;
+  };
+  TShownAs ShownAs() const { return {sortKeys_, result_.Order, page_, kwicPage_}; }
+  void ShowAs(TShownAs shown);
   // Which page of kPageHitLimit hits the result pages show from the next
   // rendering on: 0, the first, unless told; a new search goes back to it.
   void SetPage(std::size_t page) { page_ = page; }
@@ -114,7 +127,7 @@ class TKorvel {
   // Key word in context (Kwic.h): the rows as text, every hit, and as a
   // page from the template, the page SetPage chose.
   void RenderKwic(TOutput& out, std::size_t width = kKwicWidth, const TProgressFn& progress = {}) const;
-  void RenderKwicPage(TOutput& out, std::size_t width = kKwicWidth, const TProgressFn& progress = {}) const;
+  void RenderKwicPage(TOutput& out, std::size_t width = kKwicPageColumns, const TProgressFn& progress = {}) const;
   const std::string& Note() const { return note_; }
 
   // The translation table of `result` (a search over the loaded pairs).
@@ -123,6 +136,9 @@ class TKorvel {
   // from the next rendering on; none (the default) leaves the page as it
   // was. The export never shows them.
   void SetTranslationMarks(std::vector<TSpotRow> rows) { translationMarks_ = std::move(rows); }
+  // The table rows TSortKey::Translation ranks hits by, from the next Sort
+  // on; none leaves all hits tied on it.
+  void SetTranslationOrder(std::vector<TSpotRow> rows) { translationOrder_ = std::move(rows); }
 
   const TFilePairArr& FilePairs() const { return filePairs_; }
   const TDataArr& Data() const { return data_; }
@@ -181,6 +197,8 @@ class TKorvel {
   bool pendingExclude_ = false;
   bool pendingChineseWords_ = false;
   std::vector<TSpotRow> translationMarks_;
+  std::vector<TSpotRow> translationOrder_;
+  TSortKeys sortKeys_;
 
   std::vector<THeldText> texts_;  // decoded files the lines point into
   std::string programDir_;        // with a trailing "/"

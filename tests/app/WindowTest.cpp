@@ -19,6 +19,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QStandardItemModel>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -624,17 +625,29 @@ class WindowTest : public QObject {
                QString("(none of these): %1 hit(s), %2").arg(table.NoneHits).arg(none->text(2)));
     };
     // Hidden at first: no table; shown: the table of the search on view, and
-    // of each search after; hidden again: the table goes.
-    QVERIFY(!w_->btnTranslations->isChecked() && panel->isHidden());
+    // of each search after; hidden again: the table goes. The order by
+    // translation is there only with the table, and goes with it.
+    QComboBox* sort = w_->barResult->cbxSort;
+    const QStandardItem* byTranslation = qobject_cast<QStandardItemModel*>(sort->model())->item(8);
+    const korvel::TSortKeys translation = {korvel::TSortKey::Translation};
+    QVERIFY(!w_->btnTranslations->isChecked() && panel->isHidden() && !byTranslation->isEnabled());
     Search("people", true);
     QVERIFY(panel->topLevelItemCount() == 0 && w_->Translations.HitCount == 0);
     w_->btnTranslations->click();
     Settle();
     showsTheTable();
+    QVERIFY(byTranslation->isEnabled());
+    sort->setCurrentIndex(8);
+    emit sort->activated(8);
+    Settle();
+    QVERIFY(w_->Engine->SortKeys() == translation && !w_->Engine->Result().Order.empty());
     Search("work", true);
     showsTheTable();
+    QVERIFY(w_->Engine->SortKeys() == translation && !w_->Engine->Result().Order.empty());
     w_->btnTranslations->click();
     QVERIFY(panel->isHidden() && panel->topLevelItemCount() == 0);
+    Settle();
+    QVERIFY(sort->currentIndex() == 0 && w_->Engine->SortKeys().empty() && !byTranslation->isEnabled());
   }
 
   // "(none of these)" by the keyboard: the last row, then Enter.
@@ -819,6 +832,13 @@ class WindowTest : public QObject {
     emit bar->cbxSort->activated(5);
     Settle();
     QCOMPARE(w_->Engine->Page(), std::size_t{0});  // a new order starts at its first hit
+    // A cancelled rendering leaves the bar saying what the page shows: the
+    // order before, or the new one if the rendering was done first.
+    bar->cbxSort->setCurrentIndex(1);
+    emit bar->cbxSort->activated(1);
+    w_->btnCancel->click();
+    Settle();
+    QVERIFY(bar->SortKeys() == w_->Engine->SortKeys());
     QCOMPARE(w_->Engine->Result().Order.size(), std::size_t{10005});
     QCOMPARE(w_->Engine->HitCount(), 10005);
     QCOMPARE(w_->LoadCount(), loads);

@@ -64,7 +64,7 @@ expect_usage() {
   [ "$(cat "$work/$name.err")" = "$(printf 'korvel-cli: %s\nTry '"'"'korvel-cli --help'"'"'.' "$message")" ] ||
     fail "$name: $(cat "$work/$name.err")"
 }
-expect_usage sort_key '--sort takes hit, 1L, 2L, 3L, 1R, 2R, 3R or file, not "1R,4L"' search --sort 1R,4L up "$corpus"
+expect_usage sort_key '--sort takes hit, 1L, 2L, 3L, 1R, 2R, 3R, file or translation, not "1R,4L"' search --sort 1R,4L up "$corpus"
 expect_usage width_alone "--width needs --kwic." search --width 5 up "$corpus"
 expect_usage page_alone "--page needs --html." search --page 2 up "$corpus"
 

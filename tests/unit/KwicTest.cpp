@@ -43,8 +43,9 @@ TEST_F(Kwic, RowsCutContextByCharactersAroundTheFirstMatch) {
   EXPECT_EQ(Rows("猫", 100), "我们都喜欢\t猫\t，猫很可爱。\tOne two cat three four cat\tk.ZH.txt\t1\r\n");
 }
 
-// Corpus text never acts as markup, and nothing runs.
-TEST_F(Kwic, PageRowsEscapeEverything) {
+// Corpus text never acts as markup, and nothing runs. The page cuts by
+// screen columns: two for each ideograph and the fullwidth comma.
+TEST_F(Kwic, PageRowsEscapeEverythingAndCutByScreenColumns) {
   engine_.Search("y", false);
   TStringOutput out;
   engine_.RenderKwicPage(out, 3);
@@ -53,7 +54,13 @@ TEST_F(Kwic, PageRowsEscapeEverything) {
             "\t<td style=\"text-align:right;white-space:nowrap\">b&gt;&amp;</td>\r\n"
             "\t<td style=\"text-align:center;white-space:nowrap\"><b>y</b></td>\r\n"
             "\t<td style=\"white-space:nowrap\"> ca</td>\r\n"
-            "\t<td>一\t二</td>\r\n\t<td><span class=\"x\">k.EN.txt, line 2</span></td>\r\n</tr>\r\n\r\n");
+            "\t<td style=\"overflow-wrap:anywhere\">一\t二</td>\r\n"
+            "\t<td style=\"width:14em\"><span class=\"x\" style=\"white-space:normal;overflow-wrap:anywhere\">k.EN.txt, line 2</span></td>\r\n</tr>\r\n\r\n");
+  engine_.Search("猫", false);
+  engine_.RenderKwicPage(out, 4);
+  const std::string page = out.Take();
+  EXPECT_NE(page.find("nowrap\">喜欢</td>"), std::string::npos) << page;
+  EXPECT_NE(page.find("nowrap\">，猫</td>"), std::string::npos) << page;
 }
 
 }  // namespace

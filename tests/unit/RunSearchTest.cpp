@@ -87,6 +87,13 @@ TEST(RunSearch, RenderingAgainChangesTheViewAndOrderNotTheHits) {
   const std::string page = test::ReadBytes(*request.PagePath);
   EXPECT_NE(page, table);
   EXPECT_LT(page.find("甲"), page.find("乙"));  // "a" sorts before "b"
+  // A stopped rendering leaves the engine showing what the page on view shows.
+  std::stop_source stop;
+  stop.request_stop();
+  EXPECT_THROW(RunRender(engine, {{TSortKey::Hit}, 0, false, *request.PagePath}, stop.get_token()), EAbort);
+  EXPECT_EQ(engine.SortKeys(), TSortKeys{TSortKey::Right1});
+  EXPECT_EQ(engine.Result().Order, TIntArr({1, 0}));
+  EXPECT_TRUE(engine.KwicPage());
   RunRender(engine, {{}, 0, false, *request.PagePath});
   EXPECT_EQ(test::ReadBytes(*request.PagePath), table);
 }

@@ -43,6 +43,33 @@ TEST(Sort, KeysCompareWordsIgnoringCaseMissingFirstTiesInCorpusOrder) {
   EXPECT_FALSE(ParseSortKeys(""));
 }
 
+TSpotRow Row(std::string text, bool english, std::vector<std::string> forms) {
+  TSpotRow row;
+  row.Text = std::move(text);
+  row.English = english;
+  row.Forms = std::move(forms);
+  return row;
+}
+
+// A hit goes with the first row its aligned line contains, whatever else
+// it holds; lines with none come last. English rows are whole words, so
+// "concatenate" holds no "cat". Without rows every hit ties.
+TEST(Sort, ByTranslationTheFirstRowTheAlignedLineHoldsNoneLast) {
+  TempDir dir;
+  std::vector<std::string> files = {dir.Write("a.EN.txt", "cat z\ncat y\ncat x\ncat w\ncat v\n"),
+                                    dir.Write("a.ZH.txt", "狗\n猫\n小猫咪和猫\n猫\n无\n"),
+                                    dir.Write("b.EN.txt", "concatenate\nCats here\na cat\n"),
+                                    dir.Write("b.ZH.txt", "甲猫\n乙猫\n丙猫\n")};
+  TKorvel engine;
+  engine.SetFiles(files);
+  EXPECT_EQ(Order(engine, "cat", "translation"), TIntArr({0, 1, 2, 3, 4, 5}));
+  engine.SetTranslationOrder({Row("猫咪", false, {"猫咪"}), Row("猫", false, {"猫"})});
+  EXPECT_EQ(Order(engine, "cat", "translation"), TIntArr({2, 1, 3, 5, 0, 4}));
+  EXPECT_EQ(Order(engine, "cat", "translation,1R"), TIntArr({2, 5, 3, 1, 4, 0}));
+  engine.SetTranslationOrder({Row("cat", true, {"cat", "cats"})});
+  EXPECT_EQ(Order(engine, "猫", "Translation"), TIntArr({0, 1, 2, 4, 5, 3}));
+}
+
 // Enough hits for several workers and two pages: line i's word right of
 // "cat" ranks (7 * i) mod n, its case alternating. Every thread count gives
 // that order; the export and the second page follow it, numbered in it.
