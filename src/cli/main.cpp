@@ -32,8 +32,11 @@ constexpr const char* kHelp = R"HELP(Usage:
 
 search: finds every aligned line pair whose line in the query's language
 matches QUERY (a word, a phrase or a regular expression, English or Chinese).
-PATH is a corpus folder (every NAME.EN.txt that has its NAME.ZH.txt twin) or
-individual files, English and Chinese, which must come to an even number.
+PATH is a corpus folder or individual files. A folder gives every NAME.EN.txt
+that has its NAME.ZH.txt twin, every NAME.en that has its NAME.zh twin (or
+NAME.zh_CN, NAME.zh-CN, NAME.cmn; any letter case), and every .tmx and .tsv
+file, which holds both languages. Files named one by one are paired the same
+way; the English and Chinese ones must come to an even number.
 
 Options (anywhere before "--", which ends them; VALUE may also follow "="):
   --lemma           widen the query's English words to all their forms
@@ -42,6 +45,9 @@ Options (anywhere before "--", which ends them; VALUE may also follow "="):
   --filter-lemma    widen the filter's English words to all their forms
   --zh-words        a Chinese query or filter matches whole words only
   --dic DIR         folder of EN-ZH.txt and ZH-EN.txt (default: the program's dic/)
+  --skip-bad        a .tmx or .tsv file that cannot be read is left out, named
+                    on standard error, and the rest is searched (without it
+                    the run fails)
   --html FILE       write the result page to FILE ("-": standard output)
   --tsv FILE        write the tab-separated export to FILE ("-": standard output)
   --count           print only the number of hits
@@ -67,7 +73,7 @@ direction, expression) goes to standard error.
 
 spot: how the hits' aligned lines translate QUERY. Searches as search does
 (with the options that select hits: --lemma, --filter, --exclude,
---filter-lemma, --zh-words, --dic) and prints the translation table, best
+--filter-lemma, --zh-words, --dic, --skip-bad) and prints the translation table, best
 first, one row per line: translation, hits whose aligned line contains it,
 their share of the hits (3 decimals) and the log-likelihood score (1
 decimal), separated by tabs; then "(none of these)" with the hits that
@@ -91,6 +97,7 @@ enum class Command { Search, Spot, Other };
 
 struct Options {
   bool lemma = false, exclude = false, filterLemma = false, count = false, zhWords = false, kwic = false;
+  bool skipBad = false;
   std::string filter, dic, html, tsv;
   std::size_t top = 10, width = kKwicWidth, page = 1;
   bool widthGiven = false, pageGiven = false;
@@ -161,6 +168,8 @@ Options Parse(const std::vector<std::string>& args, Command command) {
       flag(o.filterLemma);
     } else if (name == "--zh-words") {
       flag(o.zhWords);
+    } else if (name == "--skip-bad") {
+      flag(o.skipBad);
     } else if (name == "--filter") {
       o.filter = takeValue();
     } else if (command == Command::Spot && name == "--top") {
@@ -246,8 +255,11 @@ std::vector<std::string> CorpusFiles(const std::vector<std::string>& paths) {
       throw EKorvel("The folder \"" + DisplayPath(path) + "\" holds no pair of .EN. and .ZH. text files");
     files.insert(files.end(), listed.begin(), listed.end());
   }
-  if (files.size() % 2 != 0)
-    throw EKorvel("Cannot pair an odd number of files (" + std::to_string(files.size()) +
+  // A TMX or TSV file is a pair in itself; the others must pair up.
+  std::size_t toPair = 0;
+  for (const std::string& file : files) toPair += ListedEntryWeight(file) == 1;
+  if (toPair % 2 != 0)
+    throw EKorvel("Cannot pair an odd number of files (" + std::to_string(toPair) +
                   "): every English file needs its Chinese twin");
   return files;
 }
@@ -265,6 +277,7 @@ int Search(const Options& o, Command command) {
 
   TRunRequest request;
   request.Files = std::move(files);
+  request.SkipBadSources = o.skipBad;
   request.Filter = SanitizeUtf8(o.filter);
   request.Exclude = o.exclude;
   request.FilterLemma = o.filterLemma;
@@ -274,7 +287,19 @@ int Search(const Options& o, Command command) {
   request.Sort = o.sort;
   request.Page = o.page - 1;
   if (!o.html.empty()) request.PagePath = OutputPath(o.html);
-  const TRunReport report = RunSearch(engine, request);
+  // What was left out is said even when the search then fails.
+  auto saySkipped = [&engine] {
+    for (const std::string& skipped : engine.BadSources())
+      std::cerr << "korvel-cli: skipped: " << WithFullStop(skipped) << "\n";
+  };
+  TRunReport report;
+  try {
+    report = RunSearch(engine, request);
+  } catch (...) {
+    saySkipped();
+    throw;
+  }
+  saySkipped();
   std::string noted;
   if (!o.html.empty()) PrintNote(engine, noted);
   std::cerr << report.Status << std::endl;

@@ -10,12 +10,16 @@
 #include <vector>
 
 #include "BigMemory.h"
+#include "sources/Source.h"
 
 namespace korvel {
 
+// Two text files, or one TMX or TSV file that holds both languages (then
+// EnFile and ZhFile are its one path).
 struct TFilePair {
-  std::string EnFile;  // full path, holds ".EN." in its file name
-  std::string ZhFile;  // full path, holds ".ZH." in its file name
+  std::string EnFile;  // full path: "x.EN.txt", "x.en", or the one source
+  std::string ZhFile;  // full path: "x.ZH.txt", "x.zh", or the one source
+  TSourceKind Kind = TSourceKind::Text;
 };
 using TFilePairArr = std::vector<TFilePair>;
 
@@ -27,6 +31,12 @@ struct TData {
 };
 using TDataArr = std::vector<TData, TBigAllocator<TData>>;
 using TIntArr = std::vector<int32_t>;
+
+// Where a record stands in its source, 1-based, as pages and messages say
+// it: "line 3", or "unit 3" in a TMX file, which has no lines to speak of.
+inline std::string RecordPlace(TSourceKind kind, int32_t lineIndex) {
+  return (kind == TSourceKind::Tmx ? "unit " : "line ") + std::to_string(static_cast<long long>(lineIndex) + 1);
+}
 
 }  // namespace korvel
 

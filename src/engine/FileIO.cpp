@@ -246,6 +246,14 @@ THeldText THeldText::Read(const std::string& path, const std::shared_ptr<TTextAr
   return Hold(bytes->View(), bytes);
 }
 
+THeldText THeldText::Own(std::string text) {
+  auto owned = std::make_shared<const std::string>(std::move(text));
+  THeldText held;
+  held.text_ = *owned;
+  held.owner_ = std::move(owned);
+  return held;
+}
+
 THeldText THeldText::Hold(std::string_view bytes, std::shared_ptr<const void> owner) {
   THeldText held;
   if (IsPlainUtf8(bytes)) {

@@ -58,6 +58,8 @@ class THeldText {
  public:
   static THeldText Read(const std::string& path, const std::shared_ptr<TTextArena>& arena = nullptr,
                         const std::function<void()>& poll = {});
+  // A text made elsewhere, already UTF-8.
+  static THeldText Own(std::string text);
   std::string_view Text() const { return text_; }
 
  private:

@@ -9,9 +9,10 @@
 
 namespace korvel {
 
-void ThrowBacktracks(const EMatchLimit& e, std::string_view what, const std::string& path, int32_t lineIndex) {
-  throw EMatchLimit(e.Reason() + ": " + std::string(what) + " backtracks too much on line " +
-                    std::to_string(static_cast<long long>(lineIndex) + 1) + " of \"" +
+void ThrowBacktracks(const EMatchLimit& e, std::string_view what, const std::string& path, TSourceKind kind,
+                     int32_t lineIndex) {
+  throw EMatchLimit(e.Reason() + ": " + std::string(what) + " backtracks too much on " + RecordPlace(kind, lineIndex) +
+                    " of \"" +
                     DisplayPath(FileNamePart(path)) + "\"; make it more specific");
 }
 
@@ -119,7 +120,7 @@ std::pair<std::size_t, std::size_t> THighlighter::FirstQueryMark(const TData& d)
     query_->Begin(line);
     if (query_->Find(line, 0, b, e)) return {b, e};
   } catch (const EMatchLimit& e) {
-    ThrowBacktracks(e, "the expression", SearchedFile(d), d.LineIndex);
+    ThrowBacktracks(e, "the expression", SearchedFile(d), Kind(d), d.LineIndex);
   }
   return {0, 0};
 }
@@ -167,7 +168,7 @@ void THighlighter::MarkAligned(const TData& d, TAlignedMarks& out) {
           out.filter.emplace_back(b, e);
       });
     } catch (const EMatchLimit& e) {
-      ThrowBacktracks(e, "the filter", AlignedFile(d), d.LineIndex);
+      ThrowBacktracks(e, "the filter", AlignedFile(d), Kind(d), d.LineIndex);
     }
   }
   if (translations_) MarkTranslations(line, out);

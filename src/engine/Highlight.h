@@ -37,7 +37,7 @@ namespace korvel {
 // "match limit exceeded: the expression backtracks too much on line 3 of
 // "a.EN.txt"; make it more specific"
 [[noreturn]] void ThrowBacktracks(const EMatchLimit& e, std::string_view what, const std::string& path,
-                                  int32_t lineIndex);
+                                  TSourceKind kind, int32_t lineIndex);
 
 class THighlighter {
  public:
@@ -62,7 +62,7 @@ class THighlighter {
     try {
       query_->ForEachMatch(line, mark);
     } catch (const EMatchLimit& e) {
-      ThrowBacktracks(e, "the expression", SearchedFile(d), d.LineIndex);
+      ThrowBacktracks(e, "the expression", SearchedFile(d), Kind(d), d.LineIndex);
     }
   }
 
@@ -90,9 +90,12 @@ class THighlighter {
   // were left unmarked, or "".
   std::string Note() const;
 
-  // Full paths of the hit's two files.
+  // Full paths of the hit's two files (one path for a TMX or TSV source),
+  // and where the hit stands in them: "line 3", "unit 3".
   const std::string& SearchedFile(const TData& d) const;
   const std::string& AlignedFile(const TData& d) const;
+  TSourceKind Kind(const TData& d) const { return pairs_[d.PairIndex].Kind; }
+  std::string Place(const TData& d) const { return RecordPlace(Kind(d), d.LineIndex); }
 
  private:
   void MarkTranslations(std::string_view line, TAlignedMarks& out) const;

@@ -94,7 +94,7 @@ void RenderKwicPage(TOutput& out, std::string_view tpl, const TDataArr& data, co
       AppendEscaped(out, marks.Aligned(d));
       out.Append("</td>\r\n\t<td style=\"width:14em\"><span class=\"x\" style=\"white-space:normal;overflow-wrap:anywhere\">");
       AppendEscaped(out, DisplayPath(FileNamePart(marks.SearchedFile(d))));
-      out.Append(", line " + std::to_string(static_cast<long long>(d.LineIndex) + 1) + "</span></td>\r\n</tr>\r\n");
+      out.Append(", " + marks.Place(d) + "</span></td>\r\n</tr>\r\n");
     }
   });
 }

@@ -117,11 +117,11 @@ void AppendAligned(TOutput& out, const THighlighter::TAlignedMarks& m, std::stri
   visible(copied, m.text.size());
 }
 
-void AppendSource(TOutput& out, std::string_view path, const std::string& lineNo) {
+void AppendSource(TOutput& out, std::string_view path, const std::string& place) {
   out.Append("<span class=\"x\">&nbsp;&nbsp;(");
   AppendEscaped(out, DisplayPath(FileNamePart(path)));
-  out.Append(", line ");
-  out.Append(lineNo);
+  out.Append(", ");
+  out.Append(place);
   out.Append(")</span></td>\r\n");
 }
 
@@ -179,7 +179,7 @@ void RenderResultPage(TOutput& out, std::string_view tpl, const TDataArr& data, 
       const std::string& fa = marks.SearchedFile(d);
       const std::string& fb = marks.AlignedFile(d);
       const std::string shade = k % 2 == 0 ? " class=\"o\" " : "";
-      const std::string lineNo = std::to_string(static_cast<long long>(d.LineIndex) + 1);
+      const std::string place = marks.Place(d);
 
       out.Append("<tr" + shade + ">\r\n");
       out.Append("\t<td class=\"no\" rowspan=\"2\" >" + std::to_string(k + 1) + "</td>\r\n");
@@ -196,13 +196,13 @@ void RenderResultPage(TOutput& out, std::string_view tpl, const TDataArr& data, 
         copied = e;
       });
       AppendEscaped(out, a.substr(copied));
-      AppendSource(out, fa, lineNo);
+      AppendSource(out, fa, place);
 
       out.Append("</tr><tr" + shade + ">\r\n");
       out.Append("\t<td>");
       marks.MarkAligned(d, aligned);
       AppendAligned(out, aligned, equivClass);
-      AppendSource(out, fb, lineNo);
+      AppendSource(out, fb, place);
     }
   });
 }

@@ -110,6 +110,7 @@ TRunReport RunSearch(TKorvel& engine, const TRunRequest& request, std::stop_toke
 
   if (load) {
     std::vector<std::string> files = *request.Files;
+    engine.SetSkipBadSources(request.SkipBadSources);
     engine.SetFiles(files, meter.Begin(TRunStep::Load, kLoadShare));
   }
   const TProgressFn searching = meter.Begin(TRunStep::Search, kSearchShare);

@@ -19,6 +19,7 @@ namespace korvel {
 
 struct TRunRequest {
   std::optional<std::vector<std::string>> Files;  // loaded first when given
+  bool SkipBadSources = false;                     // for that load: see TKorvel::SetSkipBadSources
   std::string Filter;
   bool Exclude = false;
   bool FilterLemma = false;

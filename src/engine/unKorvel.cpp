@@ -18,6 +18,7 @@
 #include "ResultPage.h"
 #include "Segment.h"
 #include "TextDecode.h"
+#include "sources/Source.h"
 #include "Utf8.h"
 
 namespace korvel {
@@ -137,6 +138,7 @@ TKorvel::TKorvel(TEngineOptions options)
 TKorvel::~TKorvel() = default;
 
 void TKorvel::ClearData() {
+  badSources_.clear();
   foldRecords_[0].reset();
   foldRecords_[1].reset();
   data_.clear();
@@ -147,7 +149,9 @@ void TKorvel::ClearData() {
 void TKorvel::SetFiles(std::vector<std::string>& Files, const TProgressFn& progress) {
   filePairs_.clear();
   ClearData();
-  if (Files.size() % 2 != 0) return;
+  std::size_t weight = 0;
+  for (const std::string& f : Files) weight += ListedEntryWeight(f);
+  if (weight % 2 != 0) return;
   SortFileNames(Files);
 
   const std::size_t n = Files.size();
@@ -164,20 +168,52 @@ void TKorvel::SetFiles(std::vector<std::string>& Files, const TProgressFn& progr
   std::vector<Slot> slots;
   std::vector<bool> used(n, false);
 
-  // An English name whose exact twin was ticked too is paired with it.
-  std::unordered_map<std::string_view, std::vector<std::size_t>> chinese;
+  // A TMX or TSV file is a pair of its own. A name ending in a Moses
+  // extension is told by it; any other by its ".EN." or ".ZH." marker.
+  enum class TLang { None, English, Chinese };
+  std::vector<TLang> lang(n, TLang::None);
+  std::vector<bool> moses(n, false);
+  std::size_t wholes = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (const TSourceKind kind = SourceKindOf(names[i]); kind != TSourceKind::Text) {
+      used[i] = true;
+      ++wholes;
+      slots.push_back({{names[i], names[i], kind}, i});
+    } else if (IsMosesEnglish(names[i]) || MosesChineseRank(names[i]) >= 0) {
+      moses[i] = true;
+      lang[i] = IsMosesEnglish(names[i]) ? TLang::English : TLang::Chinese;
+    } else if (FindMarker(names[i], kEnMarker) != std::string_view::npos) {
+      lang[i] = TLang::English;
+    } else if (FindMarker(names[i], kZhMarker) != std::string_view::npos) {
+      lang[i] = TLang::Chinese;
+    }
+  }
+
+  // An English name whose exact twin was ticked too is paired with it; a
+  // Moses one with the twin of the preferred extension, which is then
+  // gone for another English name of the same stem.
+  std::unordered_map<std::string_view, std::vector<std::size_t>> chinese, mosesChinese;
   for (std::size_t i = n; i-- > 0;)
-    if (FindMarker(names[i], kEnMarker) == std::string_view::npos && FindMarker(names[i], kZhMarker) != std::string_view::npos)
-      chinese[names[i]].push_back(i);
+    if (lang[i] == TLang::Chinese) (moses[i] ? mosesChinese[MosesStem(names[i])] : chinese[names[i]]).push_back(i);
+  for (auto& [stem, twins] : mosesChinese)
+    std::stable_sort(twins.begin(), twins.end(), [&](std::size_t a, std::size_t b) {
+      return MosesChineseRank(names[a]) > MosesChineseRank(names[b]);
+    });
   for (std::size_t i = 0; i < n; ++i) {
     // Pairing is quick: the total progress counts in comes with loading.
     if (progress) progress(0, 0);
-    std::size_t en = FindMarker(names[i], kEnMarker);
-    if (en == std::string_view::npos) continue;
-    std::string twin = names[i];
-    twin.replace(en, kEnMarker.size(), kZhMarker);
-    auto it = chinese.find(twin);
-    if (it == chinese.end() || it->second.empty()) continue;
+    if (lang[i] != TLang::English) continue;
+    std::unordered_map<std::string_view, std::vector<std::size_t>>::iterator it;
+    if (moses[i]) {
+      it = mosesChinese.find(MosesStem(names[i]));
+      if (it == mosesChinese.end()) continue;
+    } else {
+      std::string twin = names[i];
+      twin.replace(FindMarker(names[i], kEnMarker), kEnMarker.size(), kZhMarker);
+      it = chinese.find(twin);
+      if (it == chinese.end()) continue;
+    }
+    if (it->second.empty()) continue;
     std::size_t j = it->second.back();
     it->second.pop_back();
     used[i] = used[j] = true;
@@ -188,16 +224,16 @@ void TKorvel::SetFiles(std::vector<std::string>& Files, const TProgressFn& progr
   // the English names before it opened (a later English name replaces an
   // earlier one). Names beyond the last pair are ignored.
   const std::size_t twins = slots.size();
-  const std::size_t extra = (n - 2 * twins) / 2;
+  const std::size_t extra = (n - wholes - 2 * (twins - wholes)) / 2;
   slots.resize(twins + extra);
   std::size_t k = twins;
   for (std::size_t i = 0; i < n && k < slots.size(); ++i) {
     if (used[i]) continue;
     Slot& slot = slots[k];
-    if (FindMarker(names[i], kEnMarker) != std::string_view::npos) {
+    if (lang[i] == TLang::English) {
       slot.pair.EnFile = names[i];
       slot.first = std::min(slot.first, i);
-    } else if (FindMarker(names[i], kZhMarker) != std::string_view::npos) {
+    } else if (lang[i] == TLang::Chinese) {
       slot.pair.ZhFile = names[i];
       slot.first = std::min(slot.first, i);
       ++k;
@@ -228,6 +264,7 @@ void TKorvel::LoadData(const TProgressFn& progress) {
   std::size_t bytes = 0;
   for (const TFilePair& p : filePairs_)
     for (const std::string* path : {&p.EnFile, &p.ZhFile}) {
+      if (p.Kind != TSourceKind::Text) break;  // read into strings of its own
       struct stat st {};
       if (stat(path->c_str(), &st) == 0 && S_ISREG(st.st_mode)) bytes += static_cast<std::size_t>(st.st_size);
     }
@@ -260,12 +297,20 @@ void TKorvel::LoadData(const TProgressFn& progress) {
   // Each file on its own, so that even a single pair loads on two cores.
   ParallelFor(2 * pairs, WorkerCount(tuning_.Threads), pass(0), [&](std::size_t k, unsigned, auto& poll) {
     Loaded& out = loaded[k / 2];
+    const TFilePair& pair = filePairs_[k / 2];
     if (k % 2) {
-      guarded(out.zhError, [&] { out.zh = THeldText::Read(filePairs_[k / 2].ZhFile, arena, poll); });
+      if (pair.Kind == TSourceKind::Text)
+        guarded(out.zhError, [&] { out.zh = THeldText::Read(pair.ZhFile, arena, poll); });
       return;
     }
     guarded(out.error, [&] {
-      out.en = THeldText::Read(filePairs_[k / 2].EnFile, arena, poll);
+      if (pair.Kind == TSourceKind::Text) {
+        out.en = THeldText::Read(pair.EnFile, arena, poll);
+      } else {
+        TSourceText source = pair.Kind == TSourceKind::Tmx ? ReadTmx(pair.EnFile, poll) : ReadTsv(pair.EnFile, poll);
+        out.en = THeldText::Own(std::move(source.En));
+        out.zh = THeldText::Own(std::move(source.Zh));
+      }
       std::size_t records = 0;
       int32_t j = 0;
       ForEachLine(out.en.Text(), [&](std::string_view line) {
@@ -276,9 +321,20 @@ void TKorvel::LoadData(const TProgressFn& progress) {
     });
   });
   // The English file's failure is the one a pair reports, as when read
-  // first; a pair that failed here has no records.
-  for (Loaded& l : loaded) {
+  // first; a pair that failed here has no records. A TMX or TSV file that
+  // could not be read is left out when the user chose so.
+  for (std::size_t i = 0; i < pairs; ++i) {
+    Loaded& l = loaded[i];
     if (!l.error) l.error = l.zhError;
+    if (l.error && skipBadSources_ && filePairs_[i].Kind != TSourceKind::Text) {
+      try {
+        std::rethrow_exception(l.error);
+      } catch (const EKorvel& e) {
+        badSources_.push_back(e.what());
+        l = Loaded{};
+      } catch (...) {  // out of memory is no fault of the file
+      }
+    }
     if (l.error) l.records = 0;
   }
 
@@ -427,7 +483,7 @@ TIntArr TKorvel::SearchLines(const std::shared_ptr<const TPattern>& query, const
         return re.Exec(searched(data_[i]));
       } catch (const EMatchLimit& e) {
         const TFilePair& fp = filePairs_[data_[i].PairIndex];
-        ThrowBacktracks(e, "the expression", chinese ? fp.ZhFile : fp.EnFile, data_[i].LineIndex);
+        ThrowBacktracks(e, "the expression", chinese ? fp.ZhFile : fp.EnFile, fp.Kind, data_[i].LineIndex);
       }
     };
     auto take = [&](std::size_t i) {
@@ -437,7 +493,7 @@ TIntArr TKorvel::SearchLines(const std::shared_ptr<const TPattern>& query, const
           if ((words.filter ? MatchesWholeWord(*aligned, *segmenter, line) : aligned->Exec(line)) == exclude) return;
         } catch (const EMatchLimit& e) {
           const TFilePair& fp = filePairs_[data_[i].PairIndex];
-          ThrowBacktracks(e, "the filter", chinese ? fp.EnFile : fp.ZhFile, data_[i].LineIndex);
+          ThrowBacktracks(e, "the filter", chinese ? fp.EnFile : fp.ZhFile, fp.Kind, data_[i].LineIndex);
         }
       }
       out.push_back(static_cast<int32_t>(i));

@@ -71,8 +71,15 @@ class TKorvel {
   TKorvel& operator=(const TKorvel&) = delete;
 
   // Sorts Files in place, pairs English and Chinese names and loads every
-  // pair. An odd number of names is refused: pairs, lines and hits empty.
+  // pair; a TMX or TSV file is a pair on its own and counts as two names.
+  // An odd number of names is refused: pairs, lines and hits empty.
   void SetFiles(std::vector<std::string>& Files, const TProgressFn& progress = {});
+  // Whether a TMX or TSV file that cannot be read fails the load (off, the
+  // default) or is left out with no lines while the rest load. The messages
+  // of those left out, in FilePairs order, until the next SetFiles.
+  void SetSkipBadSources(bool on) { skipBadSources_ = on; }
+  bool SkipBadSources() const { return skipBadSources_; }
+  const std::vector<std::string>& BadSources() const { return badSources_; }
 
   // Reads "EN-ZH.txt" and "ZH-EN.txt" from Dir (the program folder's "dic"
   // when Dir is blank); a missing file leaves its list empty.
@@ -200,6 +207,8 @@ class TKorvel {
   std::vector<TSpotRow> translationOrder_;
   TSortKeys sortKeys_;
 
+  bool skipBadSources_ = false;
+  std::vector<std::string> badSources_;
   std::vector<THeldText> texts_;  // decoded files the lines point into
   std::string programDir_;        // with a trailing "/"
   TTuning tuning_;
