@@ -140,6 +140,36 @@ expect_error unknown "korvel-cli: Unknown option --bogus." search --bogus work "
 expect_error shortlines "korvel-cli: List index out of bounds (3)" search work "$corpus/news.EN.txt" "$corpus/story.ZH.txt"
 expect_place shortlines 'korvel-cli: "story.ZH.txt" has 3 lines, "news.EN.txt" has 6.'
 
+# Moses pairs in both spellings, one with a .zh_CN twin, and a lone .en: the
+# export of the text pairs, under the Moses names.
+mkdir "$work/moses"
+cp "$corpus/news.EN.txt" "$work/moses/news.en"
+cp "$corpus/news.ZH.txt" "$work/moses/news.zh"
+cp "$corpus/story.EN.txt" "$work/moses/story.en-zh.en"
+cp "$corpus/story.ZH.txt" "$work/moses/story.en-zh.zh_CN"
+cp "$corpus/lonely.EN.txt" "$work/moses/lonely.en"
+run moses 0 search --dic "$dic" "give up" "$work/moses"
+sed 's/news\.EN\.txt/news.en/; s/news\.ZH\.txt/news.zh/; s/story\.EN\.txt/story.en-zh.en/; s/story\.ZH\.txt/story.en-zh.zh_CN/' \
+  "$expected/phrase.tsv" >"$work/moses.want"
+cmp -s "$work/moses.out" "$work/moses.want" || { fail "moses differs"; diff "$work/moses.want" "$work/moses.out" | head; }
+
+# A TMX file named on its own is a whole pair; beside one text file, that
+# file has no twin.
+printf '<?xml version="1.0"?>\n<tmx version="1.4"><body>\n<tu><tuv xml:lang="en"><seg>give up</seg></tuv><tuv xml:lang="zh"><seg>放弃</seg></tuv></tu>\n</body></tmx>\n' >"$work/one.tmx"
+run one_tmx 0 search --count "give up" "$work/one.tmx"
+[ "$(cat "$work/one_tmx.out")" = 1 ] || fail "one_tmx: $(cat "$work/one_tmx.out")"
+expect_error tmx_odd "korvel-cli: Cannot pair an odd number of files (1)" search work "$work/one.tmx" "$corpus/news.EN.txt"
+
+# A TMX file cut off in its only unit fails the run; with --skip-bad it is
+# named as left out and the rest is searched.
+printf '<?xml version="1.0"?>\n<tmx version="1.4"><body><tu><tuv xml:lang="en"><seg>give up' >"$work/bad.tmx"
+expect_error bad_tmx 'korvel-cli: Cannot read "bad.tmx": line ' search --count "give up" "$corpus" "$work/bad.tmx"
+[ -s "$work/bad_tmx.out" ] && fail "bad_tmx: a failed run printed a count"
+run skip_bad 0 search --count --skip-bad "give up" "$work/bad.tmx" "$corpus"
+[ "$(cat "$work/skip_bad.out")" = 2 ] || fail "skip_bad: $(cat "$work/skip_bad.out")"
+grep -qE '^korvel-cli: skipped: Cannot read "bad.tmx": line [0-9]+, column [0-9]+: .+\.$' "$work/skip_bad.err" ||
+  fail "skip_bad: $(cat "$work/skip_bad.err")"
+
 # A program folder without its template.
 mkdir -p "$work/prog/sys"
 cp "$cli" "$work/prog/"
