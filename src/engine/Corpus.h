@@ -27,7 +27,7 @@ struct TData {
   std::string_view ZhLine;  // trimmed; may be empty
   std::string_view EnLine;  // trimmed; never empty
   int32_t PairIndex;        // into FilePairs
-  int32_t LineIndex;        // 0-based, the same in both files
+  int32_t LineIndex;        // 0-based, the same in both files; a TMX file's unit, a TSV file's record
 };
 using TDataArr = std::vector<TData, TBigAllocator<TData>>;
 using TIntArr = std::vector<int32_t>;

@@ -24,18 +24,19 @@ constexpr std::size_t kKwicWidth = 40;
 constexpr std::size_t kKwicPageColumns = 32;
 
 // One CRLF-ended line per hit: left, hit, right, the aligned line (no
-// marks), the searched file's name and the 1-based line number, separated
-// by tabs. Left keeps its last `width` characters, right its first; tabs,
-// CRs and LFs in the text are written as blanks, as the export does.
+// marks), the searched file's name and the 1-based line number (a TMX
+// file's unit, a TSV file's record), separated by tabs. Left keeps its
+// last `width` characters, right its first; tabs, CRs and LFs in the text
+// are written as blanks, as the export does.
 void RenderKwic(TOutput& out, const TDataArr& data, const TSearchResult& result, THighlighter& marks,
                 std::size_t width = kKwicWidth, const TProgressFn& progress = {});
 
 // The same rows as a page from the result page's template: one table row
 // per hit (number, left context aligned right, the hit bold and centred,
-// right context, the aligned line, file and line), everything escaped, and
-// paged as the result page is. Context is cut to `width` screen columns
-// here, an East Asian wide character taking two, so that a Chinese row is
-// as wide as an English one.
+// right context, the aligned line, file and line or TMX unit), everything
+// escaped, and paged as the result page is. Context is cut to `width`
+// screen columns here, an East Asian wide character taking two, so that a
+// Chinese row is as wide as an English one.
 void RenderKwicPage(TOutput& out, std::string_view tpl, const TDataArr& data, const TSearchResult& result,
                     THighlighter& marks, std::size_t width = kKwicPageColumns, std::size_t page = 0,
                     const TProgressFn& progress = {});

@@ -2,7 +2,8 @@
 // read from them, the two word lists, and the state of the last search.
 //
 // The engine owns all of it. Line pairs are views into one decoded UTF-8
-// buffer per file, also owned here, so they live until the next SetFiles.
+// buffer per file (two for a TMX or TSV file, one per language), also
+// owned here, so they live until the next SetFiles.
 // One thread drives an engine; loading and searching spread their work over
 // all cores internally. The long operations take a progress callback, called
 // on the driving thread with done/total as the work advances (total 0 while
