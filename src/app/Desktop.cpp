@@ -15,6 +15,18 @@ QString TDesktop::ChooseFolder(QWidget* parent, const QString& preselected) {
   return QFileDialog::getExistingDirectory(parent, QString(), preselected);
 }
 
+QStringList TDesktop::ChooseFiles(QWidget* parent, const QString& preselected) {
+  return QFileDialog::getOpenFileNames(parent, "Choose Files", preselected,
+                                       "Corpus files (*.txt *.tmx *.tsv *.en *.zh *.zh_cn *.zh-cn *.cmn);;All files (*)");
+}
+
+bool TDesktop::SearchWithout(QWidget* parent, const QString& message) {
+  QMessageBox box(QMessageBox::Warning, kAppTitle, message, QMessageBox::Yes | QMessageBox::No, parent);
+  box.setInformativeText("Search the other sources without it?");
+  box.setDefaultButton(QMessageBox::No);
+  return box.exec() == QMessageBox::Yes;
+}
+
 QString TDesktop::SaveFileName(QWidget* parent, const QString& suggested) {
   return QFileDialog::getSaveFileName(parent, QString(), suggested, "Text File (*.txt)");
 }

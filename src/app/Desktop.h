@@ -5,6 +5,7 @@
 #define KORVEL_DESKTOP_H
 
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
@@ -14,6 +15,11 @@ class TDesktop {
 
   // The chosen folder, or an empty string when the user cancels.
   virtual QString ChooseFolder(QWidget* parent, const QString& preselected);
+  // The chosen corpus files, or none when the user cancels.
+  virtual QStringList ChooseFiles(QWidget* parent, const QString& preselected);
+  // A source could not be read (`message` says why): true to search the
+  // other sources without it.
+  virtual bool SearchWithout(QWidget* parent, const QString& message);
   // The chosen file name, or an empty string when the user cancels. The
   // dialog asks before replacing an existing file.
   virtual QString SaveFileName(QWidget* parent, const QString& suggested);

@@ -10,8 +10,13 @@
 #include "CorpusFolder.h"
 #include "Errors.h"
 #include "FileIO.h"
+#include "sources/Source.h"
 
 QString LineCountText(qint64 lines) { return QString::number(lines) + (lines == 1 ? " line" : " lines"); }
+
+QString SourcePairsText(const QString& kind, qint64 pairs) {
+  return kind + ", " + QLocale().toString(pairs) + (pairs == 1 ? " pair" : " pairs");
+}
 
 QString PairDiffersText(const std::string& zhPath, qint64 zhLines, const std::string& enPath, qint64 enLines) {
   return QString::fromStdString(korvel::PairLineCounts(zhPath, static_cast<std::size_t>(zhLines), enPath,
@@ -35,9 +40,22 @@ void TLineCounts::Start(std::vector<std::string> paths) {
       qint64 lines = -1;
       QString error;
       try {
-        lines = static_cast<qint64>(korvel::CountTextLines(paths[i], [this] {
+        auto poll = [this] {
           if (stop_) throw korvel::EAbort();
-        }));
+        };
+        switch (korvel::SourceKindOf(paths[i])) {
+          case korvel::TSourceKind::Text:
+            lines = static_cast<qint64>(korvel::CountTextLines(paths[i], poll));
+            break;
+          case korvel::TSourceKind::Tmx:
+          case korvel::TSourceKind::Tsv: {
+            const korvel::TSourceText read = korvel::SourceKindOf(paths[i]) == korvel::TSourceKind::Tmx
+                                                 ? korvel::ReadTmx(paths[i], poll)
+                                                 : korvel::ReadTsv(paths[i], poll);
+            lines = static_cast<qint64>(read.Units - read.Skipped);
+            break;
+          }
+        }
       } catch (const korvel::EAbort&) {
         return;
       } catch (const std::bad_alloc&) {
@@ -60,6 +78,8 @@ QString TLineCountDelegate::CountText(const QModelIndex& index) {
   if (!count.isValid()) return {};
   const qint64 lines = count.toLongLong();
   if (lines < 0) return "unreadable";
+  if (const QString source = index.data(kSourceRole).toString(); !source.isEmpty())
+    return SourcePairsText(source, lines);
   return QLocale().toString(lines) + (lines == 1 ? " line" : " lines");
 }
 

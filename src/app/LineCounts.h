@@ -16,9 +16,13 @@
 // while it is being counted) and whether its pair's counts differ (bool).
 constexpr int kLineCountRole = Qt::UserRole + 1;
 constexpr int kPairDiffersRole = Qt::UserRole + 2;
+// "TMX" or "TSV" for an entry that holds whole pairs; its count is of pairs.
+constexpr int kSourceRole = Qt::UserRole + 3;
 
 // "120 lines"; "1 line".
 QString LineCountText(qint64 lines);
+// "TMX, 1,204 pairs".
+QString SourcePairsText(const QString& kind, qint64 pairs);
 // `"x.ZH.txt" has 81 lines, "x.EN.txt" has 120.` for a pair whose counts differ.
 QString PairDiffersText(const std::string& zhPath, qint64 zhLines, const std::string& enPath, qint64 enLines);
 
@@ -28,7 +32,7 @@ class TLineCounts : public QObject {
   using QObject::QObject;
   ~TLineCounts() override;
 
-  // Counts the files one after another; what an earlier list had still to
+  // Counts the files one after another (the pairs of a TMX or TSV); what an earlier list had still to
   // report is dropped.
   void Start(std::vector<std::string> paths);
   // Returns once the thread has stopped, which is within one read.

@@ -7,6 +7,8 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QFrame>
@@ -15,6 +17,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QLocale>
+#include <QMimeData>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPlainTextEdit>
@@ -28,6 +31,7 @@
 #include <QStandardPaths>
 #include <QTabWidget>
 #include <QTimer>
+#include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -37,6 +41,7 @@
 #include "LineCounts.h"
 #include "MyDLL.h"
 #include "Utf8.h"
+#include "sources/Source.h"
 
 using namespace korvel;
 
@@ -47,6 +52,8 @@ const QColor kRed(255, 0, 0);
 const QColor kMaroon(128, 0, 0);
 const QColor kGrey(128, 128, 128);
 constexpr int kPathRole = Qt::UserRole;  // the entry's path in the file system's own bytes
+constexpr int kPartnerRole = Qt::UserRole + 10;  // the row of the pair's other file; -1 for none
+constexpr int kWeightRole = Qt::UserRole + 11;   // files the entry counts as when ticked
 constexpr int kRowRole = Qt::UserRole;   // a panel row's index in the table, or kNoneRow
 constexpr int kNoneRow = -1;
 
@@ -158,6 +165,7 @@ TfrmMain::TfrmMain(std::unique_ptr<TDesktop> desktop, QWidget* parent)
   BuildShortcuts();
 
   tsQuery->setEnabled(false);
+  setAcceptDrops(true);
   FormCreate();
 }
 
@@ -170,6 +178,9 @@ void TfrmMain::BuildSettingsPage() {
   btnChoseText = new QPushButton("Choose Folder");
   btnChoseText->setAccessibleName("Choose Folder");
   btnChoseText->setMinimumWidth(99);
+  btnChoseFiles = new QPushButton("Choose Files…");
+  btnChoseFiles->setAccessibleName("Choose Files");
+  btnChoseFiles->setToolTip("List chosen files: pairs, TMX or TSV files. Dropping files or a folder on the window does the same");
   lblDir = new TActiveLabel;
   lblDir->setCursor(Qt::PointingHandCursor);
   lblDir->setToolTip("Click to open the folder");
@@ -210,19 +221,22 @@ void TfrmMain::BuildSettingsPage() {
 
   auto* top = new QHBoxLayout;
   top->addWidget(btnChoseText);
+  top->addWidget(btnChoseFiles);
   top->addWidget(lblDir, 1);
   auto* page = new QVBoxLayout(tsSettings);
   page->addLayout(top);
   page->addWidget(clbFileList, 1);
   page->addWidget(plSettings);
 
-  setTabOrder(btnChoseText, clbFileList);
+  setTabOrder(btnChoseText, btnChoseFiles);
+  setTabOrder(btnChoseFiles, clbFileList);
   setTabOrder(clbFileList, btnFilter);
   setTabOrder(btnFilter, edtFileFilter);
   setTabOrder(edtFileFilter, btnClearSel);
   setTabOrder(btnClearSel, btnSelAll);
 
   connect(btnChoseText, &QPushButton::clicked, this, &TfrmMain::btnChoseTextClick);
+  connect(btnChoseFiles, &QPushButton::clicked, this, &TfrmMain::btnChoseFilesClick);
   connect(lblDir, &TActiveLabel::clicked, this, &TfrmMain::lblDirClick);
   connect(clbFileList, &QListWidget::itemClicked, this, &TfrmMain::clbFileListClick);
   connect(clbFileList, &QListWidget::itemChanged, this, &TfrmMain::clbFileListClickCheck);
@@ -559,6 +573,11 @@ void TfrmMain::ReportError(std::exception_ptr error) {
   try {
     std::rethrow_exception(error);
   } catch (const EAbort&) {
+  } catch (const EBadSource& e) {
+    // The rest may be worth searching: the user decides, every time.
+    if (!desktop_->SearchWithout(this, FromStd(WithFullStop(e.what())))) return;
+    skipBadSources_ = true;
+    btnSearchClick();
   } catch (const std::bad_alloc&) {
     ShowError("Out of memory");
   } catch (const ERegExpr& e) {
@@ -603,6 +622,7 @@ void TfrmMain::EndRun() {
 void TfrmMain::UpdateRunLocks() {
   const bool idle = !Running();
   btnChoseText->setEnabled(idle);
+  btnChoseFiles->setEnabled(idle);
   clbFileList->setEnabled(idle);
   plSettings->setEnabled(idle && listed_);
   btnSearch->setEnabled(CanSearch() && !TrimmedText(edtSearch).isEmpty());
@@ -645,6 +665,8 @@ void TfrmMain::SearchDone(const TRunReport& report) {
   shownChineseFirst_ = report.Direction == "ZH-EN";
   status_ = FromStd(StatusLine(ToStd(QLocale().toString(report.Seconds, 'f', 3)), report.HitCount, report.Direction,
                                report.Pattern));
+  // Sources left out stay named for as long as the corpus is the one loaded without them.
+  for (const std::string& bad : Engine->BadSources()) status_ += "   Left out: " + FromStd(WithFullStop(bad));
   lbLog->setText(status_ + NoteText(report.Note));
   // The panel was shown during a run that made no table.
   if (!Running() && btnTranslations->isChecked()) StartSpot();
@@ -801,9 +823,10 @@ void TfrmMain::lvTranslationsChoose(QTreeWidgetItem* item) {
 // ---- Settings page ---------------------------------------------------------------
 
 int TfrmMain::CountTickedFiles() const {
+  // A TMX or TSV entry holds whole pairs: it counts as two files.
   int ticked = 0;
   for (int i = 0; i < clbFileList->count(); ++i)
-    if (clbFileList->item(i)->checkState() == Qt::Checked) ++ticked;
+    if (clbFileList->item(i)->checkState() == Qt::Checked) ticked += clbFileList->item(i)->data(kWeightRole).toInt();
   return ticked % 2 == 0 ? ticked : 0;
 }
 
@@ -828,9 +851,13 @@ void TfrmMain::Refresh(int ticked) {
   lblFileInfo->setText(QString("%1 file(s) selected, %2 file(s) in the list.").arg(TickedCount).arg(clbFileList->count()));
 }
 
-void TfrmMain::AddEntry(const std::string& path) {
+void TfrmMain::AddEntry(const std::string& path, int partner) {
   auto* item = new QListWidgetItem(FromStd(DisplayPath(path)));
   item->setData(kPathRole, QByteArray::fromStdString(path));
+  item->setData(kPartnerRole, partner);
+  item->setData(kWeightRole, static_cast<int>(ListedEntryWeight(path)));
+  if (const TSourceKind kind = SourceKindOf(path); kind != TSourceKind::Text)
+    item->setData(kSourceRole, kind == TSourceKind::Tmx ? "TMX" : "TSV");
   item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
   item->setCheckState(Qt::Checked);
   clbFileList->addItem(item);
@@ -841,39 +868,98 @@ void TfrmMain::ShowEntryFolder(QListWidgetItem* item) { lblDir->setText(FolderPa
 void TfrmMain::btnChoseTextClick() {
   if (Running()) return;
   const QString folder = desktop_->ChooseFolder(this, FromStd(ExeDir()));
-  const bool chosen = !folder.isEmpty();
-  if (chosen) {
-    updatingList_ = true;
-    clbFileList->clear();
-    std::vector<std::string> listed;
-    try {
-      listed = ListCorpusFolder(QFile::encodeName(folder).toStdString());
-    } catch (const EKorvel&) {
-      // A folder that cannot be read lists nothing, like one without pairs.
-    }
-    lblDir->setText(folder);
-    for (const std::string& path : listed) AddEntry(path);
-    updatingList_ = false;
-    FilesChanged = true;
-    lineCounts_->Start(std::move(listed));
+  if (folder.isEmpty()) {
+    RecountList();
+    return;
   }
-  if (chosen && clbFileList->count() == 0) {
+  ListFolder(folder);
+}
+
+void TfrmMain::btnChoseFilesClick() {
+  if (Running()) return;
+  const QStringList paths =
+      desktop_->ChooseFiles(this, corpusFolder_.isEmpty() ? FromStd(ExeDir()) : corpusFolder_);
+  if (paths.isEmpty()) {
+    RecountList();
+    return;
+  }
+  ListFiles(paths);
+}
+
+void TfrmMain::ListFolder(const QString& folder) {
+  std::vector<std::string> listed;
+  try {
+    listed = ListCorpusFolder(QFile::encodeName(folder).toStdString());
+  } catch (const EKorvel&) {
+    // A folder that cannot be read lists nothing, like one without pairs.
+  }
+  ShowListing(folder, listed, "No corpus files in this folder");
+}
+
+void TfrmMain::ListFiles(const QStringList& paths) {
+  std::vector<std::string> given;
+  for (const QString& path : paths) given.push_back(QFile::encodeName(path).toStdString());
+  ShowListing(FolderPart(paths.front()), ListCorpusFiles(given), "No corpus files among these files");
+}
+
+void TfrmMain::ShowListing(const QString& folder, const std::vector<std::string>& listed, const QString& none) {
+  updatingList_ = true;
+  clbFileList->clear();
+  lblDir->setText(folder);
+  // A file pair's two entries name each other; a TMX or TSV entry stands alone.
+  for (std::size_t i = 0; i < listed.size(); ++i) {
+    const int row = static_cast<int>(i);
+    if (ListedEntryWeight(listed[i]) == 2 || i + 1 == listed.size()) {
+      AddEntry(listed[i], -1);
+      continue;
+    }
+    AddEntry(listed[i], row + 1);
+    AddEntry(listed[i + 1], row);
+    ++i;
+  }
+  updatingList_ = false;
+  FilesChanged = true;
+  lineCounts_->Start(listed);
+  if (clbFileList->count() == 0) {
     listed_ = false;
     plSettings->setEnabled(false);
     TickedCount = 0;
     tsQuery->setEnabled(false);
-    lblFileInfo->setText("No corpus files in this folder");
+    lblFileInfo->setText(none);
+    return;
   }
-  if (clbFileList->count() > 0) {
-    if (chosen) corpusFolder_ = folder;
-    listed_ = true;
-    lblDir->setEnabled(true);
-    plSettings->setEnabled(true);
-    TickedCount = CountTickedFiles();
-    tsQuery->setEnabled(TickedCount > 0);
-    lblFileInfo->setText(
-        QString("%1 file(s) selected, %2 file(s) in the list.").arg(TickedCount).arg(clbFileList->count()));
-  }
+  corpusFolder_ = folder;
+  RecountList();
+}
+
+void TfrmMain::RecountList() {
+  if (clbFileList->count() == 0) return;
+  listed_ = true;
+  lblDir->setEnabled(true);
+  plSettings->setEnabled(true);
+  TickedCount = CountTickedFiles();
+  tsQuery->setEnabled(TickedCount > 0);
+  lblFileInfo->setText(
+      QString("%1 file(s) selected, %2 file(s) in the list.").arg(TickedCount).arg(clbFileList->count()));
+}
+
+void TfrmMain::dragEnterEvent(QDragEnterEvent* event) {
+  const QList<QUrl> urls = event->mimeData()->urls();
+  if (!Running() && !urls.isEmpty() && std::all_of(urls.begin(), urls.end(), [](const QUrl& u) { return u.isLocalFile(); }))
+    event->acceptProposedAction();
+}
+
+void TfrmMain::dropEvent(QDropEvent* event) {
+  if (Running()) return;
+  QStringList files;
+  for (const QUrl& url : event->mimeData()->urls()) files << url.toLocalFile();
+  if (files.isEmpty()) return;
+  event->acceptProposedAction();
+  pcMain->setCurrentWidget(tsSettings);
+  if (files.size() == 1 && QFileInfo(files.front()).isDir())
+    ListFolder(files.front());
+  else
+    ListFiles(files);
 }
 
 void TfrmMain::LineCounted(int row, qint64 lines, const QString& error) {
@@ -886,10 +972,12 @@ void TfrmMain::LineCounted(int row, qint64 lines, const QString& error) {
     entry->setData(Qt::AccessibleDescriptionRole, text);
   };
   item->setData(kLineCountRole, lines);
-  explain(item, lines < 0 ? error : LineCountText(lines));
-  // Each English entry is followed by its Chinese twin.
-  QListWidgetItem* en = clbFileList->item(row & ~1);
-  QListWidgetItem* zh = clbFileList->item(row | 1);
+  const QString source = item->data(kSourceRole).toString();
+  explain(item, lines < 0 ? error : source.isEmpty() ? LineCountText(lines) : SourcePairsText(source, lines));
+  // A pair's English entry comes first, its Chinese twin right after.
+  const int partner = item->data(kPartnerRole).toInt();
+  QListWidgetItem* en = partner < 0 ? nullptr : clbFileList->item(std::min(row, partner));
+  QListWidgetItem* zh = partner < 0 ? nullptr : clbFileList->item(std::max(row, partner));
   if (en && zh) {
     const QVariant enLines = en->data(kLineCountRole), zhLines = zh->data(kLineCountRole);
     if (enLines.isValid() && zhLines.isValid() && enLines.toLongLong() >= 0 && zhLines.toLongLong() >= 0 &&
@@ -1031,6 +1119,7 @@ void TfrmMain::btnSearchClick() {
   request.Query = ToStd(TrimmedText(edtSearch));
   request.Lemma = cbxLemma->isChecked();
   request.ChineseWords = cbxWholeWords->isChecked();
+  request.SkipBadSources = std::exchange(skipBadSources_, false);
   request.Sort = barResult->SortKeys();
   request.Kwic = barResult->Kwic();
   runSearch_ = {FromStd(request.Query), request.Lemma, request.ChineseWords};

@@ -92,6 +92,7 @@ class TfrmMain : public QMainWindow {
   QWidget* tsAbout;
 
   QPushButton* btnChoseText;
+  QPushButton* btnChoseFiles;  // "Choose Files…": the same as dropping files
   TActiveLabel* lblDir;
   QListWidget* clbFileList;
   QWidget* plSettings;
@@ -140,6 +141,11 @@ class TfrmMain : public QMainWindow {
 
   // Settings page
   void btnChoseTextClick();
+  void btnChoseFilesClick();
+  // What a drop or "Choose Files…" lists: a folder's pairs, or of the files
+  // given, the pairs among them and each TMX or TSV.
+  void ListFolder(const QString& folder);
+  void ListFiles(const QStringList& paths);
   void lblDirClick();
   void clbFileListClick(QListWidgetItem* item);
   void clbFileListClickCheck(QListWidgetItem* item);
@@ -168,6 +174,8 @@ class TfrmMain : public QMainWindow {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void BuildSettingsPage();
@@ -181,7 +189,12 @@ class TfrmMain : public QMainWindow {
   void SetAllTicked(bool ticked);
   void CollectSelectedFiles();
   void Refresh(int ticked);
-  void AddEntry(const std::string& path);
+  void AddEntry(const std::string& path, int partner);
+  // The list replaced by `listed`, shown under `folder`; `none` says why
+  // the list is empty when it is.
+  void ShowListing(const QString& folder, const std::vector<std::string>& listed, const QString& none);
+  // Counts, Query page and panel from the list as it is (after a cancelled choice too).
+  void RecountList();
   void ShowEntryFolder(QListWidgetItem* item);
   void LineCounted(int row, qint64 lines, const QString& error);
   void ResetResultView();
@@ -216,6 +229,7 @@ class TfrmMain : public QMainWindow {
   TSearchRunner* runner_;
   QShortcut* escape_;
   bool exporting_ = false;  // the run is a Save
+  bool skipBadSources_ = false;  // the next load leaves out sources it cannot read
   bool pageShown_ = false;   // the run has shown its search; making the table is left
   bool tableWanted_ = false;  // the run's table goes to the panel when it arrives
   // A search as typed: the one under way, and the one whose page the view

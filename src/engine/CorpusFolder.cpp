@@ -74,21 +74,10 @@ std::string_view MosesStem(std::string_view path) {
 
 std::size_t ListedEntryWeight(std::string_view path) { return SourceKindOf(path) == TSourceKind::Text ? 1 : 2; }
 
-std::vector<std::string> ListCorpusFolder(const std::string& folder) {
-  DIR* dir = opendir(folder.c_str());
-  if (!dir) throw EKorvel("Cannot open folder \"" + DisplayPath(folder) + "\". " + std::strerror(errno));
-  std::string prefix = folder;
-  if (prefix.empty() || prefix.back() != '/') prefix += '/';
-  std::vector<std::string> names;
-  while (dirent* entry = readdir(dir)) {
-    std::string_view name = entry->d_name;
-    const bool wanted = EndsWithTxt(name) || IsMosesEnglish(name) || MosesChineseRank(name) >= 0 ||
-                        SourceKindOf(name) != TSourceKind::Text;
-    if (wanted && IsRegularFile(prefix + std::string(name))) names.emplace_back(name);
-  }
-  closedir(dir);
-  std::sort(names.begin(), names.end());
+namespace {
 
+// The corpus entries among `names` (sorted, distinct), each as prefix + name.
+std::vector<std::string> ListCorpusNames(const std::vector<std::string>& names, const std::string& prefix) {
   // Each stem's Moses Chinese names, the preferred last, so that a twin
   // taken is gone for any later English name of the same stem.
   std::map<std::string_view, std::vector<std::string_view>> mosesChinese;
@@ -119,6 +108,35 @@ std::vector<std::string> ListCorpusFolder(const std::string& folder) {
     listed.push_back(prefix + twin);
   }
   return listed;
+}
+
+bool IsCorpusName(std::string_view name) {
+  return EndsWithTxt(name) || IsMosesEnglish(name) || MosesChineseRank(name) >= 0 ||
+         SourceKindOf(name) != TSourceKind::Text;
+}
+
+}  // namespace
+
+std::vector<std::string> ListCorpusFolder(const std::string& folder) {
+  DIR* dir = opendir(folder.c_str());
+  if (!dir) throw EKorvel("Cannot open folder \"" + DisplayPath(folder) + "\". " + std::strerror(errno));
+  std::string prefix = folder;
+  if (prefix.empty() || prefix.back() != '/') prefix += '/';
+  std::vector<std::string> names;
+  while (dirent* entry = readdir(dir)) {
+    std::string_view name = entry->d_name;
+    if (IsCorpusName(name) && IsRegularFile(prefix + std::string(name))) names.emplace_back(name);
+  }
+  closedir(dir);
+  std::sort(names.begin(), names.end());
+  return ListCorpusNames(names, prefix);
+}
+
+std::vector<std::string> ListCorpusFiles(std::vector<std::string> paths) {
+  std::erase_if(paths, [](const std::string& p) { return !IsCorpusName(FileNamePart(p)) || !IsRegularFile(p); });
+  std::sort(paths.begin(), paths.end());
+  paths.erase(std::unique(paths.begin(), paths.end()), paths.end());
+  return ListCorpusNames(paths, "");
 }
 
 std::string PairLineCounts(const std::string& zhPath, std::size_t zhLines, const std::string& enPath,

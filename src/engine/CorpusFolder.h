@@ -33,6 +33,10 @@ std::string_view MosesStem(std::string_view path);
 // file is listed once, with the first English file it is a twin of.
 // Throws when the folder cannot be read.
 std::vector<std::string> ListCorpusFolder(const std::string& folder);
+// The same arrangement of the files `paths` name (a user's choice of files):
+// the pairs among them and each TMX and TSV file; nothing else, and no file
+// that is not among them.
+std::vector<std::string> ListCorpusFiles(std::vector<std::string> paths);
 
 // How many names a listed path counts for where names must come in pairs:
 // 2 for a TMX or TSV file, which holds both languages, 1 for any other.

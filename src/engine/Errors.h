@@ -25,6 +25,13 @@ class EKorvel : public std::runtime_error {
   std::string detail_;
 };
 
+// A TMX or TSV file that could not be read, while the other sources of the
+// load might be: a front end may offer to search without it.
+class EBadSource : public EKorvel {
+ public:
+  using EKorvel::EKorvel;
+};
+
 // Thrown by a progress callback to abandon a long operation. Front ends show
 // nothing for it: the user asked for it.
 class EAbort : public std::exception {

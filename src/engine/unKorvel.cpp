@@ -326,12 +326,16 @@ void TKorvel::LoadData(const TProgressFn& progress) {
   for (std::size_t i = 0; i < pairs; ++i) {
     Loaded& l = loaded[i];
     if (!l.error) l.error = l.zhError;
-    if (l.error && skipBadSources_ && filePairs_[i].Kind != TSourceKind::Text) {
+    if (l.error && filePairs_[i].Kind != TSourceKind::Text) {
       try {
         std::rethrow_exception(l.error);
       } catch (const EKorvel& e) {
-        badSources_.push_back(e.what());
-        l = Loaded{};
+        if (skipBadSources_) {
+          badSources_.push_back(e.what());
+          l = Loaded{};
+        } else {
+          l.error = std::make_exception_ptr(EBadSource(e.what(), e.Detail()));
+        }
       } catch (...) {  // out of memory is no fault of the file
       }
     }

@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QClipboard>
 #include <QDir>
+#include <QDropEvent>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -15,6 +16,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -26,6 +28,7 @@
 #include <QThread>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QUrl>
 #include <functional>
 #include <utility>
 
@@ -45,6 +48,14 @@ struct FakeDesktop : TDesktop {
   QString SaveFileName(QWidget*, const QString& suggested) override {
     suggestions << suggested;
     return saveName;
+  }
+  QStringList files;  // what "Choose Files…" answers
+  QStringList ChooseFiles(QWidget*, const QString&) override { return files; }
+  bool searchWithout = false;
+  QStringList withoutAsked;
+  bool SearchWithout(QWidget*, const QString& message) override {
+    withoutAsked << message;
+    return searchWithout;
   }
   void ShowFileInExplorer(const QString& path) override { shown << path; }
   void OpenFolder(const QString& path) override { opened << path; }
@@ -289,6 +300,63 @@ class WindowTest : public QObject {
       QCOMPARE(w_->clbFileList->item(i)->data(kLineCountRole).toLongLong(), 2);
       QVERIFY(!w_->clbFileList->item(i)->data(kPairDiffersRole).toBool());
     }
+  }
+
+  // Chosen files list only the pairs among them and each TMX; a TMX counts
+  // as two files for the even-count rule, its count is of pairs, and a
+  // dropped folder lists as a chosen one does.
+  void ChosenOrDroppedFilesListTheirPairsAndATmxCountsAsTwo() {
+    const QString d = tmp_->path();
+    WriteFile(d + "/a.EN.txt", "one\ntwo\n");
+    WriteFile(d + "/a.ZH.txt", "一\n二\n");
+    WriteFile(d + "/b.EN.txt", "lone\n");
+    WriteFile(d + "/m.tmx",
+              "<tmx version=\"1.4\"><header/><body>"
+              "<tu><tuv xml:lang=\"en\"><seg>one more</seg></tuv><tuv xml:lang=\"zh\"><seg>又一</seg></tuv></tu>"
+              "<tu><tuv xml:lang=\"en\"><seg>two more</seg></tuv><tuv xml:lang=\"zh-CN\"><seg>又二</seg></tuv></tu>"
+              "</body></tmx>\n");
+    Open();
+    desktop_->files = {d + "/m.tmx", d + "/b.EN.txt", d + "/a.ZH.txt", d + "/a.EN.txt"};
+    w_->btnChoseFiles->click();
+    QCOMPARE(Entries(*w_), QStringList({"a.EN.txt", "a.ZH.txt", "m.tmx"}));
+    QCOMPARE(w_->lblFileInfo->text(), QString("4 file(s) selected, 3 file(s) in the list."));
+    QTRY_VERIFY(w_->clbFileList->item(2)->data(kLineCountRole).isValid());
+    QCOMPARE(w_->clbFileList->item(2)->toolTip(), QString("TMX, 2 pairs"));
+    Untick(1);
+    QVERIFY(!w_->tsQuery->isEnabled());
+    Untick(0);
+    QCOMPARE(w_->lblFileInfo->text(), QString("2 file(s) selected, 3 file(s) in the list."));
+    w_->pcMain->setCurrentWidget(w_->tsQuery);
+    Search("more");
+    QCOMPARE(w_->Engine->HitCount(), 2);
+    QTRY_VERIFY_WITH_TIMEOUT(PageText(w_->wbResult).contains("(m.tmx, unit 2)"), 30000);
+
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(d)});
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(w_.get(), &drop);
+    QCOMPARE(Entries(*w_), QStringList({"a.EN.txt", "a.ZH.txt", "m.tmx"}));
+    QCOMPARE(w_->lblDir->text(), d);
+  }
+
+  // A TMX that cannot be read: the user is asked, and a yes searches the rest,
+  // the status naming what was left out.
+  void ABadSourceIsLeftOutOnlyWhenTheUserSaysSo() {
+    const QString d = tmp_->path();
+    WriteFile(d + "/a.EN.txt", "one\n");
+    WriteFile(d + "/a.ZH.txt", "一\n");
+    WriteFile(d + "/bad.tmx", "<tmx><body><tu><tuv xml:lang=\"en\"><seg>one</seg>");
+    OpenQuery(d);
+    Search("one");
+    QCOMPARE(desktop_->withoutAsked.size(), 1);
+    QVERIFY(desktop_->withoutAsked[0].startsWith("Cannot read \"bad.tmx\": line "));
+    QVERIFY(desktop_->errors.isEmpty() && w_->Engine->HitCount() == 0);
+    desktop_->searchWithout = true;
+    Search("one");
+    Settle();
+    QCOMPARE(desktop_->withoutAsked.size(), 2);
+    QCOMPARE(w_->Engine->HitCount(), 1);
+    QVERIFY(w_->lbLog->text().contains("Left out: Cannot read \"bad.tmx\""));
   }
 
   void TickingAnOddCountLocksTheQueryPage() {
