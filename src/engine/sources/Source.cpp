@@ -1,9 +1,11 @@
 #include "sources/Source.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <new>
 
 #include "Errors.h"
@@ -41,10 +43,25 @@ void ThrowCannotRead(const std::string& path, unsigned long long line, unsigned 
                 ", column " + std::to_string(column) + ": " + reason);
 }
 
+namespace {
+
+// Filling hundreds of megabytes costs a page fault per 4 KiB page, and
+// faults are dear on a virtual machine: huge pages where the system allows.
+void PreferHugePages(std::string& s) {
+  constexpr std::uintptr_t kHuge = 2u << 20;
+  const auto begin = (reinterpret_cast<std::uintptr_t>(s.data()) + kHuge - 1) & ~(kHuge - 1);
+  const auto end = (reinterpret_cast<std::uintptr_t>(s.data()) + s.capacity()) & ~(kHuge - 1);
+  if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+}
+
+}  // namespace
+
 void ReserveUpTo(TSourceText& text, std::size_t bytes) {
   try {
     text.En.reserve(bytes);
+    PreferHugePages(text.En);
     text.Zh.reserve(bytes);
+    PreferHugePages(text.Zh);
   } catch (const std::bad_alloc&) {
     // Growing as needed works too, only with copies on the way.
   }

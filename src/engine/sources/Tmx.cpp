@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <exception>
 #include <new>
@@ -149,8 +150,23 @@ struct TReader {
     seg->append(p, static_cast<std::size_t>(end - p));
     // Expat gives line breaks as LF; CR and NUL come only from character
     // references.
-    for (char *c = seg->data() + at, *stop = seg->data() + seg->size(); c < stop; ++c)
-      if (*c == '\n' || *c == '\r' || *c == '\0') *c = ' ';
+    if (MayBreak(p, end))
+      for (char *c = seg->data() + at, *stop = seg->data() + seg->size(); c < stop; ++c)
+        if (*c == '\n' || *c == '\r' || *c == '\0') *c = ' ';
+  }
+
+  // False when no byte is below 14, so none is LF, CR or NUL; eight bytes at
+  // a time, for this runs over all the text.
+  static bool MayBreak(const char* p, const char* end) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101u, kHigh = 0x8080808080808080u;
+    for (; end - p >= 8; p += 8) {
+      std::uint64_t w;
+      std::memcpy(&w, p, 8);
+      if ((w - kOnes * 14) & ~w & kHigh) return true;
+    }
+    for (; p < end; ++p)
+      if (static_cast<unsigned char>(*p) < 14) return true;
+    return false;
   }
 
   static void OnStart(void* data, const XML_Char* name, const XML_Char** atts) {
