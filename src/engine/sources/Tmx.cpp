@@ -67,6 +67,8 @@ bool IsCodeElement(const char* name) {
 
 // Elements are told apart by their depth once open, so an end tag costs a
 // few comparisons and a misplaced <tu> or <tuv> inside another is text.
+// Expat is given a text handler only while a wanted segment's text flows:
+// the blanks that lay out the file then cost it no call.
 struct TReader {
   XML_Parser parser = nullptr;
   TSourceText out;
@@ -96,7 +98,10 @@ struct TReader {
         zhMark = out.Zh.size();
       }
     } else if (segDepth != 0) {
-      if (codeDepth == 0 && IsCodeElement(name)) codeDepth = depth;
+      if (codeDepth == 0 && IsCodeElement(name)) {
+        codeDepth = depth;
+        XML_SetCharacterDataHandler(parser, nullptr);
+      }
     } else if (tuvDepth == 0) {
       if (std::strcmp(name, "tuv") == 0) {
         tuvDepth = depth;
@@ -108,12 +113,14 @@ struct TReader {
       segDepth = depth;
       seg = tuvLang == TLang::kEn ? &out.En : &out.Zh;
       segStart = seg->size();
+      XML_SetCharacterDataHandler(parser, OnText);
     }
   }
 
   void End() {
     if (depth == codeDepth) {
       codeDepth = 0;
+      XML_SetCharacterDataHandler(parser, OnText);
     } else if (depth == segDepth) {
       while (seg->size() > segStart && static_cast<unsigned char>(seg->back()) <= 32) seg->pop_back();
       (tuvLang == TLang::kEn ? haveEn : haveZh) = seg->size() > segStart;
@@ -121,6 +128,7 @@ struct TReader {
       tuvLang = TLang::kNone;
       segDepth = 0;
       seg = nullptr;
+      XML_SetCharacterDataHandler(parser, nullptr);
     } else if (depth == tuvDepth) {
       tuvDepth = 0;
     } else if (depth == tuDepth) {
@@ -185,7 +193,7 @@ struct TReader {
   }
   static void OnText(void* data, const XML_Char* s, int len) {
     auto* r = static_cast<TReader*>(data);
-    if (!r->seg || r->codeDepth != 0 || r->error) return;
+    if (r->error) return;
     try {
       r->Text(s, len);
     } catch (...) {
@@ -269,7 +277,6 @@ TSourceText ReadTmx(const std::string& path, const std::function<void()>& poll) 
   reader.poll = &poll;
   XML_SetUserData(p, &reader);
   XML_SetElementHandler(p, TReader::OnStart, TReader::OnEnd);
-  XML_SetCharacterDataHandler(p, TReader::OnText);
 
   // The markup alone outweighs the text, so this much never needs to move;
   // pages never written are never taken from the machine.
