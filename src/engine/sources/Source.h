@@ -23,7 +23,9 @@ TSourceKind SourceKindOf(std::string_view path);
 // unit/record ordinal, 0-based) and is counted in Skipped; a language whose
 // text is empty once trimmed counts as lacking. CR, LF and NUL inside a
 // segment become blanks, so every unit stays one line. Text is UTF-8, each
-// segment trimmed of bytes up to 32 at both ends.
+// segment trimmed of bytes up to 32 at both ends. Each text comes with room
+// reserved up to the file's size; pages never written are not resident, and
+// shrink_to_fit would copy.
 struct TSourceText {
   std::string En, Zh;
   std::size_t Units = 0;    // <tu> elements, or data records (header excluded)
