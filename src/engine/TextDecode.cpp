@@ -429,6 +429,48 @@ void TLineCounter::Unit(char16_t u) {
   }
 }
 
+bool TCharsetDecoder::IsChinese(std::string_view charset) {
+  static constexpr std::string_view kNames[] = {"gbk",    "gb2312",      "gb18030", "cp936", "ms936",
+                                                "x-gbk",  "windows-936", "euc-cn",  "csgb2312"};
+  std::string lower(charset);
+  for (char& c : lower) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+  return std::find(std::begin(kNames), std::end(kNames), lower) != std::end(kNames);
+}
+
+TCharsetDecoder::TCharsetDecoder(const std::string& charset) {
+  UErrorCode err = U_ZERO_ERROR;
+  cnv_ = ucnv_open(IsChinese(charset) ? "GB18030" : charset.c_str(), &err);
+  if (U_FAILURE(err)) cnv_ = nullptr;
+}
+
+TCharsetDecoder::~TCharsetDecoder() {
+  if (cnv_) ucnv_close(cnv_);
+}
+
+void TCharsetDecoder::Decode(std::string_view part, bool last, std::string& out) {
+  if (!cnv_) {
+    out += SanitizeUtf8(part);
+    return;
+  }
+  const char* src = part.data();
+  const char* const end = src + part.size();
+  UChar buf[4096];
+  // A surrogate pair may be split across two rounds of the buffer.
+  char16_t pending = 0;
+  for (;;) {
+    UChar* dst = buf;
+    if (pending) *dst++ = pending;
+    pending = 0;
+    UErrorCode err = U_ZERO_ERROR;
+    ucnv_toUnicode(cnv_, &dst, buf + std::size(buf), &src, end, nullptr, last, &err);
+    std::size_t n = static_cast<std::size_t>(dst - buf);
+    const bool more = err == U_BUFFER_OVERFLOW_ERROR;
+    if (more && n > 0 && buf[n - 1] >= 0xD800 && buf[n - 1] <= 0xDBFF) pending = buf[--n];
+    AppendUtf16([&buf](std::size_t i) { return char16_t(buf[i]); }, n, out);
+    if (!more) break;
+  }
+}
+
 std::vector<std::string_view> SplitLines(std::string_view text) {
   std::vector<std::string_view> lines;
   ForEachLine(text, [&lines](std::string_view line) { lines.push_back(line); });

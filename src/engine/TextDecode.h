@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+struct UConverter;
+
 namespace korvel {
 
 // Decodes a whole file. A UTF-8 byte-order mark is dropped; UTF-16 LE/BE with
@@ -80,6 +82,29 @@ class TLineCounter {
   std::size_t breaks_ = 0;
   bool afterCr_ = false;  // an LF next completes a CR LF already counted
   bool open_ = false;     // a line has begun since the last break
+};
+
+// Text in a character set named as an XML declaration names it, to UTF-8,
+// given in parts of any size: a character split between parts is joined.
+// GBK, GB2312, CP936 and the like are read as GB18030, their superset, as
+// DecodeText reads them. Bytes the set does not explain become U+FFFD.
+class TCharsetDecoder {
+ public:
+  explicit TCharsetDecoder(const std::string& charset);
+  ~TCharsetDecoder();
+  TCharsetDecoder(const TCharsetDecoder&) = delete;
+  TCharsetDecoder& operator=(const TCharsetDecoder&) = delete;
+
+  // False when the name is no character set the decoder knows.
+  bool Known() const { return cnv_ != nullptr; }
+  // Appends the UTF-8 of `part`; `last` completes a character left open.
+  void Decode(std::string_view part, bool last, std::string& out);
+
+  // One of the names that DecodeText's GB18030 reading covers, any case.
+  static bool IsChinese(std::string_view charset);
+
+ private:
+  UConverter* cnv_ = nullptr;
 };
 
 template <class F>
