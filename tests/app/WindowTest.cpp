@@ -30,6 +30,7 @@
 #include <QTreeWidget>
 #include <QUrl>
 #include <functional>
+#include <memory>
 #include <utility>
 
 #include "FileIO.h"
@@ -77,15 +78,25 @@ void WriteFile(const QString& path, const QByteArray& bytes) {
   f.write(bytes);
 }
 
+// The answer may come after the wait gave up: it must not land in a stack
+// frame that is gone (it once overwrote a QTRY loop's counter).
 QString PageText(TResultView* view) {
-  QString text;
-  bool done = false;
-  view->ReadText([&](const QString& t) {
-    text = t;
-    done = true;
-  });
-  for (int waited = 0; !done && waited < 10000; waited += 20) QTest::qWait(20);
-  return text;
+  auto answer = std::make_shared<std::pair<bool, QString>>();
+  view->ReadText([answer](const QString& t) { *answer = {true, t}; });
+  for (int waited = 0; !answer->first && waited < 10000; waited += 20) QTest::qWait(20);
+  return answer->second;
+}
+
+// Waits until the page shows `needle`. A QTRY condition would not do: it is
+// evaluated again after it held, and a page that is being loaded reads blank.
+bool WaitForPageText(TResultView* view, const QString& needle) {
+  QElapsedTimer waited;
+  waited.start();
+  while (!PageText(view).contains(needle)) {
+    if (waited.elapsed() > 30000) return false;
+    QTest::qWait(50);
+  }
+  return true;
 }
 
 // The widget that takes the view's keys and clicks.
@@ -329,7 +340,7 @@ class WindowTest : public QObject {
     w_->pcMain->setCurrentWidget(w_->tsQuery);
     Search("more");
     QCOMPARE(w_->Engine->HitCount(), 2);
-    QTRY_VERIFY_WITH_TIMEOUT(PageText(w_->wbResult).contains("(m.tmx, unit 2)"), 30000);
+    QVERIFY(WaitForPageText(w_->wbResult, "(m.tmx, unit 2)"));
 
     QMimeData mime;
     mime.setUrls({QUrl::fromLocalFile(d)});
@@ -793,7 +804,7 @@ class WindowTest : public QObject {
     Search("work");
     QCOMPARE(w_->wbResult->Url().fileName(), QString("result.html"));
     // The page may still be loading: ask until its text arrives.
-    QTRY_VERIFY_WITH_TIMEOUT(PageText(w_->wbResult).contains("work"), 30000);
+    QVERIFY(WaitForPageText(w_->wbResult, "work"));
     const QString text = PageText(w_->wbResult);
     QVERIFY2(text.contains("<script>alert(1)</script>"), qPrintable(text));
     QVERIFY(text.contains("<img src=x onerror=alert(2)>"));
@@ -805,7 +816,7 @@ class WindowTest : public QObject {
   void ANewSearchOpensAtItsFirstHit() {
     OpenQuery(Samples());
     Search("the");
-    QTRY_VERIFY_WITH_TIMEOUT(PageText(w_->wbResult).contains("line 1)"), 30000);
+    QVERIFY(WaitForPageText(w_->wbResult, "line 1)"));
     Inner(w_->wbResult)->setFocus();
     QTest::keyClick(Inner(w_->wbResult), Qt::Key_PageDown);
     QTRY_VERIFY(w_->wbResult->ScrollPosition().y() > 0);
@@ -813,7 +824,7 @@ class WindowTest : public QObject {
     Search("the");
     QTRY_VERIFY_WITH_TIMEOUT(arrived.count() > 0, 30000);
     QTRY_COMPARE(w_->wbResult->ScrollPosition().y(), 0.0);
-    QTRY_VERIFY_WITH_TIMEOUT(PageText(w_->wbResult).contains("line 1)"), 30000);
+    QVERIFY(WaitForPageText(w_->wbResult, "line 1)"));
     QCOMPARE(w_->wbResult->ScrollPosition().y(), 0.0);
   }
 
@@ -823,7 +834,7 @@ class WindowTest : public QObject {
     WriteSlowCorpus();
     OpenQuery(tmp_->path());
     Search("work");
-    QTRY_VERIFY_WITH_TIMEOUT(PageText(w_->wbResult).contains("line 1001)"), 30000);
+    QVERIFY(WaitForPageText(w_->wbResult, "line 1001)"));
     QTRY_VERIFY(!Plain(w_->wbResult));
     w_->edtSearch->setText(kSlowQuery);
     w_->btnSearch->click();
@@ -848,7 +859,7 @@ class WindowTest : public QObject {
   void FindStepsThroughTheMatchesAndEscCloses() {
     OpenQuery(Fixtures());
     Search("give up");
-    QTRY_VERIFY_WITH_TIMEOUT(PageText(w_->wbResult).contains("give up"), 30000);
+    QVERIFY(WaitForPageText(w_->wbResult, "give up"));
     const int count = PageText(w_->wbResult).count("e", Qt::CaseInsensitive);
     QVERIFY(count >= 3);
     Activate();
@@ -891,7 +902,7 @@ class WindowTest : public QObject {
     Settle();
     QCOMPARE(bar->lblHits->text(), QString::fromUtf8("hits 10,001–10,005 of 10,005"));
     QCOMPARE(w_->Engine->Page(), std::size_t{1});
-    QTRY_VERIFY_WITH_TIMEOUT(PageText(w_->wbResult).contains("10005"), 30000);
+    QVERIFY(WaitForPageText(w_->wbResult, "10005"));
     bar->cbxView->setCurrentIndex(1);
     emit bar->cbxView->activated(1);
     Settle();
@@ -951,13 +962,21 @@ class WindowTest : public QObject {
     const QString pair = QString::fromUtf8("They would never give up hope.\n他们永远不会放弃希望。\n(news.EN.txt, line 1)");
     for (const QString& query : {QString("give up"), QString::fromUtf8("放弃希望")}) {
       Search(query);
-      QTRY_VERIFY_WITH_TIMEOUT(PageText(w_->wbResult).contains("line 1)"), 30000);
+      QVERIFY(WaitForPageText(w_->wbResult, "line 1)"));
       QApplication::clipboard()->clear();
       // Through the window, as the desktop delivers it: that is where a
       // right click becomes a menu request.
-      QTest::mouseClick(w_->windowHandle(), Qt::RightButton, {}, Inner(w_->wbResult)->mapTo(w_.get(), QPoint(120, 16)));
+      // The page may take clicks only a moment after its text reads: click again until the menu opens.
       QMenu* menu = nullptr;
-      QTRY_VERIFY((menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())));
+      for (int tries = 0; !menu && tries < 20; ++tries) {
+        QTest::mouseClick(w_->windowHandle(), Qt::RightButton, {},
+                          Inner(w_->wbResult)->mapTo(w_.get(), QPoint(120, 16)));
+        for (int waited = 0; !menu && waited < 500; waited += 50) {
+          QTest::qWait(50);
+          menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        }
+      }
+      QVERIFY(menu);
       QStringList items;
       for (const QAction* action : menu->actions())
         if (!action->isSeparator()) items << action->text();
