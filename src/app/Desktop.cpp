@@ -15,8 +15,11 @@ QString TDesktop::ChooseFolder(QWidget* parent, const QString& preselected) {
   return QFileDialog::getExistingDirectory(parent, QString(), preselected);
 }
 
-QString TDesktop::SaveFileName(QWidget* parent, const QString& suggested) {
-  return QFileDialog::getSaveFileName(parent, QString(), suggested, "Text File (*.txt)");
+TDesktop::TSaveChoice TDesktop::SaveFileName(QWidget* parent, const QString& suggested, const QStringList& types,
+                                             const QString& type) {
+  TSaveChoice choice{QString(), type};
+  choice.path = QFileDialog::getSaveFileName(parent, QString(), suggested, types.join(";;"), &choice.type);
+  return choice;
 }
 
 bool TDesktop::ConfirmOverwrite(QWidget* parent, const QString& path) {
