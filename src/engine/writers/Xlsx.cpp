@@ -90,7 +90,8 @@ class TCellText {
         break;
       }
       used_ += units;
-      const bool blank = c < 0x20 || piece.substr(at, 3) == "\xEF\xBF\xBE" || piece.substr(at, 3) == "\xEF\xBF\xBF";
+      const bool blank =
+          c < 0x20 || (c == 0xEF && (piece.substr(at, 3) == "\xEF\xBF\xBE" || piece.substr(at, 3) == "\xEF\xBF\xBF"));
       if (blank || units == 7) {
         to.append(piece, copied, at - copied);
         to += blank ? " " : "_x005F_";
@@ -126,26 +127,18 @@ class TCellText {
     }
   }
 
-  // Once the text is added.
-  const std::vector<TRun>& Runs() {
-    if (cut_) {
-      if (runs_.empty() || runs_.back().style != kPlain) runs_.push_back({kPlain, {}});
-      runs_.back().text += "\xE2\x80\xA6";  // …
-      cut_ = false;
-      wasCut_ = true;
-    }
-    return runs_;
+  // Ends the cell's text: "…" after one that was cut; true then.
+  bool End() {
+    if (!cut_) return false;
+    if (runs_.empty() || runs_.back().style != kPlain) runs_.push_back({kPlain, {}});
+    runs_.back().text += "\xE2\x80\xA6";  // …
+    return true;
   }
-  // Whether the text was cut, once Runs() has been taken.
-  bool WasCut() {
-    const bool was = wasCut_;
-    wasCut_ = false;
-    return was;
-  }
+  const std::vector<TRun>& Runs() const { return runs_; }
 
  private:
   std::size_t limit_, room_ = 0, used_ = 0;
-  bool cut_ = false, wasCut_ = false;
+  bool cut_ = false;
   std::vector<TRun> runs_;
 };
 
@@ -336,8 +329,8 @@ void TXlsxWriter::Write(const std::string& path, const TFilePairArr& pairs, cons
   std::vector<lxw_rich_string_tuple*> fragments;
   // Writes the cell's runs; says whether they were cut.
   auto writeCell = [&](lxw_worksheet* sheet, lxw_row_t row, lxw_col_t col, lxw_format* plain) {
+    const bool cut = cell.End();
     const std::vector<TCellText::TRun>& runs = cell.Runs();
-    const bool cut = cell.WasCut();
     if (runs.empty()) return cut;
     if (runs.size() == 1) {
       // A rich string needs two runs at least.
