@@ -200,10 +200,10 @@ def check_all_formats(name, search_args, work):
         check(header.get(attribute) == value, f"{name}.tmx: {attribute}={header.get(attribute)!r}")
     check(re.fullmatch(r"\d+\.\d+\.\d+", header.get("creationtoolversion") or "") is not None,
           f"{name}.tmx: creationtoolversion")
-    units_ = tmx.findall("body/tu")
-    check(len(units_) == len(tsv), f"{name}.tmx: {len(units_)} units")
+    tus = tmx.findall("body/tu")
+    check(len(tus) == len(tsv), f"{name}.tmx: {len(tus)} units")
     forbidden = "[\x00-\x08\x0b\x0c\x0e-\x1f\ufffe\uffff]"
-    for tu, row in zip(units_, tsv):
+    for tu, row in zip(tus, tsv):
         props = {p.get("type"): p.text for p in tu.findall("prop")}
         check(props == {"x-file": row[1], "x-line": row[3]}, f"{name}.tmx: props {props}")
         segs = {tuv.get(XML_LANG): tuv.findtext("seg") or "" for tuv in tu.findall("tuv")}
@@ -250,7 +250,7 @@ with tempfile.TemporaryDirectory() as tmp:
     # Limits far below Excel's: the fourth row of a sheet starts the next
     # one, and a cell holds 15 characters.
     query, rows_per_sheet, cell_units = "never|give up|Work", 4, 15
-    search(query, corpus, "--tsv", str(work / "small.tsv"))
+    search("--dic", dic, query, corpus, "--tsv", str(work / "small.tsv"))
     tsv = tsv_rows(work / "small.tsv")
     subprocess.run([small_xlsx, corpus, query, str(work / "small.xlsx"), str(rows_per_sheet), str(cell_units)],
                    check=True)
