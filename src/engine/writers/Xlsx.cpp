@@ -363,9 +363,9 @@ void TXlsxWriter::Write(const std::string& path, const TFilePairArr& pairs, cons
 
   THighlighter::TAlignedMarks aligned;
   TSpans first, second;
-  // Progress runs over the rows to 80%; compressing the sheets at the
-  // close is the rest.
-  const std::size_t total = n + n / 4;
+  // Progress runs over the rows to about 90%: compressing the sheets at
+  // the close took a tenth of the time on 75,000 hits.
+  const std::size_t total = n + n / 8;
   std::size_t k = 0;
   for (std::size_t s = 0; s < sheets; ++s) {
     lxw_worksheet* sheet = book.AddSheet(SheetName(s));
