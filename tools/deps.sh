@@ -2,9 +2,9 @@
 # Installs the Debian/Ubuntu packages Korvel needs, skipping those present.
 # Usage: tools/deps.sh [--tests]
 set -euo pipefail
-packages=(g++ cmake ninja-build pkg-config libpcre2-dev libicu-dev libexpat1-dev
+packages=(g++ cmake ninja-build pkg-config libpcre2-dev libicu-dev libexpat1-dev libxlsxwriter-dev
   qt6-base-dev qt6-webengine-dev libqt6webenginecore6-bin libgl-dev fonts-noto-cjk)
-if [ "${1:-}" = "--tests" ]; then packages+=(libgtest-dev util-linux xvfb xauth); fi
+if [ "${1:-}" = "--tests" ]; then packages+=(libgtest-dev util-linux xvfb xauth python3); fi
 
 missing=()
 for p in "${packages[@]}"; do

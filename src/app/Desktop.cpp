@@ -27,8 +27,11 @@ bool TDesktop::SearchWithout(QWidget* parent, const QString& message) {
   return box.exec() == QMessageBox::Yes;
 }
 
-QString TDesktop::SaveFileName(QWidget* parent, const QString& suggested) {
-  return QFileDialog::getSaveFileName(parent, QString(), suggested, "Text File (*.txt)");
+TDesktop::TSaveChoice TDesktop::SaveFileName(QWidget* parent, const QString& suggested, const QStringList& types,
+                                             const QString& type) {
+  TSaveChoice choice{QString(), type};
+  choice.path = QFileDialog::getSaveFileName(parent, QString(), suggested, types.join(";;"), &choice.type);
+  return choice;
 }
 
 bool TDesktop::ConfirmOverwrite(QWidget* parent, const QString& path) {

@@ -20,11 +20,18 @@ class TDesktop {
   // A source could not be read (`message` says why): true to search the
   // other sources without it.
   virtual bool SearchWithout(QWidget* parent, const QString& message);
-  // The chosen file name, or an empty string when the user cancels. The
-  // dialog asks before replacing an existing file.
-  virtual QString SaveFileName(QWidget* parent, const QString& suggested);
+  // The save dialog over file `types` (name filters such as "Text
+  // (*.txt)"), `type` chosen at first: the chosen file name and type, or an
+  // empty name when the user cancels. The dialog asks before replacing an
+  // existing file.
+  struct TSaveChoice {
+    QString path;
+    QString type;
+  };
+  virtual TSaveChoice SaveFileName(QWidget* parent, const QString& suggested, const QStringList& types,
+                                   const QString& type);
   // Asks before replacing a file the save dialog did not ask about (the
-  // name that gained ".txt"); true to replace it.
+  // name that gained the type's extension); true to replace it.
   virtual bool ConfirmOverwrite(QWidget* parent, const QString& path);
   // Asks the file manager to show the file selected; never waits for it.
   virtual void ShowFileInExplorer(const QString& path);

@@ -103,10 +103,10 @@ void TSearchRunner::SpotResult(TKorvel& engine, const std::string& pagePath, con
   progress({TRunStep::Done, 1.0, 1.0, true});
 }
 
-void TSearchRunner::Export(const TKorvel& engine, std::string path) {
+void TSearchRunner::Export(const TKorvel& engine, std::string path, TExportFormat format) {
   Start(
-      [&engine, path = std::move(path)](std::stop_token stop, const TRunProgressFn& progress) {
-        RunExport(engine, path, std::move(stop), progress);
+      [&engine, path = std::move(path), format](std::stop_token stop, const TRunProgressFn& progress) {
+        RunExport(engine, path, std::move(stop), progress, format);
       },
       [this] { emit exported(); }, false);
 }

@@ -36,7 +36,8 @@ class TSearchRunner : public QObject {
   void Search(korvel::TKorvel& engine, korvel::TRunRequest request, bool spot = false);
   // The table of the engine's last search, and its page written again.
   void Spot(korvel::TKorvel& engine, std::string pagePath);
-  void Export(const korvel::TKorvel& engine, std::string path);
+  void Export(const korvel::TKorvel& engine, std::string path,
+              korvel::TExportFormat format = korvel::TExportFormat::Tsv);
   // The last search's page again in another order, page or view.
   void Render(korvel::TKorvel& engine, korvel::TRenderRequest request);
   // The run's table is no longer wanted: spotting is left out or stopped,

@@ -68,6 +68,17 @@ bool CanLemmatize(const QString& text) {
   return !t.empty() && !IsRegexQuery(t) && !IsChinese(t);
 }
 
+// What Save offers, the tab-separated text first: the default.
+struct TSaveType {
+  const char* filter;
+  const char* extension;
+  TExportFormat format;
+};
+constexpr TSaveType kSaveTypes[] = {{"Tab-separated text (*.txt)", ".txt", TExportFormat::Tsv},
+                                    {"Excel workbook (*.xlsx)", ".xlsx", TExportFormat::Xlsx},
+                                    {"CSV for spreadsheets (*.csv)", ".csv", TExportFormat::Csv},
+                                    {"TMX translation memory (*.tmx)", ".tmx", TExportFormat::Tmx}};
+
 QString FolderPart(const QString& path) {
   const qsizetype slash = path.lastIndexOf('/');
   return slash < 0 ? QString() : path.left(slash);
@@ -1138,19 +1149,25 @@ void TfrmMain::btnSaveClick() {
   // The dialog opens in the corpus folder, offering the name last saved under.
   const QString suggested =
       corpusFolder_.isEmpty() ? lastSaveName_ : corpusFolder_ + "/" + QFileInfo(lastSaveName_).fileName();
-  QString name = desktop_->SaveFileName(this, suggested);
+  QStringList types;
+  for (const TSaveType& type : kSaveTypes) types << type.filter;
+  // The dialog offers the type last saved as, too.
+  auto [name, typeName] = desktop_->SaveFileName(this, suggested, types, types[lastSaveType_]);
   if (name.isEmpty()) return;
-  const QString fileName = name.mid(name.lastIndexOf('/') + 1);
-  const qsizetype dot = fileName.lastIndexOf('.');
-  if (dot < 0 || fileName.mid(dot).compare(".txt", Qt::CaseInsensitive) != 0) {
-    name += ".txt";
+  const int chosen = std::max<int>(0, static_cast<int>(types.indexOf(typeName)));
+  const TSaveType& type = kSaveTypes[chosen];
+  // The type chosen decides the format; a name gets its extension, so
+  // "hits.csv" saved as text becomes "hits.csv.txt".
+  if (!name.mid(name.lastIndexOf('/') + 1).endsWith(type.extension, Qt::CaseInsensitive)) {
+    name += type.extension;
     // The dialog asked about the name as typed, not about this one.
     if (QFileInfo::exists(name) && !desktop_->ConfirmOverwrite(this, name)) return;
   }
   lastSaveName_ = name;
+  lastSaveType_ = chosen;
   exporting_ = true;
   BeginRun();
-  runner_->Export(*Engine, QFile::encodeName(name).toStdString());
+  runner_->Export(*Engine, QFile::encodeName(name).toStdString(), type.format);
   UpdateRunLocks();
 }
 

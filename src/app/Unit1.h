@@ -250,6 +250,7 @@ class TfrmMain : public QMainWindow {
   bool closed_ = false;   // FormClose has run
   bool updatingList_ = false;
   QString lastSaveName_;
+  int lastSaveType_ = 0;  // of the types Save offers
   QString corpusFolder_;  // the last folder chosen that lists pairs; where Save opens
   TLineCounts* lineCounts_;
 };

@@ -7,6 +7,7 @@
 #include <iostream>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "CorpusFolder.h"
@@ -50,6 +51,19 @@ Options (anywhere before "--", which ends them; VALUE may also follow "="):
                     the run fails)
   --html FILE       write the result page to FILE ("-": standard output)
   --tsv FILE        write the tab-separated export to FILE ("-": standard output)
+  --csv FILE        write the export as CSV for spreadsheets to FILE ("-":
+                    standard output): UTF-8 with a byte-order mark, a header
+                    row, the same six fields and marks, quoted as RFC 4180
+  --tmx FILE        write the hits as a TMX 1.4b translation memory to FILE
+                    ("-": standard output): one unit per hit, the English and
+                    Chinese lines without marks, the searched file and line
+                    as properties
+  --xlsx FILE       write the hits as an Excel workbook to FILE: the six
+                    fields under a header row, the marks as bold red (the
+                    query), bold blue (equivalents) and underlined amber (the
+                    filter) text; hits past a sheet's rows go on to sheets
+                    "Hits 2", ..., lines past a cell's 32,767 characters are
+                    cut and marked in a Cut column, and a note row says so
   --count           print only the number of hits
   --sort KEY[,KEY]  show the hits in this order (the page, the export and
                     --kwic): hit (the hit's text), 1L 2L 3L (the first,
@@ -67,8 +81,8 @@ Options (anywhere before "--", which ends them; VALUE may also follow "="):
   --page N          the result page (--html) shows the Nth 10,000 hits
                     (default 1); a page past the last hit is an error
 
-Without --tsv, --count and --kwic the export lines (six tab-separated fields,
-CRLF line ends) go to standard output. The status line (seconds, hits,
+Without --tsv, --csv, --tmx, --xlsx, --count and --kwic the export lines (six
+tab-separated fields, CRLF line ends) go to standard output. The status line (seconds, hits,
 direction, expression) goes to standard error.
 
 spot: how the hits' aligned lines translate QUERY. Searches as search does
@@ -98,7 +112,7 @@ enum class Command { Search, Spot, Other };
 struct Options {
   bool lemma = false, exclude = false, filterLemma = false, count = false, zhWords = false, kwic = false;
   bool skipBad = false;
-  std::string filter, dic, html, tsv;
+  std::string filter, dic, html, tsv, csv, tmx, xlsx;
   std::size_t top = 10, width = kKwicWidth, page = 1;
   bool widthGiven = false, pageGiven = false;
   TSortKeys sort;
@@ -182,6 +196,14 @@ Options Parse(const std::vector<std::string>& args, Command command) {
       o.html = takePath();
     } else if (name == "--tsv") {
       o.tsv = takePath();
+    } else if (name == "--csv") {
+      o.csv = takePath();
+    } else if (name == "--tmx") {
+      o.tmx = takePath();
+    } else if (name == "--xlsx") {
+      o.xlsx = takePath();
+      // A workbook is a zip archive: no use on a terminal or in a pipe.
+      if (o.xlsx == "-") throw UsageError("--xlsx needs a file name; a workbook does not go to standard output");
     } else if (name == "--sort") {
       const std::string keys = takeValue();
       const std::optional<TSortKeys> parsed = ParseSortKeys(keys);
@@ -315,9 +337,14 @@ int Search(const Options& o, Command command) {
     WriteStdout(out.Take());
     return engine.HitCount() > 0 ? 0 : 1;
   }
-  if (!o.tsv.empty()) {
-    engine.ExportText(OutputPath(o.tsv));
+  const std::pair<const std::string*, TExportFormat> exports[] = {
+      {&o.tsv, TExportFormat::Tsv}, {&o.csv, TExportFormat::Csv}, {&o.tmx, TExportFormat::Tmx}, {&o.xlsx, TExportFormat::Xlsx}};
+  bool exported = false;
+  for (const auto& [path, format] : exports) {
+    if (path->empty()) continue;
+    engine.ExportAs(format, OutputPath(*path));
     PrintNote(engine, noted);
+    exported = true;
   }
   if (o.count) {
     WriteStdout(std::to_string(engine.HitCount()) + "\n");
@@ -326,7 +353,7 @@ int Search(const Options& o, Command command) {
     engine.RenderKwic(out, o.width);
     WriteStdout(out.Take());
     PrintNote(engine, noted);
-  } else if (o.tsv.empty()) {
+  } else if (!exported) {
     WriteStdout(engine.RenderExport());
     PrintNote(engine, noted);
   }

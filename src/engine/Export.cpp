@@ -33,6 +33,34 @@ void AppendMarked(TOutput& out, std::string_view text, ForEach&& forEach, std::s
 
 }  // namespace
 
+TExportFormat ExportFormatOf(std::string_view path) {
+  const std::string_view name = FileNamePart(path);
+  const std::size_t dot = name.rfind('.');
+  if (dot == std::string_view::npos) return TExportFormat::Tsv;
+  std::string extension(name.substr(dot + 1));
+  for (char& c : extension)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  if (extension == "csv") return TExportFormat::Csv;
+  if (extension == "tmx") return TExportFormat::Tmx;
+  if (extension == "xlsx") return TExportFormat::Xlsx;
+  return TExportFormat::Tsv;
+}
+
+void AppendSearchedField(TOutput& out, THighlighter& marks, const TData& d) {
+  AppendMarked(
+      out, marks.Searched(d), [&](auto mark) { marks.ForEachQueryMark(d, mark); }, kOpenMark, kCloseMark);
+}
+
+void AppendAlignedField(TOutput& out, THighlighter& marks, const TData& d, THighlighter::TAlignedMarks& aligned) {
+  marks.MarkAligned(d, aligned);
+  AppendMarked(
+      out, aligned.text,
+      [&](auto mark) {
+        for (const auto& [b, e] : aligned.filter) mark(b, e);
+      },
+      kOpenFilter, kCloseFilter);
+}
+
 void RenderExport(TOutput& out, const TFilePairArr& pairs, const TDataArr& data, const TSearchResult& result,
                   THighlighter& marks, const TProgressFn& progress) {
   const bool chinese = result.QueryIsChinese;
@@ -50,18 +78,9 @@ void RenderExport(TOutput& out, const TFilePairArr& pairs, const TDataArr& data,
     out.Append('\t');
     out.Append(std::to_string(static_cast<long long>(d.LineIndex) + 1));
     out.Append('\t');
-
-    AppendMarked(
-        out, marks.Searched(d), [&](auto mark) { marks.ForEachQueryMark(d, mark); }, kOpenMark, kCloseMark);
+    AppendSearchedField(out, marks, d);
     out.Append('\t');
-
-    marks.MarkAligned(d, aligned);
-    AppendMarked(
-        out, aligned.text,
-        [&](auto mark) {
-          for (const auto& [b, e] : aligned.filter) mark(b, e);
-        },
-        kOpenFilter, kCloseFilter);
+    AppendAlignedField(out, marks, d, aligned);
     out.Append("\r\n");
   }
 }

@@ -224,6 +224,10 @@ void THighlighter::MarkTranslations(std::string_view line, TAlignedMarks& out) c
     }
 }
 
+std::size_t THighlighter::TAlignedMarks::LinePosition(std::size_t at) const {
+  return korvel::LinePosition(equivalents, at);
+}
+
 std::string THighlighter::Note() const {
   if (dropped_ == 0) return "";
   return "The word-list equivalents of \"" + result_.QueryText +

@@ -83,6 +83,10 @@ class THighlighter {
     std::vector<std::pair<std::size_t, std::size_t>> equivalents, filter, translations;
     std::vector<bool> outranked;
     std::string storage;  // holds `text` when it differs from the line
+    // Where position `at` of `text` stands in the line, for writers that
+    // mark without brackets: a position on or inside a bracket goes to that
+    // side of its equivalent.
+    std::size_t LinePosition(std::size_t at) const;
   };
   void MarkAligned(const TData& d, TAlignedMarks& out);
 

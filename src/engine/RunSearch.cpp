@@ -150,9 +150,10 @@ TRunReport RunRender(TKorvel& engine, const TRenderRequest& request, std::stop_t
   return Report(engine, start, true);
 }
 
-void RunExport(const TKorvel& engine, const std::string& path, std::stop_token stop, const TRunProgressFn& progress) {
+void RunExport(const TKorvel& engine, const std::string& path, std::stop_token stop, const TRunProgressFn& progress,
+               TExportFormat format) {
   TMeter meter(std::move(stop), progress, 1.0);
-  engine.ExportText(path, meter.Begin(TRunStep::Export, 1.0));
+  engine.ExportAs(format, path, meter.Begin(TRunStep::Export, 1.0));
   meter.Finish();
 }
 

@@ -78,9 +78,9 @@ TRunReport RunSearch(TKorvel& engine, const TRunRequest& request, std::stop_toke
 TRunReport RunRender(TKorvel& engine, const TRenderRequest& request, std::stop_token stop = {},
                      const TRunProgressFn& progress = {});
 
-// The export, stopped and reported the same way.
+// The export in `format`, stopped and reported the same way.
 void RunExport(const TKorvel& engine, const std::string& path, std::stop_token stop = {},
-               const TRunProgressFn& progress = {});
+               const TRunProgressFn& progress = {}, TExportFormat format = TExportFormat::Tsv);
 
 }  // namespace korvel
 

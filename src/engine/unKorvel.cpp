@@ -20,6 +20,9 @@
 #include "TextDecode.h"
 #include "sources/Source.h"
 #include "Utf8.h"
+#include "writers/Csv.h"
+#include "writers/TmxWriter.h"
+#include "writers/Xlsx.h"
 
 namespace korvel {
 namespace {
@@ -728,7 +731,26 @@ void TKorvel::WriteResultPage(const std::string& path, const TProgressFn& progre
 }
 
 void TKorvel::ExportText(const std::string& path, const TProgressFn& progress) const {
-  WriteFileReplacing(path, [&](TOutput& out) { RenderExport(out, progress); });
+  ExportAs(TExportFormat::Tsv, path, progress);
+}
+
+void TKorvel::ExportAs(TExportFormat format, const std::string& path, const TProgressFn& progress) const {
+  THighlighter marks(filePairs_, result_);
+  switch (format) {
+    case TExportFormat::Tsv:
+      WriteFileReplacing(path, [&](TOutput& out) { korvel::RenderExport(out, filePairs_, data_, result_, marks, progress); });
+      break;
+    case TExportFormat::Csv:
+      WriteFileReplacing(path, [&](TOutput& out) { RenderCsv(out, data_, result_, marks, progress); });
+      break;
+    case TExportFormat::Tmx:
+      WriteFileReplacing(path, [&](TOutput& out) { RenderTmx(out, data_, result_, marks, progress); });
+      break;
+    case TExportFormat::Xlsx:
+      TXlsxWriter().Write(path, filePairs_, data_, result_, marks, progress);
+      break;
+  }
+  note_ = marks.Note();
 }
 
 }  // namespace korvel

@@ -30,6 +30,7 @@
 #include "Corpus.h"
 #include "Dictionary.h"
 #include "Errors.h"
+#include "Export.h"
 #include "FileIO.h"
 #include "Kwic.h"
 #include "Output.h"
@@ -128,6 +129,9 @@ class TKorvel {
   // Note() then says so until the next rendering.
   void WriteResultPage(const std::string& path, const TProgressFn& progress = {}) const;
   void ExportText(const std::string& path, const TProgressFn& progress = {}) const;
+  // The export in any of its formats (Export.h, writers/); ExportText is
+  // the tab-separated one.
+  void ExportAs(TExportFormat format, const std::string& path, const TProgressFn& progress = {}) const;
   std::string RenderResultPage(const TProgressFn& progress = {}) const;
   std::string RenderExport(const TProgressFn& progress = {}) const;
   void RenderResultPage(TOutput& out, const TProgressFn& progress = {}) const;

@@ -46,9 +46,13 @@ struct FakeDesktop : TDesktop {
     preselected = pre;
     return folder;
   }
-  QString SaveFileName(QWidget*, const QString& suggested) override {
+  QString saveType;  // the type the user picks; none: the one offered
+  QStringList types, offered;
+  TSaveChoice SaveFileName(QWidget*, const QString& suggested, const QStringList& all, const QString& type) override {
     suggestions << suggested;
-    return saveName;
+    types = all;
+    offered << type;
+    return {saveName, saveType.isEmpty() ? type : saveType};
   }
   QStringList files;  // what "Choose Files…" answers
   QStringList ChooseFiles(QWidget*, const QString&) override { return files; }
@@ -524,7 +528,7 @@ class WindowTest : public QObject {
     QVERIFY(w_->edtSearch->styleSheet().isEmpty() && !w_->edtFilter->styleSheet().isEmpty());
   }
 
-  void SaveOpensInTheCorpusFolderAddsTxtAndOffersTheLastName() {
+  void SaveOpensInTheCorpusFolderAddsTheTypesExtensionAndOffersTheLast() {
     Open(Fixtures());
     Search("give up");
     const QString base = tmp_->path() + "/";
@@ -556,11 +560,28 @@ class WindowTest : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(!w_->Running(), 60000);
     QVERIFY(QFileInfo(base + "results.txt").size() > 3);
 
+    // Another type: its extension is added, its format written, and the
+    // next dialog offers it first.
+    QCOMPARE(desktop_->types, QStringList({"Tab-separated text (*.txt)", "Excel workbook (*.xlsx)",
+                                           "CSV for spreadsheets (*.csv)", "TMX translation memory (*.tmx)"}));
+    desktop_->saveName = base + "out";
+    desktop_->saveType = desktop_->types[1];
+    w_->btnSave->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!w_->Running(), 60000);
+    QCOMPARE(desktop_->shown.last(), base + "out.xlsx");
+    QFile book(base + "out.xlsx");
+    QVERIFY(book.open(QIODevice::ReadOnly));
+    QCOMPARE(book.read(4), QByteArray("PK\x03\x04"));  // a zip archive, as every workbook is
+
     desktop_->saveName.clear();  // cancelled: nothing written, nothing shown
+    desktop_->saveType.clear();
     const int shown = desktop_->shown.size();
     w_->btnSave->click();
     QVERIFY(!w_->Running());
     QCOMPARE(desktop_->shown.size(), shown);
+    QCOMPARE(desktop_->offered.first(), desktop_->types[0]);
+    QCOMPARE(desktop_->offered.last(), desktop_->types[1]);
+    QCOMPARE(desktop_->suggestions.last(), corpus + "out.xlsx");
   }
 
   void ASecondRequestDuringARunIsRefused() {

@@ -67,6 +67,15 @@ expect_usage() {
 expect_usage sort_key '--sort takes hit, 1L, 2L, 3L, 1R, 2R, 3R, file or translation, not "1R,4L"' search --sort 1R,4L up "$corpus"
 expect_usage width_alone "--width needs --kwic." search --width 5 up "$corpus"
 expect_usage page_alone "--page needs --html." search --page 2 up "$corpus"
+expect_usage xlsx_stdout "--xlsx needs a file name; a workbook does not go to standard output." \
+  search --xlsx - up "$corpus"
+
+# The other exports to a file or, with "-", standard output: the same bytes,
+# and no export lines beside them.
+run csv_file 0 search --csv "$work/up.csv" up "$corpus"
+[ -s "$work/csv_file.out" ] && fail "--csv must keep standard output empty"
+run csv_stdout 0 search --csv - up "$corpus"
+cmp -s "$work/csv_stdout.out" "$work/up.csv" || fail "--csv - differs from --csv FILE"
 
 # The second page of 10,003 hits: numbered on from 10,001, its last row says
 # which hits it holds; there is no third.

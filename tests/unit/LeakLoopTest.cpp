@@ -64,6 +64,8 @@ class LeakLoop : public ::testing::Test {
     EXPECT_FALSE(engine.RenderResultPage().empty());
     engine.WriteResultPage(dir_.Path("page.html"));
     engine.ExportText(dir_.Path("export.tsv"));
+    for (TExportFormat format : {TExportFormat::Csv, TExportFormat::Tmx, TExportFormat::Xlsx})
+      engine.ExportAs(format, dir_.Path("export.other"));
     engine.SetFilter("", false, false);
     engine.Search("\xE5\xB7\xA5\xE4\xBD\x9C", false);  // 工作
     EXPECT_EQ(engine.HitCount(), 3);
@@ -75,6 +77,10 @@ class LeakLoop : public ::testing::Test {
               "specific");
     EXPECT_NE(test::ErrorOf([&] { engine.ExportText("/dev/full"); }), "(no error)");
     EXPECT_NE(test::ErrorOf([&] { engine.ExportText(dir_.Path("no/such/folder.tsv")); }), "(no error)");
+    EXPECT_NE(test::ErrorOf([&] { engine.ExportAs(TExportFormat::Xlsx, "/dev/full"); }), "(no error)");
+    EXPECT_THROW(engine.ExportAs(TExportFormat::Xlsx, dir_.Path("export.xlsx"), [](std::size_t, std::size_t) {
+      throw EAbort();
+    }), EAbort);
     engine.SetTemplatePath(noPlaceholder_);
     EXPECT_NE(test::ErrorOf([&] { engine.WriteResultPage(dir_.Path("page.html")); }), "(no error)");
     engine.SetTemplatePath(dir_.Path("missing.tpl"));

@@ -98,6 +98,10 @@ TEST_F(WriteSafety, FullDiskLeavesTheEarlierExportAndPageByteIdentical) {
             "Cannot create file \"" + folder + "/old.tsv\". File too large");
   EXPECT_EQ(ErrorInChild(LimitFileSize, [&] { engine_.WriteResultPage(folder + "/old.html"); }),
             "Cannot create file \"" + folder + "/old.html\". File too large");
+  // The workbook is made in the temporary folder first: a full disk there
+  // fails the same way.
+  EXPECT_EQ(ErrorInChild(LimitFileSize, [&] { engine_.ExportAs(TExportFormat::Xlsx, folder + "/old.tsv"); }),
+            "Cannot create file \"" + folder + "/old.tsv\". File too large");
   EXPECT_EQ(test::ReadBytes(folder + "/old.tsv"), kOldExport);
   EXPECT_EQ(test::ReadBytes(folder + "/old.html"), kOldPage);
   // A new name fails the same way and leaves nothing at all.
@@ -114,6 +118,8 @@ TEST_F(WriteSafety, DeviceWithoutSpaceGivesTheSystemsReasonAndALinkToItStaysALin
   EXPECT_EQ(test::ErrorOf([&] { engine_.ExportText("/dev/full"); }),
             "Cannot create file \"/dev/full\". No space left on device");
   EXPECT_EQ(test::ErrorOf([&] { engine_.WriteResultPage("/dev/full"); }),
+            "Cannot create file \"/dev/full\". No space left on device");
+  EXPECT_EQ(test::ErrorOf([&] { engine_.ExportAs(TExportFormat::Xlsx, "/dev/full"); }),
             "Cannot create file \"/dev/full\". No space left on device");
   // Through a link the device is written, not replaced by a regular file.
   const std::string link = Folder() + "/full.tsv";
@@ -263,6 +269,8 @@ TEST_F(WriteSafety, CancelledExportLeavesTheEarlierFileAndNoTemporaryFile) {
   };
   EXPECT_THROW(engine_.ExportText(folder + "/old.tsv", cancelHalfway), EAbort);
   EXPECT_THROW(engine_.WriteResultPage(folder + "/old.html", cancelHalfway), EAbort);
+  for (TExportFormat format : {TExportFormat::Csv, TExportFormat::Tmx, TExportFormat::Xlsx})
+    EXPECT_THROW(engine_.ExportAs(format, folder + "/old.tsv", cancelHalfway), EAbort);
   EXPECT_EQ(test::ReadBytes(folder + "/old.tsv"), kOldExport);
   EXPECT_EQ(test::ReadBytes(folder + "/old.html"), kOldPage);
   EXPECT_EQ(Entries(folder), (std::vector<std::string>{"old.html", "old.tsv"}));
