@@ -72,6 +72,13 @@ expect_usage xlsx_stdout "--xlsx needs a file name; a workbook does not go to st
 
 # The other exports to a file or, with "-", standard output: the same bytes,
 # and no export lines beside them.
+# A TMX export read back gives the same hits with the same marks; only the
+# file names and numbers (units, not lines) change.
+run tmx_out 0 search --dic "$dic" --tmx "$work/up.tmx" up "$corpus"
+run tmx_back 0 search --dic "$dic" up "$work/up.tmx"
+run tmx_orig 0 search --dic "$dic" up "$corpus"
+cmp -s <(cut -f5,6 "$work/tmx_orig.out") <(cut -f5,6 "$work/tmx_back.out") || fail "tmx round trip: the hits differ"
+[ -s "$work/tmx_back.out" ] || fail "tmx round trip: no hits"
 run csv_file 0 search --csv "$work/up.csv" up "$corpus"
 [ -s "$work/csv_file.out" ] && fail "--csv must keep standard output empty"
 run csv_stdout 0 search --csv - up "$corpus"

@@ -78,4 +78,13 @@ same() {
 }
 same people
 same 发展
+
+# The hits exported as TMX and searched again: the same lines, marked alike.
+for q in people 发展; do
+  "$cli" search --tmx "$work/hits.tmx" "$q" "$corpus" 2>/dev/null
+  "$cli" search "$q" "$corpus" >"$work/orig" 2>/dev/null
+  "$cli" search "$q" "$work/hits.tmx" >"$work/back" 2>/dev/null
+  echo "korvel-cli search $q: $(wc -l <"$work/orig") hits exported as TMX, $(wc -l <"$work/back") found in it again"
+  cmp -s <(cut -f5,6 "$work/orig") <(cut -f5,6 "$work/back") || { failures=$((failures + 1)); echo "TMX round trip of $q differs"; }
+done
 exit $((failures > 0))
