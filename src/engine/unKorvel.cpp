@@ -1,6 +1,7 @@
 #include "unKorvel.h"
 
 #include <sys/stat.h>
+#include <unicode/uchar.h>
 #include <unicode/ucol.h>
 
 #include <algorithm>
@@ -34,11 +35,40 @@ constexpr int32_t kLinesPerPoll = 1 << 12;
 // Fewer lines than this are not worth a thread of their own.
 constexpr std::size_t kMinChunk = 1 << 14;
 
-// "\b(" + words + ")\b". Words that begin with "*" would open a verb there
-// ("\b(*ACCEPT)\b" accepts every line), so they go into a group without a
-// capture, where the "*" has nothing to repeat and compiling fails.
+// What marks a word's edge beside its first or last typed character. \b
+// knows only ASCII word characters, so "café" would never end at a word's
+// edge: beside a non-ASCII letter the edge is where no letter of an
+// alphabetic script, digit or "_" stands (CJK is an edge, as \b makes it).
+constexpr std::string_view kWordEdge = "\\b";
+constexpr std::string_view kAfterNoLetter = "(?<![\\p{Latin}\\p{Greek}\\p{Cyrillic}\\p{N}_])";
+constexpr std::string_view kBeforeNoLetter = "(?![\\p{Latin}\\p{Greek}\\p{Cyrillic}\\p{N}_])";
+
+bool IsNonAsciiLetter(char32_t c) { return c >= 0x80 && u_isalpha(static_cast<UChar32>(c)); }
+
+// The expression up to the words: the left edge and the group's opening.
+// Words that begin with "*" would open a verb after "(" ("\b(*ACCEPT)\b"
+// accepts every line), so they go into a group without a capture, where
+// the "*" has nothing to repeat and compiling fails.
+std::string WordsPrefix(std::string_view typed) {
+  typed = Trim(typed);
+  std::size_t length = 0;
+  const bool accented = !typed.empty() && IsNonAsciiLetter(utf8::Decode(typed, 0, length));
+  return std::string(accented ? kAfterNoLetter : kWordEdge) + (typed.starts_with('*') ? "(?:" : "(");
+}
+
+// The typed words (or their forms) as whole words: "\b(" + words + ")\b",
+// with the edges above beside accented letters.
 std::string WrapWords(std::string_view typed, const std::string& words) {
-  return (typed.starts_with('*') ? "\\b(?:" : "\\b(") + words + ")\\b";
+  typed = Trim(typed);
+  std::size_t start = typed.size();
+  char32_t last = 0;
+  if (!typed.empty()) {
+    start = typed.size() - 1;
+    while (start > 0 && (static_cast<unsigned char>(typed[start]) & 0xC0) == 0x80) --start;
+    std::size_t length = 0;
+    last = utf8::Decode(typed, start, length);
+  }
+  return WordsPrefix(typed) + words + ")" + std::string(IsNonAsciiLetter(last) ? kBeforeNoLetter : kWordEdge);
 }
 
 // Compiles the expression made from the typed text; a compile error's
@@ -50,7 +80,7 @@ std::shared_ptr<const TPattern> CompileTyped(const std::string& expression, std:
     return TPattern::Compile(expression, true);
   } catch (const ERegExpr& e) {
     if (!wrapped || e.Position() == ERegExpr::kNoPosition) throw ERegExpr(e.Reason(), e.Position(), place);
-    const std::size_t prefix = typed.starts_with('*') ? 5 : 3;  // "\b(?:" or "\b("
+    const std::size_t prefix = utf8::CharCount(WordsPrefix(typed));
     throw ERegExpr(e.Reason(), std::min(e.Position() - std::min(e.Position(), prefix), utf8::CharCount(typed)),
                    place);
   }

@@ -176,6 +176,34 @@ TEST_F(Search, ACompileErrorNamesItsBoxBesideAnUnchangedMessage) {
   EXPECT_EQ(place("up", false), "quantifier does not follow a repeatable item (pos 0) in the filter");
 }
 
+// Regression: \b knows only ASCII word characters, so "café" never ended at
+// a word's edge and found nothing. Accented edges now stop at letters of any
+// alphabetic script and at digits, and CJK is an edge as before; ASCII
+// edges keep \b. Both ways of scanning agree.
+TEST(SearchWords, AccentedWordsMatchWholeWordsOnly) {
+  TempDir dir;
+  std::vector<std::string> files = {
+      dir.Write("a.EN.txt", "A café here.\nTwo cafés.\nMy résumé, naïve Zoë!\nCAFÉ society\ncaféine\n咖啡café咖啡\n"
+                            "Zoë2 Zoëa résuméx\n"),
+      dir.Write("a.ZH.txt", "一\n二\n三\n四\n五\n六\n七\n")};
+  for (const bool whole : {true, false}) {
+    SCOPED_TRACE(whole);
+    TKorvel engine;
+    engine.SetTuning({2, whole});
+    engine.SetFiles(files);
+    engine.Search("café", false);
+    EXPECT_EQ(engine.Hits(), TIntArr({0, 3, 5}));  // not cafés nor caféine; CAFÉ folds
+    EXPECT_EQ(engine.Pattern(),
+              "\\b(café)(?![\\p{Latin}\\p{Greek}\\p{Cyrillic}\\p{N}_])");
+    for (const char* word : {"résumé", "naïve", "Zoë"}) {
+      engine.Search(word, false);
+      EXPECT_EQ(engine.Hits(), TIntArr({2})) << word;
+    }
+    engine.Search("élan", false);
+    EXPECT_TRUE(engine.Pattern().starts_with("(?<![\\p{Latin}\\p{Greek}\\p{Cyrillic}\\p{N}_])(élan)"));
+  }
+}
+
 // ICU reads 这个人很好 as 这个|人|很好, and 人们 and 工人 as words of their own.
 TEST(SearchWords, ChineseQueryAndFilterMatchOnlyWholeWordsWhenAsked) {
   TempDir dir;
