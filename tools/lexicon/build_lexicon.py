@@ -434,6 +434,16 @@ class Builder:
         kept.sort(key=lambda f: (self.level[f[0]], -uses(*f), f[0], POS_ORDER[f[1]]))
         return kept
 
+    def formless(self, families):
+        """Lemmas with no other forms (sheep, series, often, human) and the
+        function words: listed alone, so that MyDLL's rules for words it does
+        not know leave them be instead of making "sheeps" or "thes"."""
+        listed = {w for lemma, _, forms in families for w in [lemma] + forms}
+        words = {lemma for pos in POS_FILES for lemma in self.lemmas[pos]
+                 if self.usable_lemma(lemma, pos)}
+        words |= {w for w in FUNCTION_WORDS if self.attested(w)}
+        return sorted((w for w in words - listed if WORD.match(w)), key=lambda w: (self.level[w], w))
+
 
 POS_ORDER = {VERB: 0, NOUN: 1, ADJ: 2, ADV: 3}
 
@@ -459,7 +469,9 @@ def main():
             if w not in level:
                 sys.exit(f"supplement: {w} is not in SCOWL")
         lemmas[pos].add(lemma)
-    families = Builder(level, lemmas, counts, exceptions, supplement).build()
+    builder = Builder(level, lemmas, counts, exceptions, supplement)
+    families = builder.build()
+    alone = builder.formless(families)
 
     with open(args.header, encoding="utf-8") as f:
         header = f.read().replace("{wordnet_licence}", wordnet_licence(args.wordnet))
@@ -467,8 +479,11 @@ def main():
         out.write(header)
         for lemma, pos, forms in families:
             out.write(" ".join(rank(level[w]) + w for w in [lemma] + forms) + "\n")
+        for w in alone:
+            out.write(rank(level[w]) + w + "\n")
     words = {w for lemma, _, forms in families for w in [lemma] + forms}
-    print(f"{args.output}: {len(families)} families, {len(words)} words", file=sys.stderr)
+    print(f"{args.output}: {len(families)} families, {len(words)} words, {len(alone)} without forms",
+          file=sys.stderr)
 
 
 if __name__ == "__main__":
