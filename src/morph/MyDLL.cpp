@@ -334,14 +334,24 @@ void byEnding(string_view w, Forms& out) {
 // An unlisted word that the rules make from an unlisted lemma (blogged from
 // blog, pointier from pointy) gets that lemma and its other forms.
 bool fromLemma(const Lexicon& lex, string_view w, Forms& out) {
-  if (w.ends_with("eed")) return false;  // exceed is no "excee" + d
+  // exceed is no "excee" + d, nor a word in -ous, -ss, -us or -is a plural.
+  if (w.ends_with("eed") || w.ends_with("ss") || w.ends_with("us") || w.ends_with("is")) return false;
   const auto cut = [&](size_t n) { return std::string(w.substr(0, w.size() - n)); };
+  // Which stems are no word without a final e: zorbled is zorble + d,
+  // carved carve + d, while blarked is blark + ed.
+  const auto needsE = [](string_view stem) {
+    const size_t n = stem.size();
+    return n > 2 && (stem.ends_with('v') || stem.ends_with('u') || (stem.ends_with('c') && stem[n - 2] != 'c') ||
+                     stem.ends_with("dg") || (stem.ends_with('l') && !vowelAt(stem, n - 2) && stem[n - 2] != 'l'));
+  };
   std::vector<std::string> lemmas;
   for (const auto& [ending, back] : {std::pair<string_view, string_view>{"ies", "y"}, {"es", ""}, {"s", ""},
                                      {"ied", "y"}, {"ed", ""}, {"ed", "e"}, {"ing", ""}, {"ing", "e"},
                                      {"ying", "ie"}, {"ier", "y"}, {"iest", "y"}}) {
     if (!w.ends_with(ending) || w.size() < ending.size() + 3) continue;
-    lemmas.push_back(cut(ending.size()) + std::string(back));
+    const std::string stem = cut(ending.size());
+    if (back.empty() && (ending == "ed" || ending == "ing") && needsE(stem)) continue;
+    lemmas.push_back(stem + std::string(back));
     const std::string& l = lemmas.back();
     if (back.empty() && l.size() > 3 && l[l.size() - 1] == l[l.size() - 2]) lemmas.push_back(l.substr(0, l.size() - 1));
   }
