@@ -37,6 +37,11 @@ FORM_LEVEL = 60
 # corpora, minima and rethought.
 EXCEPTION_LEVEL = 50
 
+# SCOWL sizes up to this one hold every word common enough that a missing
+# form means it has none: "until" and "whether", not a rare noun whose plural
+# SCOWL files further down.
+CLOSED_CLASS_LEVEL = 20
+
 # Never a lemma, never made by rule: WordNet's odd entries would otherwise
 # give "his" from the greeting "hi", "its" from "it" (information
 # technology), "ares" from "are" (a hundred square metres).
@@ -442,6 +447,16 @@ class Builder:
         words = {lemma for pos in POS_FILES for lemma in self.lemmas[pos]
                  if self.usable_lemma(lemma, pos)}
         words |= {w for w in FUNCTION_WORDS if self.attested(w)}
+        # Closed-class words WordNet has no entry for (during, unto, whether):
+        # among SCOWL's commonest, neither a form of another word nor with a
+        # form of their own as common ("hows" and "whens" are rarer).
+        def candidates(w):
+            return s_forms(w) + ed_forms(w) + ing_forms(w) + [f for p in comparison_forms(w) for f in p]
+        common = [w for w, size in self.level.items() if size <= CLOSED_CLASS_LEVEL]
+        forms_of_others = {f for w in self.level for f in candidates(w) if f != w}
+        for w in common:
+            if w not in forms_of_others and not any(self.attested(f, CLOSED_CLASS_LEVEL) for f in candidates(w)):
+                words.add(w)
         return sorted((w for w in words - listed if WORD.match(w)), key=lambda w: (self.level[w], w))
 
 
