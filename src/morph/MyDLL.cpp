@@ -405,7 +405,8 @@ void throughBase(const Lexicon& lex, string_view prefix, string_view base, bool 
 // A closed compound of two listed words, inflected through its last part's
 // own families: caseload -> caseloads as load -> loads. The last part must be
 // a lemma with forms, the first at least four letters: "con" + "sent" and
-// "con" + "test" are no compounds.
+// "con" + "test" are no compounds. Nor is a word whose ending says it is no
+// noun or verb: "writ" + "able".
 bool throughHead(const Lexicon& lex, string_view w, Forms& out) {
   for (size_t split = 4; split + 3 <= w.size(); ++split) {
     const string_view head = w.substr(split), modifier = w.substr(0, split);
@@ -432,7 +433,7 @@ Forms unknownWord(const Lexicon& lex, string_view w, std::string& listed) {
         listed = std::string(p) + std::string(lex.text(*first));
     });
     if (listed.empty()) throughBase(lex, p, base, !keepsMeaning(p), false, out);
-  } else if (!throughHead(lex, w, out) && !fromLemma(lex, w, out)) {
+  } else if ((guess(w) == Kind::none || !throughHead(lex, w, out)) && !fromLemma(lex, w, out)) {
     byEnding(w, out);
   }
   return out;
