@@ -7,9 +7,13 @@
 // Inflection(word, forms): `word` is one UTF-8 word (letter case ignored);
 // `forms` is the caller's buffer of at least 68 bytes. It receives the other
 // forms of the word in lower case, each followed by "|" (at most 67 characters
-// and a terminating NUL), or "" when the word has no other forms or is
-// unknown. The text never holds a pattern character other than "|", so the
-// caller can append the word itself and use the whole as an alternation.
+// and a terminating NUL), or "" when the word has no other forms. A word the
+// lexicon lacks gets the forms English spelling rules give it (through its
+// base for mis-, re-, over- and the like, through its last part for a
+// compound), never a word the lexicon lists; none for non-letters or words
+// under 3 letters. The text never holds a pattern character other than "|",
+// so the caller can append the word itself and use the whole as an
+// alternation.
 //
 // The forms come from sys/english.lex beside the library, or from the file
 // the environment variable KORVEL_LEXICON names. LoadArrays returns nonzero

@@ -169,16 +169,79 @@ TEST_F(Morph, OverlongUnionDropsWholeForms) {
   EXPECT_EQ(forms("disembowelled"), "disembowel|disembowels|disemboweled|disemboweling|disembowelling|");
 }
 
-TEST_F(Morph, UnknownOrMalformedWordsGetNothing) {
+// Rules never fire for non-letters, short words, words listed without
+// forms (sheep, series, function words) or endings that tell no noun or verb.
+TEST_F(Morph, MalformedShortOrFormlessWordsGetNothing) {
   char buf[68] = "stale";
   Inflection(nullptr, buf);
   EXPECT_STREQ(buf, "");
   Inflection("go", nullptr);  // must not crash
-  for (const char* w : {"", "the", "of", "his", "its", "zorbled", "florp", "blarks", "go1", "well-known",
-                        "don't", "caf\xc3\xa9", "went ", " went", "\xe8\xb5\xb0"})
+  for (const char* w : {"", "the", "of", "his", "its", "zo", "sheep", "series", "aircraft", "zorbly", "zorbous",
+                        "zorbless", "go1", "florp3", "well-known", "don't", "caf\xc3\xa9", "went ", " went",
+                        "\xe8\xb5\xb0"})
     EXPECT_EQ(forms(w), "") << w;
   EXPECT_EQ(forms(std::string(65, 'g')), "");
   EXPECT_EQ(forms(std::string(1000, 'g')), "");
+}
+
+// Words the lexicon lacks, made up where the rules alone must answer, so that
+// no lexicon update changes them.
+TEST_F(Morph, UnlistedWordsFollowTheSpellingRules) {
+  expectAnswers({
+      {"florp", "florps|florped|florping|"},
+      {"zop", "zops|zopped|zopping|"},     // one closed syllable doubles
+      {"quop", "quops|quopped|quopping|"}, // the u after q is no vowel
+      {"zow", "zows|zowed|zowing|"},       // w, x and y never double
+      {"blax", "blaxes|blaxed|blaxing|"},
+      {"florpit", "florpits|florpited|florpiting|"},  // stress unknown: no doubling
+      {"flurch", "flurches|flurched|flurching|"},
+      {"glome", "glomes|glomed|gloming|"},
+      {"zlee", "zlees|zleed|zleeing|"},  // ee keeps its e: agreeing
+      {"zie", "zies|zied|zying|"},
+      {"zay", "zays|zayed|zaying|"},
+      {"florpy", "florpies|florpied|florpying|florpier|florpiest|"},  // two syllables: compared
+      {"frabjulary", "frabjularies|"},
+      {"zorbness", "zorbnesses|"},  // noun endings: plural only
+      {"zorbment", "zorbments|"},
+      {"zorbist", "zorbists|"},
+      {"zorbize", "zorbizes|zorbized|zorbizing|"},
+      // An unlisted form leads to the unlisted lemma that makes it.
+      {"blarked", "blark|blarks|blarking|"},
+      {"zorbled", "zorble|zorbles|zorbling|"},
+      {"glomed", "glome|glomes|gloming|"},
+      {"pointier", "pointy|pointies|pointied|pointying|pointiest|"},
+      // Listed words are never made: bred and bring are not "bre"'s.
+      {"bre", "bres|"},
+  });
+}
+
+// Prefix plus listed verb inflects through the verb; a closed compound of two
+// listed words through its last part.
+TEST_F(Morph, PrefixedVerbsAndCompoundsInflectThroughTheirBase) {
+  expectAnswers({
+      {"mishear", "mishears|misheard|mishearing|"},
+      {"refreeze", "refreezes|refroze|refrozen|refreezing|"},
+      {"reweave", "reweaves|rewove|rewoven|reweaving|reweaved|"},
+      {"remix", "remixes|remixed|remixing|"},
+      {"misheard", "mishear|mishears|mishearing|"},
+      {"refroze", "refreeze|refreezes|refrozen|refreezing|"},
+      // Listed with regular forms only: the base's irregular ones are added.
+      {"misdo", "misdoes|misdoing|misdid|misdone|"},
+      {"retread", "retreads|retreaded|retreading|retrod|retrodden|"},
+      {"misdid", "misdo|misdoes|misdoing|misdone|"},
+      // Not through lay's other family, lie: no "mislain".
+      {"mislay", "mislays|mislaid|mislaying|"},
+      // un- takes only a lemma: unfed is no form of an "unfeed".
+      {"unfed", ""},
+      {"worldview", "worldviews|worldviewed|worldviewing|"},
+      {"worldviews", "worldview|worldviewed|worldviewing|"},
+      {"caseload", "caseloads|caseloaded|caseloading|"},
+  });
+}
+
+TEST_F(Morph, RuleFormsThatDoNotFitAreDropped) {
+  // 27 + 28 + 29 characters with the bars: the -ing form no longer fits.
+  EXPECT_EQ(forms("florpflorpflorpflorpflorp"), "florpflorpflorpflorpflorps|florpflorpflorpflorpflorped|");
 }
 
 TEST_F(Morph, LetterCaseIsIgnoredAndAnswersAreLowerCase) {

@@ -37,6 +37,11 @@ FORM_LEVEL = 60
 # corpora, minima and rethought.
 EXCEPTION_LEVEL = 50
 
+# SCOWL sizes up to this one hold every word common enough that a missing
+# form means it has none: "until" and "whether", not a rare noun whose plural
+# SCOWL files further down.
+CLOSED_CLASS_LEVEL = 20
+
 # Never a lemma, never made by rule: WordNet's odd entries would otherwise
 # give "his" from the greeting "hi", "its" from "it" (information
 # technology), "ares" from "are" (a hundred square metres).
@@ -434,6 +439,26 @@ class Builder:
         kept.sort(key=lambda f: (self.level[f[0]], -uses(*f), f[0], POS_ORDER[f[1]]))
         return kept
 
+    def formless(self, families):
+        """Lemmas with no other forms (sheep, series, often, human) and the
+        function words: listed alone, so that MyDLL's rules for words it does
+        not know leave them be instead of making "sheeps" or "thes"."""
+        listed = {w for lemma, _, forms in families for w in [lemma] + forms}
+        words = {lemma for pos in POS_FILES for lemma in self.lemmas[pos]
+                 if self.usable_lemma(lemma, pos)}
+        words |= {w for w in FUNCTION_WORDS if self.attested(w)}
+        # Closed-class words WordNet has no entry for (during, unto, whether):
+        # among SCOWL's commonest, neither a form of another word nor with a
+        # form of their own as common ("hows" and "whens" are rarer).
+        def candidates(w):
+            return s_forms(w) + ed_forms(w) + ing_forms(w) + [f for p in comparison_forms(w) for f in p]
+        common = [w for w, size in self.level.items() if size <= CLOSED_CLASS_LEVEL]
+        forms_of_others = {f for w in self.level for f in candidates(w) if f != w}
+        for w in common:
+            if w not in forms_of_others and not any(self.attested(f, CLOSED_CLASS_LEVEL) for f in candidates(w)):
+                words.add(w)
+        return sorted((w for w in words - listed if WORD.match(w)), key=lambda w: (self.level[w], w))
+
 
 POS_ORDER = {VERB: 0, NOUN: 1, ADJ: 2, ADV: 3}
 
@@ -459,7 +484,9 @@ def main():
             if w not in level:
                 sys.exit(f"supplement: {w} is not in SCOWL")
         lemmas[pos].add(lemma)
-    families = Builder(level, lemmas, counts, exceptions, supplement).build()
+    builder = Builder(level, lemmas, counts, exceptions, supplement)
+    families = builder.build()
+    alone = builder.formless(families)
 
     with open(args.header, encoding="utf-8") as f:
         header = f.read().replace("{wordnet_licence}", wordnet_licence(args.wordnet))
@@ -467,8 +494,11 @@ def main():
         out.write(header)
         for lemma, pos, forms in families:
             out.write(" ".join(rank(level[w]) + w for w in [lemma] + forms) + "\n")
+        for w in alone:
+            out.write(rank(level[w]) + w + "\n")
     words = {w for lemma, _, forms in families for w in [lemma] + forms}
-    print(f"{args.output}: {len(families)} families, {len(words)} words", file=sys.stderr)
+    print(f"{args.output}: {len(families)} families, {len(words)} words, {len(alone)} without forms",
+          file=sys.stderr)
 
 
 if __name__ == "__main__":
