@@ -92,11 +92,22 @@ def en_zh(heads, freq):
     return lines
 
 
+def longer_first(value):
+    """The alternatives in rank order, except that one goes before any
+    earlier one it begins with (人民|人们 before 人): a regular expression
+    takes the first alternative that matches, so 人 would win inside 人们."""
+    placed = []
+    for item in value.split("|"):
+        at = next((i for i, p in enumerate(placed) if len(p) < len(item) and item.startswith(p)), len(placed))
+        placed.insert(at, item)
+    return "|".join(placed)
+
+
 def write(path, head, lines):
     with open(path, "w", encoding="utf-8", newline="\n") as f:
         f.write(head + "\n")
         for name in sorted(lines, key=lambda n: (n.lower(), n)):
-            f.write(f"{name}={lines[name]}\n")
+            f.write(f"{name}={longer_first(lines[name])}\n")
     print(f"{path}: {len(lines)} entries, {os.path.getsize(path)} bytes")
 
 
