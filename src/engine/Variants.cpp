@@ -56,8 +56,10 @@ std::size_t EscapeEnd(std::string_view e, std::size_t at) {
 std::size_t ClassItemEnd(std::string_view e, std::size_t at) {
   if (e[at] == '\\') return EscapeEnd(e, at);
   if (e[at] == '[' && at + 1 < e.size() && (e[at + 1] == ':' || e[at + 1] == '.' || e[at + 1] == '=')) {
+    // As PCRE reads it: a "]" on the way means no POSIX class.
     const std::size_t close = e.find(std::string{e[at + 1], ']'}, at + 2);
-    if (close != std::string_view::npos) return close + 2;
+    if (close != std::string_view::npos && e.substr(at + 2, close - at - 2).find(']') == std::string_view::npos)
+      return close + 2;
   }
   return at + utf8::CharLength(e, at);
 }
