@@ -73,6 +73,18 @@ TEST_F(VariantsSearch, EachScriptFindsTheOtherOnlyWithTheOption) {
   EXPECT_NE(test::ReadBytes(dir_.Path("result.html")).find("经济<span class=\"zh\">發展</span>"), std::string::npos);
   Run("發展", true);
   EXPECT_EQ(engine_.Hits(), TIntArr({1, 2}));
+  // An error's position counts in what was typed, not in the classes.
+  auto position = [&](bool on) {
+    engine_.SetVariants(on);
+    try {
+      engine_.Search("发展发(", false);
+    } catch (const ERegExpr& e) {
+      return e.Position();
+    }
+    return std::size_t{0};
+  };
+  EXPECT_EQ(position(true), position(false));
+  EXPECT_EQ(position(true), 4u);
 }
 
 // The word list's 发展 marks 發展 as well; the filter finds and marks both.
