@@ -97,5 +97,14 @@ TEST_F(VariantsSearch, EquivalentsAndTheFilterFollowTheOption) {
                                       "2\tv.EN.txt\tv.ZH.txt\t3\tProgress【.】\t社会〖发展〗。\r\n");
 }
 
+// 髮 (hair) is a variant of 发 too, so 头髮展开 holds a match that is no word.
+TEST_F(VariantsSearch, WholeWordsStillHoldWithTheOption) {
+  std::vector<std::string> files = {dir_.Write("w.EN.txt", "Hair unfolds.\nDevelopment.\n"),
+                                    dir_.Write("w.ZH.txt", "头髮展开。\n经济發展很快。\n")};
+  engine_.SetFiles(files);
+  engine_.SetChineseWords(true);
+  EXPECT_EQ(Run("发展", true), "1\tw.ZH.txt\tw.EN.txt\t2\t经济【發展】很快。\t【Development】.\r\n");
+}
+
 }  // namespace
 }  // namespace korvel
