@@ -14,6 +14,8 @@
 #include "Query.h"
 #include "RegExpr.h"
 #include "TextDecode.h"
+#include "Utf8.h"
+#include "Variants.h"
 
 using namespace korvel;
 using korvel::fuzz::Show;
@@ -102,6 +104,28 @@ void CheckExpansion(std::string_view query) {
   }
 }
 
+// Simplified and traditional alike: text without such characters is left as
+// it is, and an expression that compiles still compiles once expanded.
+void CheckVariants(std::string_view text) {
+  const std::string expanded = ExpandVariants(text);
+  bool variants = false;
+  for (std::size_t i = 0, len = 0; i < text.size(); i += len)
+    variants = variants || !VariantsOf(utf8::Decode(text, i, len)).empty();
+  if (!variants) KORVEL_CHECK(expanded == text, Show(text) + " -> " + Show(expanded));
+  if (!IsValidUtf8(text)) return;
+  KORVEL_CHECK(IsValidUtf8(expanded), Show(text) + " -> " + Show(expanded));
+  try {
+    const TRegExpr original(std::string(text), true);
+  } catch (const ERegExpr&) {
+    return;
+  }
+  try {
+    const TRegExpr re(expanded, true);
+  } catch (const ERegExpr& e) {
+    korvel::fuzz::Fail(__FILE__, __LINE__, "expanded expression compiles", Show(expanded) + ": " + e.what());
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -124,6 +148,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       KORVEL_CHECK(high, Show(part));
     }
     CheckExpansion(part);
+    CheckVariants(part);
   }
   // Whether text holds Chinese does not depend on what stands beside it.
   if (IsValidUtf8(parts[0]) && IsValidUtf8(parts[1])) {

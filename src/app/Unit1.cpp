@@ -296,6 +296,11 @@ void TfrmMain::BuildQueryPage() {
   cbxWholeWords->setAccessibleName("Whole words");
   cbxWholeWords->setToolTip(QString::fromUtf8("Applies to Chinese text in the query and the filter: "
                                               "人 no longer matches inside 人们"));
+  cbxVariants = new QCheckBox(QString::fromUtf8("简/繁"));
+  cbxVariants->setAccessibleName("Simplified and traditional");
+  cbxVariants->setToolTip(QString::fromUtf8("Chinese characters of the query, the filter and the word-list "
+                                            "equivalents match their simplified and traditional forms alike: "
+                                            "发展 also finds 發展"));
   cbxExclude = new QCheckBox("Exclude");
   cbxExclude->setAccessibleName("Exclude");
   cbxExclude->setToolTip("Keep the hits whose aligned line does not match the filter");
@@ -377,6 +382,7 @@ void TfrmMain::BuildQueryPage() {
   left->addWidget(btnSearch, 1, 1);
   left->addWidget(cbxLemma, 1, 2);
   left->addWidget(cbxWholeWords, 1, 3);
+  left->addWidget(cbxVariants, 1, 4);
   auto* right = new QGridLayout;
   auto* filterBoxes = new QHBoxLayout;
   filterBoxes->addWidget(cbxExclude);
@@ -408,7 +414,8 @@ void TfrmMain::BuildQueryPage() {
   setTabOrder(edtFilter, cbxExclude);
   setTabOrder(cbxExclude, cbxLemma);
   setTabOrder(cbxLemma, cbxWholeWords);
-  setTabOrder(cbxWholeWords, cbxFilterLemma);
+  setTabOrder(cbxWholeWords, cbxVariants);
+  setTabOrder(cbxVariants, cbxFilterLemma);
   setTabOrder(cbxFilterLemma, btnTranslations);
   setTabOrder(btnTranslations, btnSave);
 
@@ -828,6 +835,7 @@ void TfrmMain::lvTranslationsChoose(QTreeWidgetItem* item) {
   if (TrimmedText(edtSearch) != shownSearch_.Query) edtSearch->setText(shownSearch_.Query);
   cbxLemma->setChecked(shownSearch_.Lemma);
   cbxWholeWords->setChecked(shownSearch_.ChineseWords);
+  cbxVariants->setChecked(shownSearch_.Variants);
   btnSearchClick();
 }
 
@@ -1130,10 +1138,11 @@ void TfrmMain::btnSearchClick() {
   request.Query = ToStd(TrimmedText(edtSearch));
   request.Lemma = cbxLemma->isChecked();
   request.ChineseWords = cbxWholeWords->isChecked();
+  request.Variants = cbxVariants->isChecked();
   request.SkipBadSources = std::exchange(skipBadSources_, false);
   request.Sort = barResult->SortKeys();
   request.Kwic = barResult->Kwic();
-  runSearch_ = {FromStd(request.Query), request.Lemma, request.ChineseWords};
+  runSearch_ = {FromStd(request.Query), request.Lemma, request.ChineseWords, request.Variants};
   const bool spot = btnTranslations->isChecked();
   runPage_ = ResultPagePath();
   request.PagePath = ToStd(runPage_);

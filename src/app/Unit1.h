@@ -109,6 +109,7 @@ class TfrmMain : public QMainWindow {
   QPushButton* btnCancel;  // beside the progress bar, during a run
   QCheckBox* cbxLemma;
   QCheckBox* cbxWholeWords;  // Chinese query and filter: whole words only
+  QCheckBox* cbxVariants;    // Chinese characters: simplified and traditional alike
   QCheckBox* cbxExclude;
   QCheckBox* cbxFilterLemma;
   QLineEdit* edtFilter;
@@ -238,6 +239,7 @@ class TfrmMain : public QMainWindow {
     QString Query;
     bool Lemma = false;
     bool ChineseWords = false;
+    bool Variants = false;
   };
   TTypedSearch runSearch_, shownSearch_;
   QString status_;  // the shown search's status line

@@ -45,6 +45,9 @@ Options (anywhere before "--", which ends them; VALUE may also follow "="):
   --exclude         the aligned line must not match the filter
   --filter-lemma    widen the filter's English words to all their forms
   --zh-words        a Chinese query or filter matches whole words only
+  --variants        Chinese characters of the query, the filter and the word-list
+                    equivalents match their simplified and traditional forms
+                    alike (发展 finds 發展 and 發展 finds 发展)
   --dic DIR         folder of EN-ZH.txt and ZH-EN.txt (default: the program's dic/)
   --skip-bad        a .tmx or .tsv file that cannot be read is left out, named
                     on standard error, and the rest is searched (without it
@@ -87,7 +90,7 @@ direction, expression) goes to standard error.
 
 spot: how the hits' aligned lines translate QUERY. Searches as search does
 (with the options that select hits: --lemma, --filter, --exclude,
---filter-lemma, --zh-words, --dic, --skip-bad) and prints the translation table, best
+--filter-lemma, --zh-words, --variants, --dic, --skip-bad) and prints the translation table, best
 first, one row per line: translation, hits whose aligned line contains it,
 their share of the hits (3 decimals) and the log-likelihood score (1
 decimal), separated by tabs; then "(none of these)" with the hits that
@@ -110,7 +113,7 @@ struct UsageError : std::runtime_error {
 enum class Command { Search, Spot, Other };
 
 struct Options {
-  bool lemma = false, exclude = false, filterLemma = false, count = false, zhWords = false, kwic = false;
+  bool lemma = false, exclude = false, filterLemma = false, count = false, zhWords = false, variants = false, kwic = false;
   bool skipBad = false;
   std::string filter, dic, html, tsv, csv, tmx, xlsx;
   std::size_t top = 10, width = kKwicWidth, page = 1;
@@ -182,6 +185,8 @@ Options Parse(const std::vector<std::string>& args, Command command) {
       flag(o.filterLemma);
     } else if (name == "--zh-words") {
       flag(o.zhWords);
+    } else if (name == "--variants") {
+      flag(o.variants);
     } else if (name == "--skip-bad") {
       flag(o.skipBad);
     } else if (name == "--filter") {
@@ -306,6 +311,7 @@ int Search(const Options& o, Command command) {
   request.Query = query;
   request.Lemma = o.lemma;
   request.ChineseWords = o.zhWords;
+  request.Variants = o.variants;
   request.Sort = o.sort;
   request.Page = o.page - 1;
   if (!o.html.empty()) request.PagePath = OutputPath(o.html);

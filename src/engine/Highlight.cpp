@@ -20,11 +20,8 @@ namespace {
 
 constexpr std::size_t kMark = 3;  // 【 and 】 are three bytes each
 
-// `expression` with its items longest first (in characters, stably) when it
-// is an alternation of plain words or phrases, bare or inside the "\b(" ")\b"
-// the search wraps English equivalents in; "" when it is anything else or
-// already in that order. PCRE takes the first item that matches, so 人|人们
-// would mark 人 inside 人们.
+}  // namespace
+
 std::string LongestFirst(std::string_view expression) {
   std::string_view prefix, suffix, items = expression;
   if (items.starts_with("\\b(") && items.ends_with(")\\b") && items.size() >= 6) {
@@ -52,6 +49,8 @@ std::string LongestFirst(std::string_view expression) {
   return sorted;
 }
 
+namespace {
+
 // Where position `at` of the marked text stands in the line: a position on
 // or inside a bracket goes to that side of the equivalent.
 std::size_t LinePosition(const std::vector<std::pair<std::size_t, std::size_t>>& equivalents, std::size_t at) {
@@ -69,13 +68,16 @@ std::size_t LinePosition(const std::vector<std::pair<std::size_t, std::size_t>>&
 }  // namespace
 
 THighlighter::THighlighter(const TFilePairArr& pairs, const TSearchResult& result, std::vector<TSpotRow> translations)
-    : pairs_(pairs), result_(result), chinese_(result.QueryIsChinese), pattern_(result.Pattern) {
+    : pairs_(pairs), result_(result), chinese_(result.QueryIsChinese),
+      // The literal text of a query with variants would miss 發展 for 发展.
+      literal_(chinese_ && !result.Variants),
+      pattern_(result.Pattern) {
   if (result.Hits.empty()) return;  // nothing to mark, nothing to compile
   auto matcher = [](std::optional<TMatcher>& m, const std::shared_ptr<const TPattern>& compiled,
                     const std::string& expression) {
     m.emplace(compiled ? compiled : TPattern::Compile(expression, true));
   };
-  if (!chinese_) matcher(query_, result.CompiledPattern, pattern_);
+  if (!literal_) matcher(query_, result.CompiledPattern, pattern_);
   if (!result.Equivalents.empty()) {
     try {
       const std::string longest = LongestFirst(result.Equivalents);
@@ -108,7 +110,7 @@ const std::string& THighlighter::AlignedFile(const TData& d) const {
 
 std::pair<std::size_t, std::size_t> THighlighter::FirstQueryMark(const TData& d) {
   const std::string_view line = Searched(d);
-  if (chinese_) {
+  if (literal_) {
     if (pattern_.empty()) return {0, 0};
     for (std::size_t at = line.find(pattern_); at != std::string_view::npos;
          at = line.find(pattern_, at + pattern_.size()))
@@ -118,7 +120,15 @@ std::pair<std::size_t, std::size_t> THighlighter::FirstQueryMark(const TData& d)
   try {
     std::size_t b = 0, e = 0;
     query_->Begin(line);
-    if (query_->Find(line, 0, b, e)) return {b, e};
+    if (!segmenter_ || !chinese_) {
+      if (query_->Find(line, 0, b, e)) return {b, e};
+      return {0, 0};
+    }
+    std::pair<std::size_t, std::size_t> first = {0, 0};
+    query_->ForEachMatch(line, [&](std::size_t mb, std::size_t me) {
+      if (first.second == 0 && me > mb && segmenter_->IsWholeWord(line, mb, me)) first = {mb, me};
+    });
+    return first;
   } catch (const EMatchLimit& e) {
     ThrowBacktracks(e, "the expression", SearchedFile(d), Kind(d), d.LineIndex);
   }

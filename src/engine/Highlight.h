@@ -39,6 +39,13 @@ namespace korvel {
 [[noreturn]] void ThrowBacktracks(const EMatchLimit& e, std::string_view what, const std::string& path,
                                   TSourceKind kind, int32_t lineIndex);
 
+// `expression` with its items longest first (in characters, stably) when it
+// is an alternation of plain words or phrases, bare or inside the "\b(" ")\b"
+// the search wraps English equivalents in; "" when it is anything else or
+// already in that order. PCRE takes the first item that matches, so 人|人们
+// would mark 人 inside 人们.
+std::string LongestFirst(std::string_view expression);
+
 class THighlighter {
  public:
   THighlighter(const TFilePairArr& pairs, const TSearchResult& result, std::vector<TSpotRow> translations = {});
@@ -48,19 +55,25 @@ class THighlighter {
   std::string_view Aligned(const TData& d) const { return chinese_ ? d.EnLine : d.ZhLine; }
 
   // Calls mark(begin, end) for every match of the query in the searched
-  // line, left to right: literal occurrences of a Chinese query (whole words
-  // only, with the option), matches of the expression otherwise.
+  // line, left to right: literal occurrences of a Chinese query, or matches
+  // of its expression with variants (whole words only, with that option),
+  // matches of the expression otherwise.
   template <class F>
   void ForEachQueryMark(const TData& d, F&& mark) {
     const std::string_view line = Searched(d);
-    if (chinese_) {
+    if (literal_) {
       ForEachLiteral(line, pattern_, [&](std::size_t b, std::size_t e) {
         if (!segmenter_ || segmenter_->IsWholeWord(line, b, e)) mark(b, e);
       });
       return;
     }
     try {
-      query_->ForEachMatch(line, mark);
+      if (chinese_ && segmenter_)
+        query_->ForEachMatch(line, [&](std::size_t b, std::size_t e) {
+          if (e > b && segmenter_->IsWholeWord(line, b, e)) mark(b, e);
+        });
+      else
+        query_->ForEachMatch(line, mark);
     } catch (const EMatchLimit& e) {
       ThrowBacktracks(e, "the expression", SearchedFile(d), Kind(d), d.LineIndex);
     }
@@ -107,6 +120,7 @@ class THighlighter {
   const TFilePairArr& pairs_;
   const TSearchResult& result_;
   const bool chinese_;
+  const bool literal_;  // a Chinese query marked by its text
   const std::string& pattern_;
   std::optional<TMatcher> query_, equivalents_, filter_;
   std::unique_ptr<TSegmenter> segmenter_;  // with whole Chinese words only

@@ -116,6 +116,7 @@ TRunReport RunSearch(TKorvel& engine, const TRunRequest& request, std::stop_toke
   const TProgressFn searching = meter.Begin(TRunStep::Search, kSearchShare);
   engine.SetFilter(request.Filter, request.Exclude, request.FilterLemma);
   engine.SetChineseWords(request.ChineseWords);
+  engine.SetVariants(request.Variants);
   engine.Search(request.Query, request.Lemma, searching);
   if (spot) {
     TSpotOptions options;

@@ -26,6 +26,7 @@ struct TRunRequest {
   std::string Query;
   bool Lemma = false;
   bool ChineseWords = false;  // a Chinese query or filter matches whole words only
+  bool Variants = false;      // Chinese characters match simplified and traditional alike
   TSortKeys Sort;                       // the hits' order; none: corpus order. Translation
                                         // spots the hits' table first, ten rows
   std::size_t Page = 0;                 // which page of hits the result page shows, 0 the first

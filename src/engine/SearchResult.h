@@ -24,6 +24,7 @@ struct TSearchResult {
   std::string Filter;           // the expression for the aligned line; "" for none
   bool ExcludeFilter = false;   // a hit's aligned line must not match Filter
   bool ChineseWords = false;    // a Chinese query or filter matched whole words only
+  bool Variants = false;        // Pattern, Filter and Equivalents match both scripts
   std::string Equivalents;      // marks the word-list equivalents; "" for none
   TIntArr Hits;                 // ascending, no duplicates
   // The order the writers show the hits in, as positions into Hits (a

@@ -21,6 +21,7 @@
 #include "TextDecode.h"
 #include "sources/Source.h"
 #include "Utf8.h"
+#include "Variants.h"
 #include "writers/Csv.h"
 #include "writers/TmxWriter.h"
 #include "writers/Xlsx.h"
@@ -83,6 +84,23 @@ std::shared_ptr<const TPattern> CompileTyped(const std::string& expression, std:
     const std::size_t prefix = utf8::CharCount(WordsPrefix(typed));
     throw ERegExpr(e.Reason(), std::min(e.Position() - std::min(e.Position(), prefix), utf8::CharCount(typed)),
                    place);
+  }
+}
+
+// As CompileTyped, of the expression with its variants when `variants`; an
+// error is told as in the expression before expanding, where its position
+// means something to the user.
+std::shared_ptr<const TPattern> CompileVariants(std::string& expression, std::string_view typed, bool wrapped,
+                                                TExprPlace place, bool variants) {
+  if (!variants) return CompileTyped(expression, typed, wrapped, place);
+  std::string expanded = ExpandVariants(expression);
+  try {
+    std::shared_ptr<const TPattern> compiled = CompileTyped(expanded, typed, wrapped, place);
+    expression = std::move(expanded);
+    return compiled;
+  } catch (const ERegExpr&) {
+    CompileTyped(expression, typed, wrapped, place);
+    throw;
   }
 }
 
@@ -623,14 +641,16 @@ void TKorvel::Search(std::string_view query, bool lemmatize, const TProgressFn& 
   const bool regex = IsRegexQuery(q);
   const bool plain = !chinese && !regex;
   const std::string base = lemmatize && plain ? ExpandLemma(q, inflect_) : q;
-  const std::string pattern = plain ? WrapWords(q, base) : base;
+  std::string pattern = plain ? WrapWords(q, base) : base;
+  const bool variants = pendingVariants_;
 
   // Both expressions compile before anything changes, so a bad one leaves
   // the last search as it was.
-  const std::shared_ptr<const TPattern> queryRe = CompileTyped(pattern, q, plain, TExprPlace::Query);
+  const std::shared_ptr<const TPattern> queryRe = CompileVariants(pattern, q, plain, TExprPlace::Query, variants);
   std::shared_ptr<const TPattern> filterRe;
-  if (!pendingFilter_.empty())
-    filterRe = CompileTyped(pendingFilter_, pendingFilterText_, pendingFilterWrapped_, TExprPlace::Filter);
+  std::string filter = pendingFilter_;
+  if (!filter.empty())
+    filterRe = CompileVariants(filter, pendingFilterText_, pendingFilterWrapped_, TExprPlace::Filter, variants);
 
   // One pass through each file's text: for the strings every match holds,
   // or for the expression itself when it matches a line exactly where it
@@ -661,7 +681,7 @@ void TKorvel::Search(std::string_view query, bool lemmatize, const TProgressFn& 
       scan = TScan::Expression;
     }
   }
-  const TWords words = {pendingChineseWords_ && chinese, pendingChineseWords_ && filterRe && IsChinese(pendingFilter_)};
+  const TWords words = {pendingChineseWords_ && chinese, pendingChineseWords_ && filterRe && IsChinese(filter)};
   TIntArr hits = SearchLines(queryRe, filterRe, pendingExclude_, chinese, words, scan, literal ? &*literal : nullptr,
                              *extra, progress);
 
@@ -669,6 +689,11 @@ void TKorvel::Search(std::string_view query, bool lemmatize, const TProgressFn& 
   if (dictionaries_[0].Count() + dictionaries_[1].Count() > 0) {
     equivalents = Lookup(q);
     if (chinese && !equivalents.empty()) equivalents = "\\b(" + ExpandLemma(equivalents, inflect_) + ")\\b";
+    // Ordered while the items are still plain words, which expanding ends.
+    if (variants && !equivalents.empty()) {
+      const std::string longest = LongestFirst(equivalents);
+      equivalents = ExpandVariants(longest.empty() ? equivalents : longest);
+    }
   }
   // A word-list value that does not compile only loses its highlighting.
   std::shared_ptr<const TPattern> equivalentsRe;
@@ -684,9 +709,10 @@ void TKorvel::Search(std::string_view query, bool lemmatize, const TProgressFn& 
   result.QueryIsChinese = chinese;
   result.QueryText = q;
   result.Pattern = pattern;
-  result.Filter = pendingFilter_;
+  result.Filter = std::move(filter);
   result.ExcludeFilter = pendingExclude_;
   result.ChineseWords = pendingChineseWords_;
+  result.Variants = variants;
   result.Equivalents = std::move(equivalents);
   result.Hits = std::move(hits);
   result.CompiledPattern = queryRe;

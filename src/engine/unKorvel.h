@@ -94,6 +94,11 @@ class TKorvel {
   // Records for the next Search whether a Chinese query or filter matches
   // only whole words (segmented by ICU): off, 人 matches inside 人们.
   void SetChineseWords(bool on) { pendingChineseWords_ = on; }
+  // Records for the next Search whether Chinese characters of the query,
+  // the filter and the equivalents match their simplified and traditional
+  // variants alike (发展 finds 發展): Pattern() then shows the expanded
+  // expression (see ExpandVariants).
+  void SetVariants(bool on) { pendingVariants_ = on; }
   // Searches the loaded line pairs. Compiles the query and the filter first;
   // a failure (bad expression, cancel) leaves the previous search whole.
   void Search(std::string_view query, bool lemmatize, const TProgressFn& progress = {});
@@ -208,6 +213,7 @@ class TKorvel {
   bool pendingFilterWrapped_ = false;
   bool pendingExclude_ = false;
   bool pendingChineseWords_ = false;
+  bool pendingVariants_ = false;
   std::vector<TSpotRow> translationMarks_;
   std::vector<TSpotRow> translationOrder_;
   TSortKeys sortKeys_;

@@ -689,11 +689,12 @@ class WindowTest : public QObject {
     QVERIFY2(w_->lbLog->text().contains(" 1 item(s).   EN-ZH"), qPrintable(w_->lbLog->text()));
   }
 
-  void WholeWordsReachesTheSearch() {
-    // 人 alone in one line, inside 人们 in the other.
+  void WholeWordsAndVariantsReachTheSearch() {
+    // 人 alone in one line, inside 人们 in the other; 发展 only in
+    // traditional script, 發展.
     const QString d = tmp_->path();
-    WriteFile(d + "/w.EN.txt", "He came.\nThey came.\n");
-    WriteFile(d + "/w.ZH.txt", "人来了。\n人们来了。\n");
+    WriteFile(d + "/w.EN.txt", "He came.\nThey came.\nIt grew.\n");
+    WriteFile(d + "/w.ZH.txt", "人来了。\n人们来了。\n它發展了。\n");
     Open(d);
     auto probe = [&](bool whole) {
       korvel::TKorvel engine;
@@ -711,6 +712,14 @@ class WindowTest : public QObject {
       QCOMPARE(w_->Engine->HitCount(), expected);
       w_->cbxWholeWords->setChecked(true);
     }
+    w_->cbxWholeWords->setChecked(false);
+    QVERIFY(!w_->cbxVariants->isChecked());
+    for (const int expected : {0, 1}) {
+      Search(QString::fromUtf8("发展"));
+      QCOMPARE(w_->Engine->HitCount(), expected);
+      w_->cbxVariants->setChecked(true);
+    }
+    QCOMPARE(QString::fromStdString(w_->Engine->Pattern()), QString::fromUtf8("[发發髮]展"));
   }
 
   void ThePanelFillsAfterASearchOnlyWhileShown() {

@@ -104,6 +104,16 @@ run count 0 search --count --dic "$dic" work "$corpus"
 run zh_words 1 search --count --zh-words 空 "$corpus"
 [ "$(cat "$work/zh_words.out")" = 0 ] || fail "zh_words: $(cat "$work/zh_words.out")"
 
+# 發展 is 发展 in traditional script: with --variants each finds both lines.
+printf 'Growth.\nDevelopment.\nProgress.\n' >"$work/v.EN.txt"
+printf '增长。\n经济發展。\n社会发展。\n' >"$work/v.ZH.txt"
+run variants_off 0 search --count 发展 "$work/v.EN.txt" "$work/v.ZH.txt"
+run variants_s 0 search --count --variants 发展 "$work/v.EN.txt" "$work/v.ZH.txt"
+run variants_t 0 search --count --variants 發展 "$work/v.EN.txt" "$work/v.ZH.txt"
+[ "$(cat "$work/variants_off.out") $(cat "$work/variants_s.out") $(cat "$work/variants_t.out")" = "1 2 2" ] ||
+  fail "variants: $(cat "$work/variants_off.out" "$work/variants_s.out" "$work/variants_t.out")"
+grep -qF '@search=[发發髮]展' "$work/variants_s.err" || fail "variants status: $(cat "$work/variants_s.err")"
+
 run none 1 search --count --dic "$dic" zebra "$corpus"
 [ "$(cat "$work/none.out")" = 0 ] || fail "none: $(cat "$work/none.out")"
 
