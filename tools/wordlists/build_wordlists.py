@@ -64,7 +64,39 @@ def _weight(gloss, freq, common_key):
     return w
 
 
-def en_zh(heads, freq):
+# A plural key ("children") also takes its singular's words ("child": 孩子),
+# a little less likely than its own; these plurals mean something else.
+PLURAL_DISCOUNT = 1.5
+_IRREGULAR_PLURALS = {"children": "child", "men": "man", "women": "woman", "feet": "foot",
+                      "teeth": "tooth", "mice": "mouse", "geese": "goose"}
+_NOT_PLURALS = {"news", "means", "goods", "arms", "customs", "manners", "works", "glasses",
+                "times", "letters", "spirits", "quarters", "grounds", "papers", "savings",
+                "species", "series", "headquarters", "clothes", "riches", "remains", "looks"}
+SINGLE_DISCOUNT = 1.0
+# "return to" (返回) is also a "return", a little less likely than the
+# words glossed by the verb alone.
+PREPOSITION_DISCOUNT = 0.5
+_TRAILING_PREPOSITIONS = {"to", "from", "with", "at", "on", "for", "into", "in", "of", "about"}
+# A bound character glossed by the word stands for the common word it is
+# short for (卫 "health", short for 卫生), that much less likely.
+ABBREVIATION_DISCOUNT = 0.5
+
+
+def _singular(key):
+    if key in _IRREGULAR_PLURALS:
+        return _IRREGULAR_PLURALS[key]
+    if key in _NOT_PLURALS or " " in key or len(key) < 4 or key.endswith(("ss", "us", "is", "ics")):
+        return None
+    if key.endswith("ies"):
+        return key[:-3] + "y"
+    if key.endswith(("ches", "shes", "xes", "ses")):
+        return key[:-2]
+    if key.endswith("s"):
+        return key[:-1]
+    return None
+
+
+def en_zh(heads, freq, free):
     candidates = {}  # key -> {simplified: weight}
     spelling = {}  # key -> the spelling to write: lower case unless only ever capitalised
     for hw in heads.values():
@@ -74,16 +106,42 @@ def en_zh(heads, freq):
                 spelling[key] = key
             else:
                 spelling.setdefault(key, g.text)
+
+    def offer(key, simplified, w):
+        best = candidates.setdefault(key, {})
+        if w > best.get(simplified, -math.inf):
+            best[simplified] = w
+
     for simplified, hw in heads.items():
         f = freq.get(simplified, 0)
+        bound = len(simplified) == 1 and simplified not in free
         for g in hw.glosses:
             key = g.text.lower()
-            best = candidates.setdefault(key, {})
             w = _weight(g, f, spelling[key] == key)
-            if w > best.get(simplified, -math.inf):
-                best[simplified] = w
+            offer(key, simplified, w)
+            # Only the abbreviation's own sense and the one after it ("abbr.
+            # for 卫生, hygiene; health"): other senses are the character's.
+            short_for = [a for a, r, s in hw.abbreviates if bound and r == g.reading and s <= g.sense <= s + 1
+                         and a in heads and any(not x.proper for x in heads[a].glosses)]
+            if short_for:
+                offer(key, max(short_for, key=lambda a: (freq.get(a, 0), a)), w - ABBREVIATION_DISCOUNT)
+    for key in list(candidates):
+        verb, _, preposition = key.partition(" ")
+        if preposition in _TRAILING_PREPOSITIONS and verb in candidates:
+            for simplified, w in list(candidates[key].items()):
+                offer(verb, simplified, w - PREPOSITION_DISCOUNT)
+    for key in list(candidates):
+        base = _singular(key)
+        for simplified, w in candidates.get(base, {}).items() if base else ():
+            offer(key, simplified, w - PLURAL_DISCOUNT)
     lines = {}
     for key, words in candidates.items():
+        # A bound character would be marked inside the words it forms (卫 in
+        # 卫生); it stays only where nothing else translates the word.
+        kept = {s: w for s, w in words.items() if len(s) > 1 or s in free}
+        # Even a free character is often part of a longer word of the text
+        # (回 in 返回), so it yields to a word about as likely.
+        words = {s: w - (SINGLE_DISCOUNT if len(s) == 1 else 0) for s, w in (kept or words).items()}
         # Ties go to the more common word, then the shorter one.
         ranked = sorted(words, key=lambda s: (-words[s], -freq.get(s, 0), len(s), s))
         top = words[ranked[0]]
@@ -120,10 +178,11 @@ def main():
 
     source = cedict.load_cedict(args.cedict)
     freq = cedict.load_jieba(args.jieba)
+    free = cedict.free_characters(args.jieba)
     heads = cedict.headwords(source.entries)
     head = header(source)
     write(os.path.join(args.out, "ZH-EN.txt"), head, zh_en(heads))
-    write(os.path.join(args.out, "EN-ZH.txt"), head, en_zh(heads, freq))
+    write(os.path.join(args.out, "EN-ZH.txt"), head, en_zh(heads, freq, free))
     found = check_wordlists.faults(os.path.join(args.out, "EN-ZH.txt"), False) + \
         check_wordlists.faults(os.path.join(args.out, "ZH-EN.txt"), True)
     for f in found:

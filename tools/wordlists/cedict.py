@@ -99,6 +99,35 @@ def _parse_u8(text):
     return entries
 
 
+def free_characters(path=JIEBA_DICT):
+    """The characters that are words in their own right in modern use.
+
+    A bound morpheme (卫, 政, 工) is counted by jieba mostly inside the words
+    it forms, a free word (水, 人, 钱) often alone; so a character is free when
+    its own count is at least a tenth of the counts of jieba's longer words
+    that hold it. Tags ng (noun morpheme), j (abbreviation) and place or
+    person names (ns, nr, nrt) mean the lone count is not the common word.
+    """
+    count, tag = {}, {}
+    with open(path, encoding="utf-8") as f:
+        for line in f:
+            parts = line.split()
+            if len(parts) >= 2 and parts[1].isdigit():
+                count[parts[0]] = count.get(parts[0], 0) + int(parts[1])
+                tag.setdefault(parts[0], parts[2] if len(parts) > 2 else "")
+    inside = {}
+    for word, c in count.items():
+        if len(word) > 1:
+            for ch in set(word):
+                inside[ch] = inside.get(ch, 0) + c
+    return {ch for ch, c in count.items()
+            if len(ch) == 1 and tag[ch] not in FREE_BLOCKING_TAGS and c >= FREE_SHARE * inside.get(ch, 0)}
+
+
+FREE_SHARE = 0.1
+FREE_BLOCKING_TAGS = {"ng", "j", "ns", "nr", "nrt"}
+
+
 def load_jieba(path=JIEBA_DICT):
     """Word -> count from jieba's dict.txt (Debian package python3-jieba)."""
     if not os.path.exists(path):
@@ -256,6 +285,8 @@ class Headword:
     simplified: str
     glosses: list = field(default_factory=list)
     references: list = field(default_factory=list)  # simplified forms it points to
+    # (word, reading, sense) it is short for in that sense ("abbr. for 卫生")
+    abbreviates: list = field(default_factory=list)
 
 
 def is_headword(text):
@@ -302,6 +333,8 @@ def headwords(entries):
                     target = ref and (ref.group(2) or ref.group(1))
                     if target and target != simplified:
                         hw.references.append(target)
+                        if sense.strip().lower().startswith("abbr."):
+                            hw.abbreviates.append((target, r, s))
                 labels = [p for p in re.findall(r"\(([^()]*)\)", sense) if "pr." not in p]
                 rare = any(_RARE_LABEL.search(p) for p in labels)
                 bound = bool(_BOUND_FORM.search(sense))
