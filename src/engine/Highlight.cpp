@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <tuple>
 
 #include "FileIO.h"
 #include "Query.h"
@@ -89,6 +90,7 @@ THighlighter::THighlighter(const TFilePairArr& pairs, const TSearchResult& resul
       equivalents_.reset();
     }
   }
+  if (equivalents_ && !chinese_) aroundEquivalents_ = std::make_unique<TSegmenter>();
   if (!result.Filter.empty() && !result.ExcludeFilter) matcher(filter_, result.CompiledFilter, result.Filter);
   filterWords_ = result.ChineseWords && filter_ && IsChinese(result.Filter);
   if (result.ChineseWords && (chinese_ || filterWords_)) segmenter_ = std::make_unique<TSegmenter>();
@@ -150,6 +152,7 @@ void THighlighter::MarkAligned(const TData& d, TAlignedMarks& out) {
       out.equivalents.clear();
       ++dropped_;
     }
+    if (aroundEquivalents_) WidenToWords(line, out.equivalents);
   }
   if (!out.equivalents.empty()) {
     out.storage.clear();
@@ -182,6 +185,21 @@ void THighlighter::MarkAligned(const TData& d, TAlignedMarks& out) {
     }
   }
   if (translations_) MarkTranslations(line, out);
+}
+
+void THighlighter::WidenToWords(std::string_view line, std::vector<std::pair<std::size_t, std::size_t>>& spans) {
+  // A longer reach would mark a run of text the segmenter could not split.
+  constexpr std::size_t kMaxWordChars = 6;
+  std::vector<std::pair<std::size_t, std::size_t>> widened;
+  for (auto [b, e] : spans) {
+    const auto [wb, we] = aroundEquivalents_->WordsAround(line, b, e);
+    if (utf8::CharCount(line.substr(wb, we - wb)) <= kMaxWordChars) std::tie(b, e) = std::pair(wb, we);
+    if (!widened.empty() && widened.back().second > b)  // two equivalents in one word are one mark
+      widened.back().second = std::max(widened.back().second, e);
+    else
+      widened.emplace_back(b, e);
+  }
+  spans = std::move(widened);
 }
 
 void THighlighter::MarkTranslations(std::string_view line, TAlignedMarks& out) const {

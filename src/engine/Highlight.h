@@ -5,7 +5,8 @@
 //
 // It marks with the expressions the search compiled, except that equivalents
 // which are plain words or phrases are tried longest first, so 人们 is one
-// mark and not 人 beside 们. With the search's whole-word option, a Chinese
+// mark and not 人 beside 们, and an equivalent inside a longer Chinese word
+// marks that word (【今日】 for 日, not 今【日】). With the search's whole-word option, a Chinese
 // query or include filter is marked only where it is a whole word. Given
 // rows of a translation table, it also marks them in the aligned line for
 // the result page; the export leaves those out. It refers to the result
@@ -116,6 +117,7 @@ class THighlighter {
 
  private:
   void MarkTranslations(std::string_view line, TAlignedMarks& out) const;
+  void WidenToWords(std::string_view line, std::vector<std::pair<std::size_t, std::size_t>>& spans);
 
   const TFilePairArr& pairs_;
   const TSearchResult& result_;
@@ -124,6 +126,7 @@ class THighlighter {
   const std::string& pattern_;
   std::optional<TMatcher> query_, equivalents_, filter_;
   std::unique_ptr<TSegmenter> segmenter_;  // with whole Chinese words only
+  std::unique_ptr<TSegmenter> aroundEquivalents_;  // widens Chinese equivalents to whole words
   bool filterWords_ = false;               // the filter's marks need whole words
   std::optional<TRowMarker> translations_;
   std::size_t dropped_ = 0;  // lines whose equivalents were left unmarked

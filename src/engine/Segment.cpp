@@ -138,12 +138,25 @@ void TSegmenter::ForEachWord(std::string_view text, const std::function<void(std
   }
 }
 
+namespace {
+
+constexpr std::size_t kContext = 256;
+
+// The part of `line` around [begin, end) that decides its word boundaries.
+std::size_t ContextFrom(std::string_view line, std::size_t begin) {
+  return CharStartAtOrBefore(line, begin > kContext ? begin - kContext : 0);
+}
+
+std::size_t ContextTo(std::string_view line, std::size_t end) {
+  const std::size_t to = std::min(line.size(), end + kContext);
+  return to < line.size() ? std::max(end, CharStartAtOrBefore(line, to)) : to;
+}
+
+}  // namespace
+
 bool TSegmenter::IsWholeWord(std::string_view line, std::size_t begin, std::size_t end) {
-  constexpr std::size_t kContext = 256;
-  const std::size_t from = CharStartAtOrBefore(line, begin > kContext ? begin - kContext : 0);
-  std::size_t to = std::min(line.size(), end + kContext);
-  if (to < line.size()) to = std::max(end, CharStartAtOrBefore(line, to));
-  const std::string_view window = line.substr(from, to - from);
+  const std::size_t from = ContextFrom(line, begin);
+  const std::string_view window = line.substr(from, ContextTo(line, end) - from);
   const std::size_t b = begin - from, e = end - from;
   if (impl_->words && impl_->Set(window)) {
     icu::BreakIterator& it = *impl_->words;
@@ -156,6 +169,20 @@ bool TSegmenter::IsWholeWord(std::string_view line, std::size_t begin, std::size
     endOk = endOk || we == e || wb == e;
   });
   return startOk && endOk;
+}
+
+std::pair<std::size_t, std::size_t> TSegmenter::WordsAround(std::string_view line, std::size_t begin,
+                                                            std::size_t end) {
+  const std::size_t from = ContextFrom(line, begin);
+  const std::string_view window = line.substr(from, ContextTo(line, end) - from);
+  if (end <= begin || !impl_->words || !impl_->Set(window)) return {begin, end};
+  icu::BreakIterator& it = *impl_->words;
+  int32_t ub = impl_->Unit(begin - from), ue = impl_->Unit(end - from);
+  if (ub < 0 || ue < 0) return {begin, end};
+  if (!it.isBoundary(ub)) ub = it.preceding(ub);
+  if (!it.isBoundary(ue)) ue = it.following(ue);
+  if (ub == icu::BreakIterator::DONE || ue == icu::BreakIterator::DONE) return {begin, end};
+  return {from + impl_->Byte(ub), from + impl_->Byte(ue)};
 }
 
 }  // namespace korvel

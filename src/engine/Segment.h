@@ -17,6 +17,7 @@
 #include <functional>
 #include <memory>
 #include <string_view>
+#include <utility>
 
 namespace korvel {
 
@@ -36,6 +37,11 @@ class TSegmenter {
   // [begin, end) of `line` starts and ends on word boundaries. Decided in a
   // window around the span, so it costs the same on any length of line.
   bool IsWholeWord(std::string_view line, std::size_t begin, std::size_t end);
+
+  // The words around [begin, end): from the word boundary at or before
+  // `begin` to the one at or after `end`. Decided in a window like
+  // IsWholeWord; the span itself when it cannot tell.
+  std::pair<std::size_t, std::size_t> WordsAround(std::string_view line, std::size_t begin, std::size_t end);
 
  private:
   struct TImpl;

@@ -151,9 +151,9 @@ TEST_F(Output, WhereSeveralEquivalentsStartTheLongestIsMarked) {
   EXPECT_EQ(Export(), "1\tp.ZH.txt\tp.EN.txt\t2\t【走】\tTo 【go-kart】, 【go】.\r\n");
 }
 
-// Raw line 人们和人民都是好人; the equivalents 人们 and 人 are marked as
-// 【人们】和【人】民都是好【人】, so the rows' spans must be moved past brackets,
-// and a bracket may fall inside a row's mark.
+// Raw line 人们和人民都是好人; the equivalents 人们 and 人, widened to ICU's
+// words, are marked as 【人们】和【人民】都是【好人】, so the rows' spans must be
+// moved past brackets, and a bracket may fall inside a row's mark.
 TEST_F(Output, TranslationRowsAreMarkedOnThePageOnlyTheLongerMarkWinning) {
   std::vector<std::string> files = {dir_.Write("p.EN.txt", "people\n"), dir_.Write("p.ZH.txt", "人们和人民都是好人\n")};
   engine_.SetFiles(files);
@@ -171,23 +171,24 @@ TEST_F(Output, TranslationRowsAreMarkedOnThePageOnlyTheLongerMarkWinning) {
     r.Forms = {text};
     return r;
   };
-  // 人民 and 好人 outrank the 人 inside them; 人们 only ties with its
-  // equivalent, which stays; an English row has nothing to mark here.
-  engine_.SetTranslationMarks({row("人民", false), row("好人", false), row("人们", false), row("people", true)});
+  // 人民都 outranks the 人民 inside it; 人们 only ties with its equivalent,
+  // which stays; an English row has nothing to mark here.
+  engine_.SetTranslationMarks({row("人民都", false), row("人们", false), row("people", true)});
   const std::string t = "<span class=\"t\" style=\"background:#e3f4e8;border-bottom:2px solid #2e8b57\">";
-  EXPECT_EQ(Page("{@content}"), aligned("<span class=\"zh\">人们</span>和" + t + "人<span class=\"f\">民</span></span>都是" + t +
-                                        "好人</span>"));
+  EXPECT_EQ(Page("{@content}"), aligned("<span class=\"zh\">人们</span>和" + t + "人<span class=\"f\">民</span>都</span>是" +
+                                        "<span class=\"zh\">好人</span>"));
   EXPECT_EQ(Export(), exported);
   // Starting inside one equivalent and ending at the close of another.
   engine_.SetTranslationMarks({row("们和人", false)});
   EXPECT_EQ(Page("{@content}"),
-            aligned("人" + t + "们和人</span><span class=\"f\">民</span>都是好<span class=\"zh\">人</span>"));
+            aligned("人" + t + "们和人</span><span class=\"f\">民</span>都是<span class=\"zh\">好人</span>"));
   engine_.SetTranslationMarks({});
   EXPECT_EQ(Page("{@content}"), page);
 }
 
-// ICU reads 这个人很好 as 这个|人|很好, and 人们 and 工人 as words of their own.
-// An equivalent's brackets must not make 人 look like a word to the filter.
+// ICU reads 这个人很好 as 这个|人|很好, and 人们 and 工人 as words of their own,
+// which the equivalent 人 widens to. An equivalent's brackets must not make
+// 人 look like a word to the filter.
 TEST_F(Output, WithWholeChineseWordsOnlyWholeWordsAreMarked) {
   std::vector<std::string> files = {dir_.Write("w.EN.txt", "It is good.\n"),
                                     dir_.Write("w.ZH.txt", "人们说这个人很好，工人。\n")};
@@ -198,7 +199,7 @@ TEST_F(Output, WithWholeChineseWordsOnlyWholeWordsAreMarked) {
   Run("人");
   EXPECT_EQ(Export(), "1\tw.ZH.txt\tw.EN.txt\t1\t人们说这个【人】很好，工人。\tIt is good.\r\n");
   Run("good", "人");
-  EXPECT_EQ(Export(), "1\tw.EN.txt\tw.ZH.txt\t1\tIt is 【good】.\t【人】们说这个【〖人〗】很好，工【人】。\r\n");
+  EXPECT_EQ(Export(), "1\tw.EN.txt\tw.ZH.txt\t1\tIt is 【good】.\t【人们】说这个【〖人〗】很好，【工人】。\r\n");
 }
 
 // A word-list value that runs out of budget on a line loses its marks

@@ -11,6 +11,9 @@ blind, widened to plain inflections. It prints the share of hits with a mark
 and the share of marks that are whole words (for Chinese, a mark whose edges
 fall on edges of jieba's segmentation).
 
+--cli PATH takes the marks from PATH's search export (korvel-cli search
+QUERY DIR) instead, so the engine's own placing is judged.
+
 --missing also lists, for the 1,000 most frequent English content words, the
 CC-CEDICT words glossed by the word (or its singular) that occur in at least
 a tenth of the aligned lines yet are not in its value. Needs python3-jieba.
@@ -71,6 +74,30 @@ def marks_zh(line, alternatives):
     return spans
 
 
+def engine_marks(cli, corpus, query, dic):
+    """(clean aligned line, spans of its 【】 marks) of the engine's first hits."""
+    import subprocess
+    out = subprocess.run([cli, "search", "--dic", dic, "--", query, corpus], capture_output=True,
+                         text=True, check=True).stdout
+    rows = []
+    for line in out.splitlines()[:PER_QUERY]:
+        fields = line.split("\t")
+        if len(fields) < 6:
+            continue
+        marked = fields[5]  # the aligned line comes last either way
+        clean, spans, at = [], [], 0
+        for part in re.split("(【|】)", marked):
+            if part == "【":
+                start = at
+            elif part == "】":
+                spans.append((start, at))
+            else:
+                clean.append(part)
+                at += len(part)
+        rows.append(("".join(clean), spans))
+    return rows
+
+
 def english_pattern(value):
     words = sorted({w.lower() for alt in value for w in alt.split() if w}, key=len, reverse=True)
     if not words:
@@ -105,6 +132,24 @@ def token_edges(jieba, line, cache):
             edges.add(at)
         cache[line] = edges
     return cache[line]
+
+
+def evaluate_engine(cli, corpus, dic, en_q, zh_q, jieba):
+    cache, rows, total = {}, [], collections.Counter()
+    for side, queries in (("en", en_q), ("zh", zh_q)):
+        for q in queries:
+            hits = engine_marks(cli, corpus, q, dic)
+            marked = sum(bool(spans) for _, spans in hits)
+            n_marks = sum(len(spans) for _, spans in hits)
+            n_whole = n_marks if side == "zh" else sum(
+                whole(s, token_edges(jieba, z, cache)) for z, spans in hits for s in spans)
+            rows.append((side, q, len(hits), marked, n_marks, n_whole))
+    for side, q, hits, marked, n_marks, n_whole in rows:
+        total[side, "hits"] += hits
+        total[side, "marked"] += marked
+        total[side, "marks"] += n_marks
+        total[side, "whole"] += n_whole
+    return rows, total
 
 
 def evaluate(pairs, en_zh, zh_en, en_q, zh_q, jieba):
@@ -178,6 +223,7 @@ def main():
     ap.add_argument("--corpus", required=True, help="folder of aligned *.EN.txt / *.ZH.txt")
     ap.add_argument("--dic", default=os.path.join(REPO, "dic"))
     ap.add_argument("--missing", action="store_true")
+    ap.add_argument("--cli", help="korvel-cli whose marks are judged")
     args = ap.parse_args()
     try:
         import jieba
@@ -189,7 +235,10 @@ def main():
     zh_en = read_list(os.path.join(args.dic, "ZH-EN.txt"))
     pairs = read_corpus(args.corpus)
     en_q, zh_q = top_queries(pairs, en_zh, zh_en, jieba)
-    rows, total = evaluate(pairs, en_zh, zh_en, en_q, zh_q, jieba)
+    if args.cli:
+        rows, total = evaluate_engine(args.cli, args.corpus, args.dic, en_q, zh_q, jieba)
+    else:
+        rows, total = evaluate(pairs, en_zh, zh_en, en_q, zh_q, jieba)
     for side, q, hits, marked, n_marks, n_whole in rows:
         print(f"{side} {q}: {hits} hits, {marked} marked, {n_marks} marks, {n_whole} whole")
     for side, name in (("en", "English queries"), ("zh", "Chinese queries")):
