@@ -55,6 +55,9 @@ if [ $app = 1 ] && has appstreamcli; then
   said=$(appstreamcli validate --no-net "$prefix/share/metainfo/$id.metainfo.xml" 2>&1)
   [ $? = 0 ] && ! printf '%s\n' "$said" | grep -q '^[EWI]:' || fail "appstreamcli: $said"
 fi
+for page in "$prefix"/share/man/man1/*.gz; do
+  gzip -dc "$page" | grep -q "^\.TH .* \"Korvel $version\"" || fail "$page: not the manual of Korvel $version"
+done
 if has man; then
   for page in "$prefix"/share/man/man1/*.gz; do
     said=$(man --warnings -E UTF-8 -l "$page" 2>&1 >/dev/null)
