@@ -40,6 +40,7 @@
 #include "FileIO.h"
 #include "LineCounts.h"
 #include "MyDLL.h"
+#include "ProgramFolder.h"
 #include "Utf8.h"
 #include "sources/Source.h"
 
@@ -526,7 +527,8 @@ void TfrmMain::BuildAboutPage() {
 }
 
 void TfrmMain::FormCreate() {
-  LoadArrays();
+  // Throws when the lexicon is missing: the window must not open without it.
+  LoadInflectionTables();
   lblDir->setText("");
   lblFileInfo->setText("");
   lblDir->setEnabled(false);
@@ -535,7 +537,7 @@ void TfrmMain::FormCreate() {
   // The citation reads as part of the page, not as an input box.
   mmAbout->viewport()->setAutoFillBackground(false);
   mmAbout->setStyleSheet("QPlainTextEdit { background: transparent; color: rgb(0, 0, 128); }");
-  wbResult->ShowBlank(FromStd(ExeDir() + "sys/blank.htm"));
+  wbResult->ShowBlank(FromStd(DataDir() + "sys/blank.htm"));
   SelectedFiles.clear();
   Engine = std::make_unique<TKorvel>();
   try {
@@ -886,7 +888,7 @@ void TfrmMain::ShowEntryFolder(QListWidgetItem* item) { lblDir->setText(FolderPa
 
 void TfrmMain::btnChoseTextClick() {
   if (Running()) return;
-  const QString folder = desktop_->ChooseFolder(this, FromStd(ExeDir()));
+  const QString folder = desktop_->ChooseFolder(this, FromStd(DataDir()));
   if (folder.isEmpty()) {
     RecountList();
     return;
@@ -897,7 +899,7 @@ void TfrmMain::btnChoseTextClick() {
 void TfrmMain::btnChoseFilesClick() {
   if (Running()) return;
   const QStringList paths =
-      desktop_->ChooseFiles(this, corpusFolder_.isEmpty() ? FromStd(ExeDir()) : corpusFolder_);
+      desktop_->ChooseFiles(this, corpusFolder_.isEmpty() ? FromStd(DataDir()) : corpusFolder_);
   if (paths.isEmpty()) {
     RecountList();
     return;
@@ -1099,9 +1101,9 @@ void TfrmMain::edtFilterChange() {
 void TfrmMain::cbxExcludeClick() { SetTextColor(edtFilter, cbxExclude->isChecked() ? kRed : kBlue); }
 
 QString TfrmMain::ResultPagePath() const {
-  // Beside the program when it may write there; an installed, read-only
-  // program uses the user's cache folder.
-  if (access(ExeDir().c_str(), W_OK) == 0) return FromStd(ExeDir() + "result.html");
+  // Beside the program when it may write there; an installed copy, or a
+  // read-only program folder, uses the user's cache folder.
+  if (!IsInstalled() && access(ExeDir().c_str(), W_OK) == 0) return FromStd(ExeDir() + "result.html");
   const QString cache = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
   QDir().mkpath(cache);
   return cache + "/result.html";
@@ -1113,7 +1115,7 @@ QString TfrmMain::NoteText(const std::string& note) {
 
 void TfrmMain::ResetResultView() {
   pb->hide();
-  wbResult->ShowBlank(FromStd(ExeDir() + "sys/blank.htm"));
+  wbResult->ShowBlank(FromStd(DataDir() + "sys/blank.htm"));
   lbLog->clear();
   pb->setValue(0);
   shownSearch_ = {};

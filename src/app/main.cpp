@@ -3,6 +3,11 @@
 
 #include <QApplication>
 
+#include <memory>
+
+#include "Desktop.h"
+#include "Errors.h"
+#include "KorvelVersion.h"
 #include "Unit1.h"
 
 int main(int argc, char** argv) {
@@ -12,7 +17,17 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName("korvel");
   QApplication::setApplicationDisplayName(kAppTitle);
-  TfrmMain frmMain;
-  frmMain.showMaximized();
+  QApplication::setApplicationVersion(KORVEL_VERSION);
+  // Ties the window to the installed desktop entry and its icon.
+  QGuiApplication::setDesktopFileName("io.github.korvel.Korvel");
+  std::unique_ptr<TfrmMain> frmMain;
+  try {
+    frmMain = std::make_unique<TfrmMain>();
+  } catch (const std::exception& e) {
+    // What the window needs to start (the inflection lexicon) is missing.
+    TDesktop().ShowError(nullptr, QString::fromUtf8(korvel::WithFullStop(e.what())));
+    return 1;
+  }
+  frmMain->showMaximized();
   return app.exec();
 }

@@ -12,8 +12,10 @@
 
 #include "CorpusFolder.h"
 #include "FileIO.h"
-#include "MyDLL.h"
+#include "KorvelVersion.h"
 #include "Kwic.h"
+#include "MyDLL.h"
+#include "ProgramFolder.h"
 #include "RunSearch.h"
 #include "Sort.h"
 #include "TextDecode.h"
@@ -30,6 +32,7 @@ constexpr const char* kHelp = R"HELP(Usage:
   korvel-cli inflect WORD
   korvel-cli lookup [--dic DIR] TEXT
   korvel-cli --help
+  korvel-cli --version
 
 search: finds every aligned line pair whose line in the query's language
 matches QUERY (a word, a phrase or a regular expression, English or Chinese).
@@ -100,7 +103,8 @@ Chinese rows count where their string occurs; English rows stand for every
 form of a word and count where one occurs as a whole word.
 
 expand prints the lemma expansion of TEXT; inflect prints the other forms of
-WORD; lookup prints the dictionary equivalents of TEXT.
+WORD; lookup prints the dictionary equivalents of TEXT; --version prints
+"korvel-cli" and the version.
 
 Exit status of search and spot: 0 when there are hits, 1 when there are none, 2 on any
 error. The other commands exit 0.
@@ -263,8 +267,9 @@ void PrintNote(const TKorvel& engine, std::string& printed) {
 }
 
 // RAII for the inflection tables: loaded before any expansion, freed last.
+// A missing lexicon ends the run rather than leave --lemma quietly off.
 struct InflectionTables {
-  InflectionTables() { LoadArrays(); }
+  InflectionTables() { LoadInflectionTables(); }
   ~InflectionTables() { FreeArrays(); }
 };
 
@@ -371,6 +376,10 @@ int Run(const std::vector<std::string>& args) {
   const std::string& command = args[0];
   if (command == "--help" || command == "-h" || command == "help") {
     WriteStdout(kHelp);
+    return 0;
+  }
+  if (command == "--version") {
+    WriteStdout("korvel-cli " KORVEL_VERSION "\n");
     return 0;
   }
   std::vector<std::string> rest(args.begin() + 1, args.end());

@@ -16,6 +16,7 @@
 #include "Highlight.h"
 #include "LiteralScan.h"
 #include "Parallel.h"
+#include "ProgramFolder.h"
 #include "ResultPage.h"
 #include "Segment.h"
 #include "TextDecode.h"
@@ -179,7 +180,7 @@ bool MatchesWholeWord(const TMatcher& re, TSegmenter& words, std::string_view li
 TKorvel::TKorvel() : TKorvel(TEngineOptions{}) {}
 
 TKorvel::TKorvel(TEngineOptions options)
-    : programDir_(options.ProgramDir.empty() ? ExeDir() : options.ProgramDir + "/"),
+    : programDir_(options.ProgramDir.empty() ? DataDir() : options.ProgramDir + "/"),
       tuning_(options.Tuning),
       templatePath_(options.TemplatePath.empty() ? programDir_ + "sys/result.tpl" : options.TemplatePath),
       inflect_(options.Inflect ? std::move(options.Inflect) : TInflector(MyDllInflection)) {

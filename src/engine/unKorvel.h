@@ -52,8 +52,8 @@ struct TTuning {
   bool ScanWholeText = true;  // search a file's text in one pass where the expression allows
 };
 
-// What an engine is made with. Blank paths take the program's own: the
-// folder of the executable, its sys/result.tpl; no word lists unless a
+// What an engine is made with. Blank paths take the program's own: its data
+// folder (DataDir), its sys/result.tpl; no word lists unless a
 // folder is named.
 struct TEngineOptions {
   std::string ProgramDir;     // holds sys/ and dic/

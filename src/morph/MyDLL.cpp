@@ -8,6 +8,7 @@
 #include "MyDLL.h"
 
 #include <dlfcn.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -452,8 +453,9 @@ Forms listedPrefixedVerb(const Lexicon& lex, string_view w) {
 
 }  // namespace rules
 
-// The data sits beside the library, wherever the program folder was put,
-// unless KORVEL_LEXICON names another file.
+// The data sits beside the library, wherever the program folder was put; an
+// installed library (lib/korvel/) finds it in share/korvel/sys/. KORVEL_LEXICON
+// names another file.
 std::string dataPath() {
   if (const char* own = std::getenv("KORVEL_LEXICON"); own != nullptr && *own != '\0') return own;
   Dl_info info{};
@@ -461,7 +463,12 @@ std::string dataPath() {
     return kDataFile;
   const string_view lib(info.dli_fname);
   const size_t slash = lib.rfind('/');
-  return slash == string_view::npos ? kDataFile : std::string(lib.substr(0, slash + 1)) + kDataFile;
+  if (slash == string_view::npos) return kDataFile;
+  const std::string dir(lib.substr(0, slash + 1));
+  const std::string beside = dir + kDataFile;
+  if (access(beside.c_str(), F_OK) == 0) return beside;
+  const std::string installed = dir + "../../share/korvel/sys/" + kDataFile;
+  return access(installed.c_str(), F_OK) == 0 ? installed : beside;
 }
 
 std::mutex g_loadMutex;

@@ -15,8 +15,9 @@
 // so the caller can append the word itself and use the whole as an
 // alternation.
 //
-// The forms come from sys/english.lex beside the library, or from the file
-// the environment variable KORVEL_LEXICON names. LoadArrays returns nonzero
+// The forms come from sys/english.lex beside the library (an installed
+// library in lib/korvel/ reads share/korvel/sys/english.lex), or from the
+// file the environment variable KORVEL_LEXICON names. LoadArrays returns nonzero
 // when that file is missing or malformed; Inflection then answers "".
 #ifndef KORVEL_MYDLL_H
 #define KORVEL_MYDLL_H

@@ -35,6 +35,7 @@
 
 #include "FileIO.h"
 #include "LineCounts.h"
+#include "ProgramFolder.h"
 #include "Unit1.h"
 
 namespace {
@@ -229,12 +230,28 @@ class WindowTest : public QObject {
     QCOMPARE(w_->edtFilter->placeholderText(), QString("Filter on the aligned line"));
   }
 
+  // Lemmatisation is never silently off: the window does not come up.
+  void AMissingLexiconStopsTheStart() {
+    const QString missing = tmp_->path() + "/english.lex";
+    qputenv("KORVEL_LEXICON", missing.toUtf8());
+    struct Restore {
+      ~Restore() { qunsetenv("KORVEL_LEXICON"); }
+    } restore;
+    QString message;
+    try {
+      TfrmMain w(std::make_unique<FakeDesktop>());
+    } catch (const korvel::EKorvel& e) {
+      message = QString::fromUtf8(e.what());
+    }
+    QCOMPARE(message, "Cannot open file \"" + missing + "\". No such file or directory");
+  }
+
   void ChoosingAFolderListsEachEnglishFileBeforeItsTwin() {
     const QString d = tmp_->path();
     for (const char* name : {"b.EN.txt", "c.ZH.txt", "a.ZH.txt", "a.EN.txt", "a.en.txt", "d.EN.TXT", "d.ZH.TXT"})
       WriteFile(d + "/" + name, "x\n");
     Open(d);
-    QCOMPARE(desktop_->preselected, QString::fromStdString(korvel::ExeDir()));
+    QCOMPARE(desktop_->preselected, QString::fromStdString(korvel::DataDir()));
     QCOMPARE(Entries(*w_), QStringList({"a.EN.txt", "a.ZH.txt", "d.EN.TXT", "d.ZH.TXT"}));
     for (int i = 0; i < 4; ++i) QCOMPARE(w_->clbFileList->item(i)->checkState(), Qt::Checked);
     QCOMPARE(w_->lblFileInfo->text(), QString("4 file(s) selected, 4 file(s) in the list."));

@@ -199,7 +199,7 @@ grep -qE '^korvel-cli: skipped: Cannot read "bad.tmx": line [0-9]+, column [0-9]
 # A program folder without its template.
 mkdir -p "$work/prog/sys"
 cp "$cli" "$work/prog/"
-cp "$(dirname "$cli")/sys/libMyDLL.so" "$work/prog/sys/"
+cp "$(dirname "$cli")/sys/libMyDLL.so" "$(dirname "$cli")/sys/english.lex" "$work/prog/sys/"
 "$work/prog/$(basename "$cli")" search --html "$work/x.html" work "$corpus" >/dev/null 2>"$work/notpl.err"
 status=$?
 [ $status = 2 ] && grep -qF "Cannot open file \"$work/prog/sys/result.tpl\". No such file or directory." "$work/notpl.err" \

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "KorvelVersion.h"
 #include "TestUtil.h"
 #include "unKorvel.h"
 

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "FileIO.h"
+#include "KorvelVersion.h"
 
 namespace korvel {
 namespace {
