@@ -125,4 +125,23 @@ std::string ExpandVariants(std::string_view e) {
   return out;
 }
 
+std::vector<std::string> VariantSpellings(std::string_view text, std::size_t limit) {
+  std::vector<std::string> spellings = {""};
+  for (std::size_t i = 0, len = 0; i < text.size(); i += len) {
+    const char32_t c = utf8::Decode(text, i, len);
+    const std::u32string_view others = VariantsOf(c);
+    std::vector<std::string> longer;
+    for (const std::string& s : spellings)
+      for (std::size_t k = 0; k <= others.size() && longer.size() < limit; ++k) {
+        longer.push_back(s);
+        if (k == 0)
+          longer.back().append(text.substr(i, len));  // the character as typed, even if not valid UTF-8
+        else
+          Append(longer.back(), others[k - 1]);
+      }
+    spellings = std::move(longer);
+  }
+  return spellings;
+}
+
 }  // namespace korvel

@@ -6,6 +6,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace korvel {
 
@@ -20,6 +21,11 @@ std::u32string_view VariantsOf(char32_t c);
 // [发發髮展]). The ends of a range, whatever follows a backslash (\x{53D1},
 // \Q...\E) and POSIX classes stay as they are.
 std::string ExpandVariants(std::string_view expression);
+
+// Up to `limit` spellings of `text` with each of its characters or one of
+// its variants, `text` itself first (發展 -> 發展, 发展, 髮展): a word list
+// keyed in one script finds its words typed in the other.
+std::vector<std::string> VariantSpellings(std::string_view text, std::size_t limit = 64);
 
 }  // namespace korvel
 

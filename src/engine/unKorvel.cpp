@@ -689,6 +689,9 @@ void TKorvel::Search(std::string_view query, bool lemmatize, const TProgressFn& 
   std::string equivalents;
   if (dictionaries_[0].Count() + dictionaries_[1].Count() > 0) {
     equivalents = Lookup(q);
+    if (variants && chinese && equivalents.empty())  // the lists are keyed in simplified script
+      for (const std::string& spelling : VariantSpellings(q))
+        if (!(equivalents = Lookup(spelling)).empty()) break;
     if (chinese && !equivalents.empty()) equivalents = "\\b(" + ExpandLemma(equivalents, inflect_) + ")\\b";
     // Ordered while the items are still plain words, which expanding ends.
     if (variants && !equivalents.empty()) {
