@@ -17,7 +17,7 @@ for t in "${targets[@]}"; do
   [ -d "fuzz/seeds/$t" ] || { echo "unknown target: $t" >&2; exit 2; }
 done
 
-packages=(clang libclang-rt-14-dev cmake ninja-build pkg-config libpcre2-dev libicu-dev libexpat1-dev libxlsxwriter-dev opencc libopencc-data)
+packages=(clang libclang-rt-14-dev cmake ninja-build pkg-config libpcre2-dev libicu-dev libexpat1-dev libxlsxwriter-dev libxxhash-dev opencc libopencc-data)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
