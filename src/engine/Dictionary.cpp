@@ -144,9 +144,10 @@ void TDictionary::Assign(std::string_view text) {
 }
 
 void TDictionary::Load(const std::string& path) {
-  tables::TTable table = tables::OpenOrParse(path, TablePath(path), TableKind(), &MakeTableOfFile);
   // No table (an unreadable file): the text path, which says why it failed.
-  if (!table || !Adopt(std::move(table))) Assign(ReadTextFile(path));
+  if (!tables::OpenOrParse(path, TablePath(path), TableKind(), &MakeTableOfFile,
+                           [this](tables::TTable t) { return Adopt(std::move(t)); }))
+    Assign(ReadTextFile(path));
 }
 
 std::optional<std::string_view> TDictionary::Find(std::string_view name) const {

@@ -352,9 +352,9 @@ extern "C" int LoadArrays(void) {
     const std::string_view p(path);
     const std::string beside = (p.ends_with(".lex") ? path.substr(0, p.size() - 4) : path) + ".bin";
     auto lex = std::make_unique<Lexicon>();
-    korvel::tables::TTable table =
-        korvel::tables::OpenOrParse(path, beside, Lexicon::TableKind(), &Lexicon::Build);
-    if (!table || !lex->adopt(std::move(table))) return 1;  // Inflection then keeps returning ""
+    if (!korvel::tables::OpenOrParse(path, beside, Lexicon::TableKind(), &Lexicon::Build,
+                                     [&](korvel::tables::TTable t) { return lex->adopt(std::move(t)); }))
+      return 1;  // Inflection then keeps returning ""
     g_lexicon.store(lex.release(), std::memory_order_release);
     return 0;
   } catch (...) {

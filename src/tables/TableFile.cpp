@@ -206,25 +206,25 @@ std::string CachePath(const std::string& source, const TTableKind& kind) {
   return base + "/korvel/" + kind.cacheFolder + "/" + hex + "-" + name + ".bin";
 }
 
-TTable OpenOrParse(const std::string& source, const std::string& beside, const TTableKind& kind,
-                   const TParseFn& parse) {
+bool OpenOrParse(const std::string& source, const std::string& beside, const TTableKind& kind,
+                 const TParseFn& parse, const TAdoptFn& adopt) {
   const std::optional<Stamp> stamp = StampOf(source);
-  if (!stamp) return {};
+  if (!stamp) return false;
   if (!beside.empty())
-    if (TTable t = OpenTable(beside, source, kind, *stamp)) return t;
+    if (TTable t = OpenTable(beside, source, kind, *stamp); t && adopt(std::move(t))) return true;
   const std::string cache = stamp->size >= kind.minCachedBytes ? CachePath(source, kind) : std::string();
   if (!cache.empty())
-    if (TTable t = OpenTable(cache, source, kind, *stamp)) return t;
+    if (TTable t = OpenTable(cache, source, kind, *stamp); t && adopt(std::move(t))) return true;
 
   Stamp now;
   const std::optional<std::string> bytes = ReadSource(source, now);
-  if (!bytes) return {};
+  if (!bytes) return false;
   std::optional<std::string> payload = parse(*bytes);
-  if (!payload) return {};
+  if (!payload) return false;
   // An unwritable cache only means parsing again next time.
   if (!cache.empty()) WriteAtomically(cache, MakeFile(kind, now, Hash(*bytes), *payload), 0600);
   auto owned = std::make_shared<std::string>(std::move(*payload));
-  return {owned, *owned};
+  return adopt({owned, *owned});
 }
 
 bool WriteTableFile(const std::string& source, const std::string& out, const TTableKind& kind,

@@ -46,12 +46,17 @@ struct TTableKind {
 // (then nothing is cached). May throw; the throw reaches the caller.
 using TParseFn = std::function<std::optional<std::string>(std::string_view source)>;
 
-// The source's table: from `beside` when it matches the source, else from
-// the cache, else parsed from the source (and cached when large enough).
-// An empty `beside` skips that place. An empty TTable when the source cannot
-// be read or `parse` refuses it.
-TTable OpenOrParse(const std::string& source, const std::string& beside, const TTableKind& kind,
-                   const TParseFn& parse);
+// Takes a table to the reader's form, or refuses it (false) when its
+// payload does not hold together.
+using TAdoptFn = std::function<bool(TTable table)>;
+
+// Hands `adopt` the source's table: the one at `beside` when it matches the
+// source, else the cached one, else one parsed from the source (and cached
+// when large enough). A table `adopt` refuses is passed over as a damaged
+// one is. An empty `beside` skips that place. False when the source cannot
+// be read, `parse` refuses it, or `adopt` refuses even the fresh table.
+bool OpenOrParse(const std::string& source, const std::string& beside, const TTableKind& kind,
+                 const TParseFn& parse, const TAdoptFn& adopt);
 
 // Parses `source` into a table file at `out`, for the build; false (with a
 // message on stderr) on failure.
