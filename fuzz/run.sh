@@ -41,10 +41,10 @@ for t in "${targets[@]}"; do
   corpus="$work/corpus-$t"
   cp -r "fuzz/seeds/$t" "$corpus"
   log="$work/$t.log"
-  # The targets' scratch files go to $work/tmp; -fork is left out so that a
-  # crash stops the run at its first input.
+  # The targets' scratch files and the tables they cache go to $work; -fork
+  # is left out so that a crash stops the run at its first input.
   set +e
-  TMPDIR="$work/tmp" "$build/fuzz/korvel_fuzz_$t" "$corpus" -max_total_time="$secs" -timeout=10 \
+  TMPDIR="$work/tmp" XDG_CACHE_HOME="$work/cache" "$build/fuzz/korvel_fuzz_$t" "$corpus" -max_total_time="$secs" -timeout=10 \
     -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$work/crash-$t-" >"$log" 2>&1
   rc=$?
   set -e
