@@ -2,6 +2,7 @@
 // the list itself, directly and through the engine's files and Lookup.
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -64,9 +65,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   for (std::size_t i = 0; i < lines.size() && i < kMaxLookups; ++i) {
     const std::string_view name = lines[i].substr(0, lines[i].find('='));
-    const std::string* found = dic.Find(name);
+    const std::optional<std::string_view> found = dic.Find(name);
     const std::string_view* want = expectedValue(name);
-    KORVEL_CHECK((found == nullptr) == (want == nullptr) && (!found || *found == *want),
+    KORVEL_CHECK(found.has_value() == (want != nullptr) && (!found || *found == *want),
                  "name " + Show(name) + " in " + Show(text));
     KORVEL_CHECK(IsValidUtf8(FoldCase(name)), Show(name));
 

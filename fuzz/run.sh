@@ -12,12 +12,12 @@ secs=${1:-30}
 [[ $secs =~ ^[0-9]+$ ]] || { echo "usage: fuzz/run.sh [SECONDS] [TARGET...]" >&2; exit 2; }
 shift $(( $# > 0 ? 1 : 0 ))
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(decode dictionary query pattern page source)
+[ ${#targets[@]} -gt 0 ] || targets=(decode dictionary query pattern page source table)
 for t in "${targets[@]}"; do
   [ -d "fuzz/seeds/$t" ] || { echo "unknown target: $t" >&2; exit 2; }
 done
 
-packages=(clang libclang-rt-14-dev cmake ninja-build pkg-config libpcre2-dev libicu-dev libexpat1-dev libxlsxwriter-dev opencc libopencc-data)
+packages=(clang libclang-rt-14-dev cmake ninja-build pkg-config libpcre2-dev libicu-dev libexpat1-dev libxlsxwriter-dev libxxhash-dev opencc libopencc-data)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -41,10 +41,10 @@ for t in "${targets[@]}"; do
   corpus="$work/corpus-$t"
   cp -r "fuzz/seeds/$t" "$corpus"
   log="$work/$t.log"
-  # The targets' scratch files go to $work/tmp; -fork is left out so that a
-  # crash stops the run at its first input.
+  # The targets' scratch files and the tables they cache go to $work; -fork
+  # is left out so that a crash stops the run at its first input.
   set +e
-  TMPDIR="$work/tmp" "$build/fuzz/korvel_fuzz_$t" "$corpus" -max_total_time="$secs" -timeout=10 \
+  TMPDIR="$work/tmp" XDG_CACHE_HOME="$work/cache" "$build/fuzz/korvel_fuzz_$t" "$corpus" -max_total_time="$secs" -timeout=10 \
     -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$work/crash-$t-" >"$log" 2>&1
   rc=$?
   set -e

@@ -452,7 +452,7 @@ void TKorvel::LoadDictionaries(const std::string& Dir) {
   for (int i = 0; i < 2; ++i) {
     std::string path = dir + files[i];
     if (IsRegularFile(path))
-      dictionaries_[i].Assign(ReadTextFile(path));
+      dictionaries_[i].Load(path);
     else
       dictionaries_[i].Clear();
   }
@@ -462,7 +462,7 @@ std::string TKorvel::Lookup(std::string_view Query) const {
   std::string_view q = Trim(Query);
   const TDictionary& dic = dictionaries_[IsChinese(q) ? 1 : 0];
   if (dic.Count() == 0) return "";
-  const std::string* value = dic.Find(q);
+  const std::optional<std::string_view> value = dic.Find(q);
   return value ? std::string(Trim(*value)) : std::string();
 }
 

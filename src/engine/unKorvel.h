@@ -84,7 +84,8 @@ class TKorvel {
   const std::vector<std::string>& BadSources() const { return badSources_; }
 
   // Reads "EN-ZH.txt" and "ZH-EN.txt" from Dir (the program folder's "dic"
-  // when Dir is blank); a missing file leaves its list empty.
+  // when Dir is blank), mapped from their tables where they are current
+  // (see Dictionary.h); a missing file leaves its list empty.
   void LoadDictionaries(const std::string& Dir);
   // Trimmed equivalents of the trimmed query in its language's list, or "".
   std::string Lookup(std::string_view Query) const;

@@ -3,7 +3,8 @@
 //
 // The forms come from english.lex beside the library (made from WordNet and
 // SCOWL by tools/lexicon/build_lexicon.py): one family a line, a lemma and
-// its forms, each word led by a digit ranking how common it is. A word the
+// its forms, each word led by a digit ranking how common it is. Its parsed
+// form is mapped (Lexicon.h). A word the
 // lexicon lacks gets forms by the spelling rules below, never a listed word.
 #include "MyDLL.h"
 
@@ -13,153 +14,25 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
-#include <bit>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "Lexicon.h"
+
 namespace {
 
 using std::string_view;
 
 constexpr size_t kOutMax = 67;   // characters of forms, the NUL not counted
-constexpr size_t kMaxWord = 64;  // the data holds no longer word
 constexpr const char* kDataFile = "english.lex";
-
-// Every distinct word once, and for each the families it belongs to. Words
-// are views into the file text; families list word ids, so comparing two
-// forms is comparing two numbers.
-class Lexicon {
- public:
-  // False on a missing or malformed file: better no forms than wrong ones.
-  bool load(const std::string& path) {
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
-    if (!in) return false;
-    const std::streamoff size = in.tellg();
-    if (size <= 0) return false;
-    text_.resize(static_cast<size_t>(size));
-    if (!in.seekg(0).read(text_.data(), size)) return false;
-
-    // (word, family) pairs in file order, grouped by word below.
-    std::vector<std::pair<uint32_t, uint32_t>> memberships;
-    memberships.reserve(text_.size() / 8);
-    forms_.reserve(text_.size() / 8);
-    words_.reserve(text_.size() / 8);
-    slots_.assign(std::bit_ceil(text_.size() / 4 + 16), 0);  // well under half full
-    familyStart_.push_back(0);
-    size_t pos = 0;
-    while (pos < text_.size()) {
-      size_t end = text_.find('\n', pos);
-      if (end == std::string::npos) end = text_.size();
-      const string_view line(text_.data() + pos, end - pos);
-      const size_t lineStart = pos;
-      pos = end + 1;
-      if (line.empty() || line[0] == '#') continue;
-      const auto family = static_cast<uint32_t>(familyStart_.size() - 1);
-      size_t i = 0;
-      while (i < line.size()) {
-        size_t j = line.find(' ', i);
-        if (j == string_view::npos) j = line.size();
-        const string_view token = line.substr(i, j - i);
-        if (token.size() < 2 || token.size() > kMaxWord + 1 || token[0] < '0' || token[0] > '9')
-          return false;
-        const string_view word = token.substr(1);
-        if (!std::all_of(word.begin(), word.end(), [](char c) { return c >= 'a' && c <= 'z'; }))
-          return false;
-        const uint32_t id = intern(static_cast<uint32_t>(lineStart + i + 1), word, token[0] - '0');
-        forms_.push_back(id);
-        memberships.emplace_back(id, family);
-        i = j + 1;
-      }
-      familyStart_.push_back(static_cast<uint32_t>(forms_.size()));
-    }
-    // Counting sort by word keeps each word's families in file order, which
-    // runs from the commonest lemma down.
-    memberStart_.assign(words_.size() + 1, 0);
-    for (const auto& m : memberships) ++memberStart_[m.first + 1];
-    for (size_t w = 0; w < words_.size(); ++w) memberStart_[w + 1] += memberStart_[w];
-    members_.resize(memberships.size());
-    std::vector<uint32_t> next(memberStart_.begin(), memberStart_.end() - 1);
-    for (const auto& m : memberships) members_[next[m.first]++] = m.second;
-    return true;
-  }
-
-  struct Word {
-    uint32_t offset;
-    uint8_t length;
-    uint8_t rank;  // 0 = commonest
-  };
-
-  // Id of the word, or -1 when it is not in the lexicon.
-  int64_t find(string_view w) const {
-    for (size_t s = hash(w) & (slots_.size() - 1);; s = (s + 1) & (slots_.size() - 1)) {
-      if (slots_[s] == 0) return -1;
-      if (text(slots_[s] - 1) == w) return slots_[s] - 1;
-    }
-  }
-
-  string_view text(uint32_t id) const { return {text_.data() + words_[id].offset, words_[id].length}; }
-  const Word& word(uint32_t id) const { return words_[id]; }
-
-  // Calls f(first, last) for each family the word is in, or only those it
-  // leads (as their lemma), or only verb families: those with an -ing form
-  // besides the lemma.
-  template <class F>
-  void forEachFamilyOf(string_view w, bool ledOnly, bool verbsOnly, F&& f) const {
-    const int64_t id = find(w);
-    if (id < 0) return;
-    forEachFamily(static_cast<uint32_t>(id), [&](const uint32_t* first, const uint32_t* last) {
-      if (ledOnly && *first != static_cast<uint32_t>(id)) return;
-      if (verbsOnly && std::none_of(first + 1, last, [&](uint32_t m) { return text(m).ends_with("ing"); }))
-        return;
-      f(first, last);
-    });
-  }
-
-  bool inFamily(string_view w, bool ledOnly, bool verbsOnly) const {
-    bool any = false;
-    forEachFamilyOf(w, ledOnly, verbsOnly, [&](const uint32_t*, const uint32_t*) { any = true; });
-    return any;
-  }
-
-  template <class F>
-  void forEachFamily(uint32_t id, F&& f) const {
-    for (uint32_t m = memberStart_[id]; m < memberStart_[id + 1]; ++m) {
-      const uint32_t family = members_[m];
-      f(forms_.data() + familyStart_[family], forms_.data() + familyStart_[family + 1]);
-    }
-  }
-
- private:
-  static size_t hash(string_view w) {
-    uint64_t h = 14695981039346656037ull;  // FNV-1a
-    for (char c : w) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull;
-    return static_cast<size_t>(h ^ (h >> 29));
-  }
-
-  uint32_t intern(uint32_t offset, string_view w, int rank) {
-    size_t s = hash(w) & (slots_.size() - 1);
-    for (; slots_[s] != 0; s = (s + 1) & (slots_.size() - 1))
-      if (text(slots_[s] - 1) == w) return slots_[s] - 1;
-    words_.push_back({offset, static_cast<uint8_t>(w.size()), static_cast<uint8_t>(rank)});
-    slots_[s] = static_cast<uint32_t>(words_.size());
-    return slots_[s] - 1;
-  }
-
-  std::string text_;
-  std::vector<Word> words_;
-  std::vector<uint32_t> slots_;        // word id + 1, or 0 for empty
-  std::vector<uint32_t> forms_;        // word ids, family after family
-  std::vector<uint32_t> familyStart_;  // family f is forms_[start[f], start[f + 1])
-  std::vector<uint32_t> memberStart_;  // word w is in members_[start[w], start[w + 1])
-  std::vector<uint32_t> members_;      // family ids
-};
+using korvel::morph::kMaxWord;
+using korvel::morph::Lexicon;
 
 // Collects the union of the forms, each once, then writes what fits. Forms
 // are views: into the lexicon's text, or into strings the rules made, which
@@ -480,8 +353,15 @@ extern "C" int LoadArrays(void) {
   try {
     std::lock_guard lock(g_loadMutex);
     if (g_lexicon.load(std::memory_order_acquire) != nullptr) return 0;
+    // Mapped from english.bin beside the text when that was made from it,
+    // else from the user's cache, else parsed (and cached).
+    const std::string path = dataPath();
+    const std::string_view p(path);
+    const std::string beside = (p.ends_with(".lex") ? path.substr(0, p.size() - 4) : path) + ".bin";
     auto lex = std::make_unique<Lexicon>();
-    if (!lex->load(dataPath())) return 1;  // Inflection then keeps returning ""
+    if (!korvel::tables::OpenOrParse(path, beside, Lexicon::TableKind(), &Lexicon::Build,
+                                     [&](korvel::tables::TTable t) { return lex->adopt(std::move(t)); }))
+      return 1;  // Inflection then keeps returning ""
     g_lexicon.store(lex.release(), std::memory_order_release);
     return 0;
   } catch (...) {

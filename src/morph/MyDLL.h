@@ -17,8 +17,10 @@
 //
 // The forms come from sys/english.lex beside the library (an installed
 // library in lib/korvel/ reads share/korvel/sys/english.lex), or from the
-// file the environment variable KORVEL_LEXICON names. LoadArrays returns nonzero
-// when that file is missing or malformed; Inflection then answers "".
+// file the environment variable KORVEL_LEXICON names, read through its table
+// (english.bin beside it, made when building, or one in the user's cache).
+// LoadArrays returns nonzero when that file is missing or malformed;
+// Inflection then answers "".
 #ifndef KORVEL_MYDLL_H
 #define KORVEL_MYDLL_H
 
