@@ -12,12 +12,12 @@ secs=${1:-30}
 [[ $secs =~ ^[0-9]+$ ]] || { echo "usage: fuzz/run.sh [SECONDS] [TARGET...]" >&2; exit 2; }
 shift $(( $# > 0 ? 1 : 0 ))
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(decode dictionary query pattern page source)
+[ ${#targets[@]} -gt 0 ] || targets=(decode dictionary query pattern page source cache)
 for t in "${targets[@]}"; do
   [ -d "fuzz/seeds/$t" ] || { echo "unknown target: $t" >&2; exit 2; }
 done
 
-packages=(clang libclang-rt-14-dev cmake ninja-build pkg-config libpcre2-dev libicu-dev libexpat1-dev libxlsxwriter-dev opencc libopencc-data)
+packages=(clang libclang-rt-14-dev cmake ninja-build pkg-config libpcre2-dev libicu-dev libexpat1-dev libxlsxwriter-dev libxxhash-dev opencc libopencc-data)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -2,7 +2,7 @@
 # Installs the Debian/Ubuntu packages Korvel needs, skipping those present.
 # Usage: tools/deps.sh [--tests]
 set -euo pipefail
-packages=(g++ cmake ninja-build pkg-config libpcre2-dev libicu-dev libexpat1-dev libxlsxwriter-dev opencc libopencc-data
+packages=(g++ cmake ninja-build pkg-config libpcre2-dev libicu-dev libexpat1-dev libxlsxwriter-dev libxxhash-dev opencc libopencc-data
   qt6-base-dev qt6-webengine-dev libqt6webenginecore6-bin libgl-dev fonts-noto-cjk)
 if [ "${1:-}" = "--tests" ]; then packages+=(libgtest-dev util-linux xvfb xauth python3); fi
 

@@ -25,6 +25,8 @@ count --filter 工作 --exclude work "$corpus"
 # pair gives the same hits.
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+# Corpus caches go into the scratch folder, never the user's own.
+export XDG_CACHE_HOME="$work/cache"
 mkdir "$work/moses" "$work/tsv" "$work/tmx"
 for en in "$corpus"/*.EN.txt; do
   zh=${en%.EN.txt}.ZH.txt
