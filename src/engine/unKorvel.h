@@ -99,6 +99,8 @@ class TKorvel {
   // Writes the cache of every pair loaded from its sources (unchanged since),
   // then keeps to the limit; searches use their indexes from then on. How
   // many were written. Throws EKorvel when the folder cannot be written.
+  // It changes nothing a search shows: while it runs, another thread may
+  // read the last search (Result, Hits, FilePairs, Data) as well.
   std::size_t BuildCache(const TProgressFn& progress = {});
 
   // Reads "EN-ZH.txt" and "ZH-EN.txt" from Dir (the program folder's "dic"

@@ -1020,6 +1020,9 @@ class WindowTest : public QObject {
 
 int main(int argc, char** argv) {
   if (geteuid() == 0) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+  // Corpus caches and result pages go to a folder of the test's own.
+  QTemporaryDir cacheHome;
+  qputenv("XDG_CACHE_HOME", cacheHome.path().toUtf8());
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   QApplication app(argc, argv);
   WindowTest test;
