@@ -315,11 +315,24 @@ void TKorvel::LoadData(const TProgressFn& progress) {
   };
   const std::size_t pairs = filePairs_.size();
   std::vector<Loaded> loaded(pairs);
-  // Every text in one piece of memory, sized by what the files hold now.
+  // A pair whose cache is whole is mapped, not read; one whose sources
+  // cannot be read has no key and fails below as it always did.
+  std::vector<TPairCache> caches(pairs);
+  if (!cacheDir_.empty())
+    ParallelFor(pairs, WorkerCount(tuning_.Threads), progress ? [&progress](std::size_t, std::size_t) { progress(0, 0); } : TProgressFn{},
+                [&](std::size_t i, unsigned, auto&) {
+      std::optional<TCacheKey> key = CacheKeyOf(filePairs_[i]);
+      if (!key) return;
+      caches[i].Key = std::make_shared<const TCacheKey>(std::move(*key));
+      caches[i].Cached = TCachedCorpus::Open(cacheDir_, *caches[i].Key);
+      caches[i].Loaded = caches[i].Cached != nullptr;
+    });
+
+  // Every text read in one piece of memory, sized by what the files hold now.
   std::size_t bytes = 0;
-  for (const TFilePair& p : filePairs_)
-    for (const std::string* path : {&p.EnFile, &p.ZhFile}) {
-      if (p.Kind != TSourceKind::Text) break;  // read into strings of its own
+  for (std::size_t i = 0; i < pairs; ++i)
+    for (const std::string* path : {&filePairs_[i].EnFile, &filePairs_[i].ZhFile}) {
+      if (filePairs_[i].Kind != TSourceKind::Text || caches[i].Cached) break;  // read into strings of their own, or mapped
       struct stat st {};
       if (stat(path->c_str(), &st) == 0 && S_ISREG(st.st_mode)) bytes += static_cast<std::size_t>(st.st_size);
     }
@@ -348,18 +361,6 @@ void TKorvel::LoadData(const TProgressFn& progress) {
       if (!kept) engine.ClearData();
     }
   } clearOnCancel{*this};
-
-  // A pair whose cache is whole is mapped, not read; one whose sources
-  // cannot be read has no key and fails below as it always did.
-  std::vector<TPairCache> caches(pairs);
-  if (!cacheDir_.empty())
-    ParallelFor(pairs, WorkerCount(tuning_.Threads), {}, [&](std::size_t i, unsigned, auto&) {
-      std::optional<TCacheKey> key = CacheKeyOf(filePairs_[i]);
-      if (!key) return;
-      caches[i].Key = std::make_shared<const TCacheKey>(std::move(*key));
-      caches[i].Cached = TCachedCorpus::Open(cacheDir_, *caches[i].Key);
-      caches[i].Loaded = caches[i].Cached != nullptr;
-    });
 
   // Each file on its own, so that even a single pair loads on two cores.
   ParallelFor(2 * pairs, WorkerCount(tuning_.Threads), pass(0), [&](std::size_t k, unsigned, auto& poll) {
