@@ -516,6 +516,7 @@ std::size_t TKorvel::BuildCache(const TProgressFn& progress) {
     std::vector<TCachedRecord> records(c.Records);
     for (std::size_t r = 0; r < c.Records; ++r) {
       const TData& d = data_[c.First + r];
+      if (d.EnLine.size() > UINT32_MAX || d.ZhLine.size() > UINT32_MAX) return;  // a record holds 32-bit lengths
       records[r] = {static_cast<std::uint64_t>(d.EnLine.data() - en.data()),
                     static_cast<std::uint64_t>(d.ZhLine.data() - zh.data()),
                     static_cast<std::uint32_t>(d.EnLine.size()),

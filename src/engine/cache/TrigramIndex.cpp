@@ -61,33 +61,35 @@ static_assert(sizeof(TTrigramIndex::TEntry) == 16);
 TTrigramIndexBytes BuildTrigramIndex(std::size_t count, const std::function<std::string_view(std::size_t)>& line,
                                      const std::function<void()>& poll) {
   // Two walks: the first sizes each posting list, the second writes it in
-  // place. last[t] is 1 + the last line that held t, so a trigram is
-  // counted once per line.
-  TTable<std::uint32_t> last;
-  TTable<std::uint64_t> size;  // bytes, then the trigram's directory slot
+  // place. One table entry per trigram holds all a walk needs of it, so
+  // that each occurrence costs one miss of the cache: Last, 1 + the last
+  // line that held it (it counts once per line); Slot, its directory entry;
+  // At, the bytes of its list, then where the list goes on.
+  struct TState {
+    std::uint32_t Last, Slot;
+    std::uint64_t At;
+  };
+  TTable<TState> table;
   std::vector<std::uint32_t> seen;
   for (std::size_t r = 0; r < count; ++r) {
     if (poll && (r & 0xFFF) == 0) poll();
     const auto line1 = static_cast<std::uint32_t>(r + 1);
     ForEachTrigram(line(r), [&](std::uint32_t t) {
-      const std::uint32_t prev = last[t];
-      if (prev == line1) return;
-      if (prev == 0) seen.push_back(t);
-      size[t] += VarintLength(prev ? line1 - prev : line1 - 1);
-      last[t] = line1;
+      TState& e = table[t];
+      if (e.Last == line1) return;
+      if (e.Last == 0) seen.push_back(t);
+      e.At += VarintLength(e.Last ? line1 - e.Last : line1 - 1);
+      e.Last = line1;
     });
   }
   std::sort(seen.begin(), seen.end());
   std::vector<TTrigramIndex::TEntry> entries(seen.size());
-  std::vector<std::uint64_t> cursor(seen.size());
   std::uint64_t total = 0;
   for (std::size_t k = 0; k < seen.size(); ++k) {
-    const std::uint32_t t = seen[k];
-    entries[k] = {t, 0, total};
-    cursor[k] = total;
-    total += size[t];
-    size[t] = k;
-    last[t] = 0;
+    TState& e = table[seen[k]];
+    entries[k] = {seen[k], 0, total};
+    total += e.At;
+    e = {0, static_cast<std::uint32_t>(k), entries[k].Offset};
   }
   TTrigramIndexBytes out;
   out.Postings.resize(total);
@@ -96,15 +98,13 @@ TTrigramIndexBytes BuildTrigramIndex(std::size_t count, const std::function<std:
     if (poll && (r & 0xFFF) == 0) poll();
     const auto line1 = static_cast<std::uint32_t>(r + 1);
     ForEachTrigram(line(r), [&](std::uint32_t t) {
-      const std::uint32_t prev = last[t];
-      if (prev == line1) return;
-      const auto k = static_cast<std::size_t>(size[t]);
-      std::uint32_t v = prev ? line1 - prev : line1 - 1;
-      std::uint64_t& at = cursor[k];
-      for (; v >= 0x80; v >>= 7) posting[at++] = static_cast<unsigned char>(v | 0x80);
-      posting[at++] = static_cast<unsigned char>(v);
-      ++entries[k].Count;
-      last[t] = line1;
+      TState& e = table[t];
+      if (e.Last == line1) return;
+      std::uint32_t v = e.Last ? line1 - e.Last : line1 - 1;
+      for (; v >= 0x80; v >>= 7) posting[e.At++] = static_cast<unsigned char>(v | 0x80);
+      posting[e.At++] = static_cast<unsigned char>(v);
+      ++entries[e.Slot].Count;
+      e.Last = line1;
     });
   }
   out.Directory.resize(entries.size() * sizeof(TTrigramIndex::TEntry));
