@@ -360,8 +360,14 @@ int Cache(const Options& o) {
                     Size(DefaultCacheLimit(dir)) + ")\n";
   for (const TCacheEntry& e : entries) {
     out += Size(e.Bytes) + "\t";
-    for (std::size_t i = 0; i < e.Sources.size(); ++i) out += (i ? "\t" : "") + DisplayPath(e.Sources[i]);
-    if (e.Sources.empty()) out += "(unreadable) " + DisplayPath(e.Path);
+    for (std::size_t i = 0; i < e.Sources.size(); ++i) {
+      if (i) out += '\t';
+      out += DisplayPath(e.Sources[i]);
+    }
+    if (e.Sources.empty()) {
+      out += "(unreadable) ";
+      out += DisplayPath(e.Path);
+    }
     out += "\n";
   }
   WriteStdout(out);
