@@ -318,21 +318,23 @@ void TKorvel::LoadData(const TProgressFn& progress) {
   // A pair whose cache is whole is mapped, not read; one whose sources
   // cannot be read has no key and fails below as it always did.
   std::vector<TPairCache> caches(pairs);
-  if (!cacheDir_.empty())
-    ParallelFor(pairs, WorkerCount(tuning_.Threads), progress ? [&progress](std::size_t, std::size_t) { progress(0, 0); } : TProgressFn{},
-                [&](std::size_t i, unsigned, auto&) {
+  if (!cacheDir_.empty()) {
+    const TProgressFn checking = progress ? [&progress](std::size_t, std::size_t) { progress(0, 0); } : TProgressFn{};
+    ParallelFor(pairs, WorkerCount(tuning_.Threads), checking, [&](std::size_t i, unsigned, auto&) {
       std::optional<TCacheKey> key = CacheKeyOf(filePairs_[i]);
       if (!key) return;
       caches[i].Key = std::make_shared<const TCacheKey>(std::move(*key));
       caches[i].Cached = TCachedCorpus::Open(cacheDir_, *caches[i].Key);
       caches[i].Loaded = caches[i].Cached != nullptr;
     });
+  }
 
   // Every text read in one piece of memory, sized by what the files hold now.
   std::size_t bytes = 0;
   for (std::size_t i = 0; i < pairs; ++i)
     for (const std::string* path : {&filePairs_[i].EnFile, &filePairs_[i].ZhFile}) {
-      if (filePairs_[i].Kind != TSourceKind::Text || caches[i].Cached) break;  // read into strings of their own, or mapped
+      // TMX and TSV files are read into strings of their own; cached pairs are mapped.
+      if (filePairs_[i].Kind != TSourceKind::Text || caches[i].Cached) break;
       struct stat st {};
       if (stat(path->c_str(), &st) == 0 && S_ISREG(st.st_mode)) bytes += static_cast<std::size_t>(st.st_size);
     }
