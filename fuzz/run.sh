@@ -12,7 +12,7 @@ secs=${1:-30}
 [[ $secs =~ ^[0-9]+$ ]] || { echo "usage: fuzz/run.sh [SECONDS] [TARGET...]" >&2; exit 2; }
 shift $(( $# > 0 ? 1 : 0 ))
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(decode dictionary query pattern page source table)
+[ ${#targets[@]} -gt 0 ] || targets=(decode dictionary query pattern page source table cache)
 for t in "${targets[@]}"; do
   [ -d "fuzz/seeds/$t" ] || { echo "unknown target: $t" >&2; exit 2; }
 done

@@ -119,6 +119,22 @@ void TSearchRunner::Render(TKorvel& engine, TRenderRequest request) {
       [this] { emit rendered(report_); }, false);
 }
 
+void TSearchRunner::Cache(TKorvel& engine) {
+  Start(
+      [&engine](std::stop_token stop, const TRunProgressFn&) {
+        try {
+          engine.BuildCache([&stop](std::size_t, std::size_t) {
+            if (stop.stop_requested()) throw EAbort();
+          });
+        } catch (const EAbort&) {
+          throw;
+        } catch (const std::exception&) {
+          // No cache, silently: the corpus is searched from memory as before.
+        }
+      },
+      [this] { emit cached(); }, false);
+}
+
 void TSearchRunner::Post(std::function<void()> call) {
   // The worker's thread object lives on the GUI thread and goes with the
   // run: calls still queued when Stop deletes it are dropped with it.

@@ -40,6 +40,10 @@ class TSearchRunner : public QObject {
               korvel::TExportFormat format = korvel::TExportFormat::Tsv);
   // The last search's page again in another order, page or view.
   void Render(korvel::TKorvel& engine, korvel::TRenderRequest request);
+  // Writes the corpus cache of the engine's last load (TKorvel::BuildCache).
+  // A cache that cannot be written is no error: `cached` follows either way,
+  // unless Stop ends the run first.
+  void Cache(korvel::TKorvel& engine);
   // The run's table is no longer wanted: spotting is left out or stopped,
   // and `failed` follows with EAbort unless the run was already done.
   void DropSpot() { spot_ = false; }
@@ -65,6 +69,7 @@ class TSearchRunner : public QObject {
   void exported();
   // The page of a Render is written.
   void rendered(const korvel::TRunReport& report);
+  void cached();
   // The run's exception; EAbort after a Cancel.
   void failed(std::exception_ptr error);
 

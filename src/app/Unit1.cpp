@@ -42,6 +42,8 @@
 #include "MyDLL.h"
 #include "ProgramFolder.h"
 #include "Utf8.h"
+#include "cache/CacheFolder.h"
+#include "cache/CorpusCache.h"
 #include "sources/Source.h"
 
 using namespace korvel;
@@ -174,6 +176,7 @@ TfrmMain::TfrmMain(std::unique_ptr<TDesktop> desktop, QWidget* parent)
   connect(runner_, &TSearchRunner::spotted, this, &TfrmMain::SpotDone);
   connect(runner_, &TSearchRunner::exported, this, &TfrmMain::ExportDone);
   connect(runner_, &TSearchRunner::failed, this, &TfrmMain::RunFailed);
+  connect(runner_, &TSearchRunner::cached, this, [this] { caching_ = false; });
   BuildShortcuts();
 
   tsQuery->setEnabled(false);
@@ -235,10 +238,25 @@ void TfrmMain::BuildSettingsPage() {
   top->addWidget(btnChoseText);
   top->addWidget(btnChoseFiles);
   top->addWidget(lblDir, 1);
+  cbxCache = new QCheckBox("Keep a cache of opened corpora");
+  cbxCache->setChecked(true);
+  cbxCache->setToolTip(QString::fromStdString("Opening the same files again maps what the first opening made of them, "
+                                              "kept in " + DefaultCorpusCacheDir()));
+  btnClearCache = new QPushButton("Clear cache");
+  btnClearCache->setAccessibleName("Clear cache");
+  btnClearCache->setToolTip("Remove every corpus cache");
+  auto* cacheRow = new QHBoxLayout;
+  cacheRow->addWidget(cbxCache);
+  cacheRow->addStretch(1);
+  cacheRow->addWidget(btnClearCache);
+  connect(cbxCache, &QCheckBox::toggled, this, &TfrmMain::CacheToggled);
+  connect(btnClearCache, &QPushButton::clicked, this, &TfrmMain::btnClearCacheClick);
+
   auto* page = new QVBoxLayout(tsSettings);
   page->addLayout(top);
   page->addWidget(clbFileList, 1);
   page->addWidget(plSettings);
+  page->addLayout(cacheRow);
 
   setTabOrder(btnChoseText, btnChoseFiles);
   setTabOrder(btnChoseFiles, clbFileList);
@@ -540,6 +558,7 @@ void TfrmMain::FormCreate() {
   wbResult->ShowBlank(FromStd(DataDir() + "sys/blank.htm"));
   SelectedFiles.clear();
   Engine = std::make_unique<TKorvel>();
+  Engine->SetCacheDir(DefaultCorpusCacheDir());
   try {
     Engine->LoadDictionaries("");
   } catch (const std::exception& e) {
@@ -688,8 +707,35 @@ void TfrmMain::SearchDone(const TRunReport& report) {
   // Sources left out stay named for as long as the corpus is the one loaded without them.
   for (const std::string& bad : Engine->BadSources()) status_ += "   Left out: " + FromStd(WithFullStop(bad));
   lbLog->setText(status_ + NoteText(report.Note));
+  if (report.Loaded)
+    lbLog->setToolTip(report.FromCache ? QString::fromStdString("The corpus was loaded from its cache in " +
+                                                                 DisplayPath(Engine->CacheDir()))
+                                       : QString());
   // The panel was shown during a run that made no table.
   if (!Running() && btnTranslations->isChecked()) StartSpot();
+  StartCaching();
+}
+
+void TfrmMain::StartCaching() {
+  if (Running() || caching_ || closed_ || !Engine || !cbxCache->isChecked() || !Engine->CacheMissing()) return;
+  caching_ = true;
+  runner_->Cache(*Engine);
+}
+
+void TfrmMain::StopCaching() {
+  if (!caching_) return;
+  runner_->Stop();
+  caching_ = false;
+}
+
+void TfrmMain::CacheToggled(bool on) {
+  StopCaching();
+  if (Engine) Engine->SetCacheDir(on ? DefaultCorpusCacheDir() : std::string());
+}
+
+void TfrmMain::btnClearCacheClick() {
+  StopCaching();
+  ClearCorpusCaches(DefaultCorpusCacheDir());
 }
 
 void TfrmMain::ResultBarChanged() {
@@ -705,6 +751,7 @@ void TfrmMain::ResultBarChanged() {
   exporting_ = false;
   BeginRun();
   pageShown_ = true;  // a cancel leaves the page on view as it is
+  StopCaching();
   runner_->Render(*Engine, std::move(request));
   UpdateRunLocks();
 }
@@ -723,6 +770,7 @@ void TfrmMain::StartSpot() {
   BeginRun();
   pageShown_ = true;
   tableWanted_ = true;
+  StopCaching();
   runner_->Spot(*Engine, ToStd(runPage_));
   UpdateRunLocks();
 }
@@ -731,8 +779,9 @@ void TfrmMain::SpotDone(const TTranslationTable& table) {
   EndRun();
   const bool wanted = tableWanted_;
   tableWanted_ = false;
-  if (!wanted || table.HitCount == 0) return;
+  if (!wanted || table.HitCount == 0) return StartCaching();
   ShowTranslations(table);
+  StartCaching();
   const TSortKeys& order = Engine->SortKeys();
   // Neither marks nor an order by them: the page was not written again.
   if (RowsToMark(table).empty() && std::find(order.begin(), order.end(), TSortKey::Translation) == order.end())
@@ -1128,6 +1177,7 @@ void TfrmMain::btnSearchClick() {
   if (!CanSearch() || closed_ || TrimmedText(edtSearch).isEmpty()) return;
   // What is left of the run is a table for the result about to go.
   runner_->Stop();
+  caching_ = false;
   ResetResultView();
   TRunRequest request;
   if (FilesChanged) {
@@ -1178,6 +1228,7 @@ void TfrmMain::btnSaveClick() {
   lastSaveType_ = chosen;
   exporting_ = true;
   BeginRun();
+  StopCaching();
   runner_->Export(*Engine, QFile::encodeName(name).toStdString(), type.format);
   UpdateRunLocks();
 }

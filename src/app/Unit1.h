@@ -120,6 +120,8 @@ class TfrmMain : public QMainWindow {
   TResultBar* barResult;             // the view, order and page of the hits
   TTranslationList* lvTranslations;  // the Translations panel
   QLabel* lbLog;
+  QCheckBox* cbxCache;  // "Keep a cache of opened corpora", ticked at every start
+  QPushButton* btnClearCache;
   QPushButton* btnTranslations;  // shows and hides the panel
   QPushButton* btnSave;
   QTimer* Timer1;
@@ -136,7 +138,8 @@ class TfrmMain : public QMainWindow {
   bool FilesChanged = false;                // the engine lacks the current ticked set
   korvel::TTranslationTable Translations;   // what the panel shows; no hits when it shows nothing
 
-  bool Running() const { return runner_->Running(); }
+  // A cache being written after a search is no run: anything may stop it.
+  bool Running() const { return runner_->Running() && !caching_; }
   int LoadCount() const { return loadCount_; }
   QString ResultPagePath() const;
 
@@ -230,6 +233,12 @@ class TfrmMain : public QMainWindow {
   TSearchRunner* runner_;
   QShortcut* escape_;
   bool exporting_ = false;  // the run is a Save
+  bool caching_ = false;    // the worker writes the corpus cache
+  // Writes the cache of the corpus last loaded once nothing else runs.
+  void StartCaching();
+  void StopCaching();
+  void CacheToggled(bool on);
+  void btnClearCacheClick();
   bool skipBadSources_ = false;  // the next load leaves out sources it cannot read
   bool pageShown_ = false;   // the run has shown its search; making the table is left
   bool tableWanted_ = false;  // the run's table goes to the panel when it arrives

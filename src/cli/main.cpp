@@ -1,5 +1,7 @@
 // korvel-cli — the concordance engine from the command line.
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -19,6 +21,8 @@
 #include "RunSearch.h"
 #include "Sort.h"
 #include "TextDecode.h"
+#include "cache/CacheFolder.h"
+#include "cache/CorpusCache.h"
 #include "unKorvel.h"
 
 using namespace korvel;
@@ -31,6 +35,7 @@ constexpr const char* kHelp = R"HELP(Usage:
   korvel-cli expand TEXT
   korvel-cli inflect WORD
   korvel-cli lookup [--dic DIR] TEXT
+  korvel-cli cache info|clear
   korvel-cli --help
   korvel-cli --version
 
@@ -52,6 +57,7 @@ Options (anywhere before "--", which ends them; VALUE may also follow "="):
                     equivalents match their simplified and traditional forms
                     alike (发展 finds 發展 and 發展 finds 发展)
   --dic DIR         folder of EN-ZH.txt and ZH-EN.txt (default: the program's dic/)
+  --no-cache        neither use nor write the corpus cache (see cache below)
   --skip-bad        a .tmx or .tsv file that cannot be read is left out, named
                     on standard error, and the rest is searched (without it
                     the run fails)
@@ -93,7 +99,7 @@ direction, expression) goes to standard error.
 
 spot: how the hits' aligned lines translate QUERY. Searches as search does
 (with the options that select hits: --lemma, --filter, --exclude,
---filter-lemma, --zh-words, --variants, --dic, --skip-bad) and prints the translation table, best
+--filter-lemma, --zh-words, --variants, --dic, --skip-bad, --no-cache) and prints the translation table, best
 first, one row per line: translation, hits whose aligned line contains it,
 their share of the hits (3 decimals) and the log-likelihood score (1
 decimal), separated by tabs; then "(none of these)" with the hits that
@@ -101,6 +107,21 @@ contain none of the rows.
   --top N           rows to print (default 10)
 Chinese rows count where their string occurs; English rows stand for every
 form of a word and count where one occurs as a whole word.
+
+cache: search and spot keep what loading made of each pair of sources (the
+decoded texts, the line records and an index of each side) in
+$XDG_CACHE_HOME/korvel/corpora (default ~/.cache/korvel/corpora; the folder
+private to the user), so that the next load of unchanged sources maps it
+instead of reading them. A source is known by its path, size, modification
+time, inode and first and last 64 KiB; a changed one is cached anew, and one
+that cannot be read fails the run as ever. The cache is written after the
+answer is printed, with standard output closed first so a pipeline goes on.
+The folder is kept under 10 GiB or a fifth of the free disk, whichever is
+less, the least recently used caches removed first. A folder that cannot be
+written means no cache, with a note on standard error.
+  cache info        the folder, its total size and each cache with its size
+                    and sources, least recently used first
+  cache clear       remove every corpus cache (nothing else in the folder)
 
 expand prints the lemma expansion of TEXT; inflect prints the other forms of
 WORD; lookup prints the dictionary equivalents of TEXT; --version prints
@@ -118,7 +139,7 @@ enum class Command { Search, Spot, Other };
 
 struct Options {
   bool lemma = false, exclude = false, filterLemma = false, count = false, zhWords = false, variants = false, kwic = false;
-  bool skipBad = false;
+  bool skipBad = false, noCache = false;
   std::string filter, dic, html, tsv, csv, tmx, xlsx;
   std::size_t top = 10, width = kKwicWidth, page = 1;
   bool widthGiven = false, pageGiven = false;
@@ -193,6 +214,8 @@ Options Parse(const std::vector<std::string>& args, Command command) {
       flag(o.variants);
     } else if (name == "--skip-bad") {
       flag(o.skipBad);
+    } else if (name == "--no-cache") {
+      flag(o.noCache);
     } else if (name == "--filter") {
       o.filter = takeValue();
     } else if (command == Command::Spot && name == "--top") {
@@ -296,6 +319,68 @@ std::vector<std::string> CorpusFiles(const std::vector<std::string>& paths) {
   return files;
 }
 
+// Standard output is closed first (it then goes to /dev/null), so a pipeline
+// reading it goes on while the cache is written.
+void BuildCache(TKorvel& engine) {
+  if (!engine.CacheMissing()) return;
+  std::fflush(stdout);
+  const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+  if (null >= 0) {
+    dup2(null, STDOUT_FILENO);
+    close(null);
+  }
+  try {
+    engine.BuildCache();
+  } catch (const EKorvel& e) {
+    std::cerr << "korvel-cli: note: " << WithFullStop(e.what()) << " No corpus cache is kept.\n";
+  } catch (const std::exception&) {
+  }
+}
+
+std::string Size(std::uint64_t bytes) {
+  char text[32];
+  if (bytes < 1024 * 1024)
+    std::snprintf(text, sizeof text, "%.1f KiB", static_cast<double>(bytes) / 1024);
+  else
+    std::snprintf(text, sizeof text, "%.1f MiB", static_cast<double>(bytes) / (1024 * 1024));
+  return text;
+}
+
+int Cache(const Options& o) {
+  if (o.positional.size() != 1) throw UsageError("cache needs info or clear");
+  const std::string dir = DefaultCorpusCacheDir();
+  if (dir.empty()) throw EKorvel("No cache folder: neither XDG_CACHE_HOME nor HOME names one");
+  if (o.positional[0] == "clear") {
+    const std::size_t removed = ClearCorpusCaches(dir);
+    WriteStdout("Removed " + std::to_string(removed) + (removed == 1 ? " file" : " files") + " from " +
+                DisplayPath(dir) + "\n");
+    return 0;
+  }
+  if (o.positional[0] != "info") throw UsageError("cache needs info or clear, not \"" + o.positional[0] + "\"");
+  const std::vector<TCacheEntry> entries = ListCorpusCaches(dir);
+  std::uint64_t total = 0;
+  for (const TCacheEntry& e : entries) total += e.Bytes;
+  std::string out = "Location: " + DisplayPath(dir) + "\nTotal: " + Size(total) + " in " +
+                    std::to_string(entries.size()) + (entries.size() == 1 ? " cache" : " caches") + " (limit " +
+                    Size(DefaultCacheLimit(dir)) + ")\n";
+  for (const TCacheEntry& e : entries) {
+    out += Size(e.Bytes) + "\t";
+    for (std::size_t i = 0; i < e.Sources.size(); ++i) {
+      if (i) out += '\t';
+      out += DisplayPath(e.Sources[i]);
+    }
+    if (e.Sources.empty()) {
+      out += "(unreadable) ";
+      out += DisplayPath(e.Path);
+    }
+    out += "\n";
+  }
+  WriteStdout(out);
+  return 0;
+}
+
+int Answer(const Options& o, Command command, TKorvel& engine, std::vector<std::string> files);
+
 int Search(const Options& o, Command command) {
   const std::string name = command == Command::Spot ? "spot" : "search";
   if (o.positional.size() < 2) throw UsageError(name + " needs a QUERY and at least one PATH");
@@ -306,7 +391,14 @@ int Search(const Options& o, Command command) {
   InflectionTables tables;
   TKorvel engine;
   LoadWordLists(engine, o.dic);
+  if (!o.noCache) engine.SetCacheDir(DefaultCorpusCacheDir());
+  const int status = Answer(o, command, engine, std::move(files));
+  BuildCache(engine);
+  return status;
+}
 
+int Answer(const Options& o, Command command, TKorvel& engine, std::vector<std::string> files) {
+  const std::string query = SanitizeUtf8(o.positional[0]);
   TRunRequest request;
   request.Files = std::move(files);
   request.SkipBadSources = o.skipBad;
@@ -388,6 +480,7 @@ int Run(const std::vector<std::string>& args) {
 
   Options o = Parse(rest, Command::Other);
   if (command != "lookup" && !o.dic.empty()) throw UsageError("Unknown option --dic");
+  if (command == "cache") return Cache(o);
   if (o.positional.size() != 1) throw UsageError(command + " needs exactly one argument");
   const std::string text = SanitizeUtf8(o.positional[0]);
   std::string result;

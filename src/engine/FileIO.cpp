@@ -254,6 +254,13 @@ THeldText THeldText::Own(std::string text) {
   return held;
 }
 
+THeldText THeldText::View(std::string_view text, std::shared_ptr<const void> owner) {
+  THeldText held;
+  held.text_ = text;
+  held.owner_ = std::move(owner);
+  return held;
+}
+
 THeldText THeldText::Hold(std::string_view bytes, std::shared_ptr<const void> owner) {
   THeldText held;
   if (IsPlainUtf8(bytes)) {

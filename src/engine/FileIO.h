@@ -60,6 +60,8 @@ class THeldText {
                         const std::function<void()>& poll = {});
   // A text made elsewhere, already UTF-8.
   static THeldText Own(std::string text);
+  // Decoded text that `owner` keeps alive (a mapped cache file).
+  static THeldText View(std::string_view text, std::shared_ptr<const void> owner);
   std::string_view Text() const { return text_; }
 
  private:

@@ -129,7 +129,10 @@ TRunReport RunSearch(TKorvel& engine, const TRunRequest& request, std::stop_toke
   engine.SetKwicPage(request.Kwic);
   if (page) engine.WriteResultPage(*request.PagePath, meter.Begin(TRunStep::Page, kPageShare));
   meter.Finish();
-  return Report(engine, start, page);
+  TRunReport report = Report(engine, start, page);
+  report.Loaded = load;
+  report.FromCache = load && engine.LoadedFromCache();
+  return report;
 }
 
 TRunReport RunRender(TKorvel& engine, const TRenderRequest& request, std::stop_token stop,

@@ -50,6 +50,8 @@ struct TRunReport {
   std::string Pattern;    // the expression searched for
   std::string Note;       // what the page's rendering noted, or ""
   std::string Status;     // the status line (StatusLine with Seconds to three decimals)
+  bool Loaded = false;     // the run loaded the files
+  bool FromCache = false;  // ... and took every pair from the corpus cache
 };
 
 enum class TRunStep { Load, Search, Sort, Page, Spot, Export, Done };

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <iterator>
 #include <numeric>
 #include <optional>
 #include <unordered_map>
@@ -23,6 +24,8 @@
 #include "sources/Source.h"
 #include "Utf8.h"
 #include "Variants.h"
+#include "cache/CacheFolder.h"
+#include "cache/CorpusCache.h"
 #include "writers/Csv.h"
 #include "writers/TmxWriter.h"
 #include "writers/Xlsx.h"
@@ -191,6 +194,7 @@ TKorvel::~TKorvel() = default;
 
 void TKorvel::ClearData() {
   badSources_.clear();
+  pairCaches_.clear();
   foldRecords_[0].reset();
   foldRecords_[1].reset();
   data_.clear();
@@ -312,11 +316,26 @@ void TKorvel::LoadData(const TProgressFn& progress) {
   };
   const std::size_t pairs = filePairs_.size();
   std::vector<Loaded> loaded(pairs);
-  // Every text in one piece of memory, sized by what the files hold now.
+  // A pair whose cache is whole is mapped, not read; one whose sources
+  // cannot be read has no key and fails below as it always did.
+  std::vector<TPairCache> caches(pairs);
+  if (!cacheDir_.empty()) {
+    const TProgressFn checking = progress ? [&progress](std::size_t, std::size_t) { progress(0, 0); } : TProgressFn{};
+    ParallelFor(pairs, WorkerCount(tuning_.Threads), checking, [&](std::size_t i, unsigned, auto&) {
+      std::optional<TCacheKey> key = CacheKeyOf(filePairs_[i]);
+      if (!key) return;
+      caches[i].Key = std::make_shared<const TCacheKey>(std::move(*key));
+      caches[i].Cached = TCachedCorpus::Open(cacheDir_, *caches[i].Key);
+      caches[i].Loaded = caches[i].Cached != nullptr;
+    });
+  }
+
+  // Every text read in one piece of memory, sized by what the files hold now.
   std::size_t bytes = 0;
-  for (const TFilePair& p : filePairs_)
-    for (const std::string* path : {&p.EnFile, &p.ZhFile}) {
-      if (p.Kind != TSourceKind::Text) break;  // read into strings of its own
+  for (std::size_t i = 0; i < pairs; ++i)
+    for (const std::string* path : {&filePairs_[i].EnFile, &filePairs_[i].ZhFile}) {
+      // TMX and TSV files are read into strings of their own; cached pairs are mapped.
+      if (filePairs_[i].Kind != TSourceKind::Text || caches[i].Cached) break;
       struct stat st {};
       if (stat(path->c_str(), &st) == 0 && S_ISREG(st.st_mode)) bytes += static_cast<std::size_t>(st.st_size);
     }
@@ -350,6 +369,14 @@ void TKorvel::LoadData(const TProgressFn& progress) {
   ParallelFor(2 * pairs, WorkerCount(tuning_.Threads), pass(0), [&](std::size_t k, unsigned, auto& poll) {
     Loaded& out = loaded[k / 2];
     const TFilePair& pair = filePairs_[k / 2];
+    if (const auto& cached = caches[k / 2].Cached) {
+      if (k % 2 == 0) {
+        out.en = THeldText::View(cached->En(), cached);
+        out.zh = THeldText::View(cached->Zh(), cached);
+        out.records = cached->RecordCount();
+      }
+      return;
+    }
     if (k % 2) {
       if (pair.Kind == TSourceKind::Text)
         guarded(out.zhError, [&] { out.zh = THeldText::Read(pair.ZhFile, arena, poll); });
@@ -385,6 +412,7 @@ void TKorvel::LoadData(const TProgressFn& progress) {
         if (skipBadSources_) {
           badSources_.push_back(e.what());
           l = Loaded{};
+          caches[i] = {};  // no cache stands for a source that failed
         } else {
           l.error = std::make_exception_ptr(EBadSource(e.what(), e.Detail()));
         }
@@ -410,6 +438,16 @@ void TKorvel::LoadData(const TProgressFn& progress) {
     TData* const slot = data_.data() + offsets[i];
     std::size_t written = 0;
     guarded(out.error, [&] {
+      if (const auto& cached = caches[i].Cached) {
+        const std::string_view en = cached->En(), zh = cached->Zh();
+        for (; written < out.records; ++written) {
+          if ((written & (kLinesPerPoll - 1)) == kLinesPerPoll - 1) poll();
+          const TCachedRecord r = cached->Record(written);
+          slot[written] = {zh.substr(r.ZhOffset, r.ZhLength), en.substr(r.EnOffset, r.EnLength),
+                           static_cast<int32_t>(i), r.LineIndex};
+        }
+        return;
+      }
       // The Chinese file is read in step with the English one: line j of
       // each is needed only for a non-empty English line j.
       TLineReader zh(out.zh.Text());
@@ -435,15 +473,101 @@ void TKorvel::LoadData(const TProgressFn& progress) {
   clearOnCancel.kept = true;
   texts_.reserve(2 * pairs);
   std::size_t kept = 0;
-  for (Loaded& l : loaded) {
+  for (std::size_t i = 0; i < pairs; ++i) {
+    Loaded& l = loaded[i];
     texts_.push_back(std::move(l.en));
     texts_.push_back(std::move(l.zh));
+    caches[i].First = kept;
+    caches[i].Records = l.error ? 0 : l.records;
+    if (!l.error) pairCaches_.push_back(std::move(caches[i]));
     kept += l.records;
     if (l.error) {
       data_.resize(kept);
       std::rethrow_exception(l.error);
     }
   }
+}
+
+void TKorvel::SetCacheDir(std::string dir, std::uint64_t limit) {
+  cacheDir_ = std::move(dir);
+  cacheLimit_ = limit;
+}
+
+bool TKorvel::LoadedFromCache() const {
+  return !pairCaches_.empty() &&
+         std::all_of(pairCaches_.begin(), pairCaches_.end(), [](const TPairCache& c) { return c.Loaded; });
+}
+
+bool TKorvel::CacheMissing() const {
+  return std::any_of(pairCaches_.begin(), pairCaches_.end(), [](const TPairCache& c) { return c.Key && !c.Cached; });
+}
+
+std::size_t TKorvel::BuildCache(const TProgressFn& progress) {
+  if (cacheDir_.empty()) return 0;
+  std::vector<std::size_t> todo;
+  for (std::size_t i = 0; i < pairCaches_.size(); ++i)
+    if (pairCaches_[i].Key && !pairCaches_[i].Cached) todo.push_back(i);
+  std::vector<std::shared_ptr<const TCachedCorpus>> written(todo.size());
+  ParallelFor(todo.size(), WorkerCount(tuning_.Threads), progress, [&](std::size_t k, unsigned, auto& poll) {
+    const std::size_t i = todo[k];
+    const TPairCache& c = pairCaches_[i];
+    // A source changed since it was read would be cached under the key of
+    // what it holds now.
+    const std::optional<TCacheKey> now = CacheKeyOf(filePairs_[i]);
+    if (!now || now->Bytes != c.Key->Bytes) return;
+    const std::string_view en = texts_[2 * i].Text(), zh = texts_[2 * i + 1].Text();
+    std::vector<TCachedRecord> records(c.Records);
+    for (std::size_t r = 0; r < c.Records; ++r) {
+      const TData& d = data_[c.First + r];
+      if (d.EnLine.size() > UINT32_MAX || d.ZhLine.size() > UINT32_MAX) return;  // a record holds 32-bit lengths
+      records[r] = {static_cast<std::uint64_t>(d.EnLine.data() - en.data()),
+                    static_cast<std::uint64_t>(d.ZhLine.data() - zh.data()),
+                    static_cast<std::uint32_t>(d.EnLine.size()),
+                    static_cast<std::uint32_t>(d.ZhLine.size()),
+                    d.LineIndex,
+                    0};
+    }
+    for (const TCachedRecord& r : records)
+      if (r.EnOffset + r.EnLength > en.size() || r.ZhOffset + r.ZhLength > zh.size()) return;
+    WriteCorpusCache(cacheDir_, *c.Key, en, zh, records, [&poll] { poll(); });
+    written[k] = TCachedCorpus::Open(cacheDir_, *c.Key);
+  });
+  std::size_t count = 0;
+  for (std::size_t k = 0; k < todo.size(); ++k) {
+    if (!written[k]) continue;
+    pairCaches_[todo[k]].Cached = std::move(written[k]);
+    ++count;
+  }
+  if (count > 0) {
+    const std::string keep = todo.size() == 1 ? cacheDir_ + "/" + pairCaches_[todo[0]].Key->FileName : "";
+    EvictCorpusCaches(cacheDir_, cacheLimit_ ? cacheLimit_ : DefaultCacheLimit(cacheDir_), keep);
+  }
+  return count;
+}
+
+std::optional<TIntArr> TKorvel::IndexCandidates(const std::vector<std::string>& literals, bool chinese) const {
+  if (pairCaches_.empty()) return std::nullopt;
+  TIntArr candidates;
+  std::vector<std::uint32_t> lines;
+  for (const TPairCache& c : pairCaches_) {
+    if (c.Records == 0) continue;
+    const TTrigramIndex* index = c.Cached ? c.Cached->Index(chinese) : nullptr;
+    if (!index) return std::nullopt;
+    lines.clear();
+    for (const std::string& literal : literals) {
+      std::optional<std::vector<std::uint32_t>> found = index->Candidates(literal);
+      if (!found) return std::nullopt;
+      lines.insert(lines.end(), found->begin(), found->end());
+    }
+    if (literals.size() > 1) {
+      std::sort(lines.begin(), lines.end());
+      lines.erase(std::unique(lines.begin(), lines.end()), lines.end());
+    }
+    // A line number past the pair's records would name another pair's.
+    if (!lines.empty() && lines.back() >= c.Records) return std::nullopt;
+    for (std::uint32_t line : lines) candidates.push_back(static_cast<int32_t>(c.First + line));
+  }
+  return candidates;
 }
 
 void TKorvel::LoadDictionaries(const std::string& Dir) {
@@ -555,6 +679,15 @@ TIntArr TKorvel::SearchLines(const std::shared_ptr<const TPattern>& query, const
       out.push_back(static_cast<int32_t>(i));
     };
     const std::size_t lo = c * chunkSize, hi = std::min(n, lo + chunkSize);
+    if (scan == TScan::Index) {
+      std::size_t tried = 0;
+      for (auto x = std::lower_bound(extra.begin(), extra.end(), static_cast<int32_t>(lo));
+           x != extra.end() && *x < static_cast<int32_t>(hi); ++x) {
+        if ((++tried & (kLinesPerPoll - 1)) == 0) poll();
+        if (matches(static_cast<std::size_t>(*x))) take(static_cast<std::size_t>(*x));
+      }
+      return;
+    }
     if (scan == TScan::Lines) {
       for (std::size_t i = lo; i < hi; ++i) {
         if ((i & (kLinesPerPoll - 1)) == 0) poll();
@@ -666,7 +799,25 @@ void TKorvel::Search(std::string_view query, bool lemmatize, const TProgressFn& 
   std::optional<TLiteralScan> literal;
   static const TIntArr none;
   const TIntArr* extra = &none;
-  if (tuning_.ScanWholeText) {
+  TIntArr candidates;
+  std::optional<TIntArr> indexed;
+  if (tuning_.UseIndex && facts.Literals) indexed = IndexCandidates(*facts.Literals, chinese);
+  if (indexed) {
+    // The index knows the lines that hold every trigram of a literal,
+    // folded as a byte scan folds; the fold records stand beside them.
+    scan = TScan::Index;
+    candidates = std::move(*indexed);
+    for (const std::string& s : *facts.Literals)
+      if (s.find_first_of("kKsS") != std::string::npos) {
+        const TIntArr& fold = FoldRecords(chinese, {});
+        TIntArr both;
+        both.reserve(candidates.size() + fold.size());
+        std::set_union(candidates.begin(), candidates.end(), fold.begin(), fold.end(), std::back_inserter(both));
+        candidates.swap(both);
+        break;
+      }
+    extra = &candidates;
+  } else if (tuning_.ScanWholeText) {
     if (facts.Literals) literal = TLiteralScan::FromStrings(*facts.Literals);
     if (literal) {
       scan = TScan::Literals;

@@ -44,12 +44,15 @@
 namespace korvel {
 
 class TLiteralScan;
+class TCachedCorpus;
+struct TCacheKey;
 
 // How the engine spreads its work. Results never depend on it: every
 // setting gives the same hits, page and export.
 struct TTuning {
   unsigned Threads = 0;       // 0: one per core
   bool ScanWholeText = true;  // search a file's text in one pass where the expression allows
+  bool UseIndex = true;       // try only the lines a cached corpus's trigram index names
 };
 
 // What an engine is made with. Blank paths take the program's own: its data
@@ -82,6 +85,23 @@ class TKorvel {
   void SetSkipBadSources(bool on) { skipBadSources_ = on; }
   bool SkipBadSources() const { return skipBadSources_; }
   const std::vector<std::string>& BadSources() const { return badSources_; }
+
+  // The corpus cache (cache/CorpusCache.h): loads take a pair from `dir`
+  // when its cache is there and whole, and BuildCache writes the others.
+  // "" (the default) keeps no cache. `limit` caps the folder's total size
+  // (0: DefaultCacheLimit); the least recently used caches go first.
+  void SetCacheDir(std::string dir, std::uint64_t limit = 0);
+  const std::string& CacheDir() const { return cacheDir_; }
+  // Whether the last load took every pair (at least one) from the cache.
+  bool LoadedFromCache() const;
+  // Whether a pair of the last load has no cache yet.
+  bool CacheMissing() const;
+  // Writes the cache of every pair loaded from its sources (unchanged since),
+  // then keeps to the limit; searches use their indexes from then on. How
+  // many were written. Throws EKorvel when the folder cannot be written.
+  // It changes nothing a search shows: while it runs, another thread may
+  // read the last search (Result, Hits, FilePairs, Data) as well.
+  std::size_t BuildCache(const TProgressFn& progress = {});
 
   // Reads "EN-ZH.txt" and "ZH-EN.txt" from Dir (the program folder's "dic"
   // when Dir is blank), mapped from their tables where they are current
@@ -184,7 +204,8 @@ class TKorvel {
   // Lines: each line on its own; Expression: the expression through each
   // file's text; Literals: the strings every match contains, then the lines
   // they occur in.
-  enum class TScan { Lines, Expression, Literals };
+  // Index: only the records in `extra`.
+  enum class TScan { Lines, Expression, Literals, Index };
   // `literal`: the scan's strings, for Literals; `extra`: records to try
   // besides the scan's candidates, ascending. `words`: where only a match
   // that is a whole word counts.
@@ -197,6 +218,9 @@ class TKorvel {
   // Records whose English (Chinese) line holds a character the matcher
   // folds to an ASCII letter; found on first use after a load.
   const TIntArr& FoldRecords(bool chinese, const TProgressFn& progress) const;
+  // Records whose searched line may hold one of `literals`, ascending, from
+  // the pairs' trigram indexes; nothing when a pair or literal has none.
+  std::optional<TIntArr> IndexCandidates(const std::vector<std::string>& literals, bool chinese) const;
   void ClearData();
 
   TFilePairArr filePairs_;
@@ -222,6 +246,17 @@ class TKorvel {
   bool skipBadSources_ = false;
   std::vector<std::string> badSources_;
   std::vector<THeldText> texts_;  // decoded files the lines point into
+
+  // Each loaded pair's place in Data and its cache, when there is one.
+  struct TPairCache {
+    std::shared_ptr<const TCacheKey> Key;  // as the sources stood when loaded
+    std::shared_ptr<const TCachedCorpus> Cached;
+    bool Loaded = false;      // from the cache
+    std::size_t First = 0, Records = 0;
+  };
+  std::vector<TPairCache> pairCaches_;
+  std::string cacheDir_;
+  std::uint64_t cacheLimit_ = 0;
   std::string programDir_;        // with a trailing "/"
   TTuning tuning_;
   std::string templatePath_;

@@ -246,6 +246,37 @@ class WindowTest : public QObject {
     QCOMPARE(message, "Cannot open file \"" + missing + "\". No such file or directory");
   }
 
+  // Written on the worker once the answer is shown; a reopened corpus then
+  // comes from it, which the status line's tooltip says and its text does not.
+  void TheCorpusCacheIsWrittenAfterTheAnswerAndUsedOnReopening() {
+    const QDir caches(qEnvironmentVariable("XDG_CACHE_HOME") + "/korvel/corpora");
+    QDir(caches).removeRecursively();
+    auto written = [&] { return caches.entryList({"*.kvc"}, QDir::Files).size(); };
+    auto idle = [this] { return !w_->findChild<TSearchRunner*>()->Running(); };
+    OpenQuery(Fixtures());
+    QVERIFY(w_->cbxCache->isChecked());
+    Search("give up");
+    const QString status = w_->lbLog->text().section("second(s), ", 1);
+    QVERIFY(w_->lbLog->toolTip().isEmpty());
+    QTRY_VERIFY_WITH_TIMEOUT(idle(), 60000);
+    QCOMPARE(written(), 2);
+
+    OpenQuery(Fixtures());
+    Search("give up");
+    QCOMPARE(w_->lbLog->text().section("second(s), ", 1), status);
+    QVERIFY(w_->lbLog->toolTip().contains("cache"));
+
+    // Unticked: the next load neither uses nor writes a cache.
+    w_->cbxCache->setChecked(false);
+    w_->btnClearCache->click();
+    QCOMPARE(written(), 0);
+    w_->FilesChanged = true;
+    Search("give up");
+    QVERIFY(w_->lbLog->toolTip().isEmpty());
+    QTRY_VERIFY_WITH_TIMEOUT(idle(), 60000);
+    QCOMPARE(written(), 0);
+  }
+
   void ChoosingAFolderListsEachEnglishFileBeforeItsTwin() {
     const QString d = tmp_->path();
     for (const char* name : {"b.EN.txt", "c.ZH.txt", "a.ZH.txt", "a.EN.txt", "a.en.txt", "d.EN.TXT", "d.ZH.TXT"})
@@ -1037,6 +1068,9 @@ class WindowTest : public QObject {
 
 int main(int argc, char** argv) {
   if (geteuid() == 0) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+  // Corpus caches and result pages go to a folder of the test's own.
+  QTemporaryDir cacheHome;
+  qputenv("XDG_CACHE_HOME", cacheHome.path().toUtf8());
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   QApplication app(argc, argv);
   WindowTest test;

@@ -12,6 +12,8 @@ sizes=("${@:-100000 1000000}")
 read -r -a sizes <<<"${sizes[*]}"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+# Corpus caches go into the scratch folder, never the user's own.
+export XDG_CACHE_HOME="$work/cache"
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 mkdir "$work/dic" "$work/c"

@@ -7,6 +7,8 @@ set -u
 cli=$1
 work=$(mktemp -d)
 trap 'chmod -R u+rwX "$work" 2>/dev/null; rm -rf "$work"' EXIT
+# Corpus caches go into the scratch folder, never the user's own.
+export XDG_CACHE_HOME="$work/cache"
 # Some cases run as an unprivileged user, who must reach the files.
 chmod 755 "$work"
 umask 022

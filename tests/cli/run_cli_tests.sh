@@ -10,6 +10,8 @@ corpus=$fixtures/corpus
 dic=$fixtures/dic
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+# Corpus caches go into the scratch folder, never the user's own.
+export XDG_CACHE_HOME="$work/cache"
 failures=0
 
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }

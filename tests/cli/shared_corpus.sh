@@ -4,6 +4,10 @@ set -u
 cli=$1
 corpus=$2
 [ -d "$corpus" ] || { echo "no corpus at $corpus: skipped"; exit 77; }
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+# Corpus caches go into the scratch folder, never the user's own.
+export XDG_CACHE_HOME="$work/cache"
 failures=0
 count() {
   local n
@@ -23,8 +27,6 @@ count --filter 工作 --exclude work "$corpus"
 
 # The same corpus as Moses pairs, as one TSV file and as one TMX file per
 # pair gives the same hits.
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 mkdir "$work/moses" "$work/tsv" "$work/tmx"
 for en in "$corpus"/*.EN.txt; do
   zh=${en%.EN.txt}.ZH.txt

@@ -8,6 +8,7 @@ Usage: check_exports.py KORVEL-CLI KORVEL-SMALL-XLSX FIXTURES
 import csv
 import io
 import re
+import os
 import subprocess
 import sys
 import tempfile
@@ -228,6 +229,8 @@ def check_all_formats(name, search_args, work):
 
 with tempfile.TemporaryDirectory() as tmp:
     work = Path(tmp)
+    # Corpus caches go into the scratch folder, never the user's own.
+    os.environ["XDG_CACHE_HOME"] = str(work / "cache")
     corpus, dic = str(fixtures / "corpus"), str(fixtures / "dic")
 
     # Every kind of mark: the query's, the equivalents', the filter's, and

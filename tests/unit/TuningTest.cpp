@@ -1,6 +1,6 @@
-// However the engine spreads its work (threads, one pass over a file's text),
-// the hits, expression, page and export are those of the plain one-thread,
-// line-by-line search.
+// However the engine spreads its work (threads, one pass over a file's text,
+// the corpus cache and its index), the hits, expression, page and export are
+// those of the plain one-thread, line-by-line search.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -44,6 +44,17 @@ class Tuning : public ::testing::Test {
       dir_->Write("p" + std::to_string(pair) + ".ZH.txt", z);
     }
     dir_->Write("tpl", "<table>\n{@content}\n</table>\n");
+    TKorvel engine;
+    engine.SetCacheDir(dir_->Path("cache"));
+    std::vector<std::string> files = Files();
+    engine.SetFiles(files);
+    ASSERT_EQ(engine.BuildCache(), 3u);
+  }
+  static std::vector<std::string> Files() {
+    std::vector<std::string> files;
+    for (int pair = 0; pair < 3; ++pair)
+      for (const char* side : {".EN.txt", ".ZH.txt"}) files.push_back(dir_->Path("p" + std::to_string(pair) + side));
+    return files;
   }
   static void TearDownTestSuite() {
     delete dir_;
@@ -51,16 +62,16 @@ class Tuning : public ::testing::Test {
   }
 
   Outcome Run(TTuning tuning, const std::string& query, bool lemma, const std::string& filter, bool exclude,
-              bool words = false) {
+              bool words = false, bool cached = false) {
     TKorvel engine;
+    if (cached) engine.SetCacheDir(dir_->Path("cache"));
     engine.SetChineseWords(words);
     engine.SetTuning(tuning);
     engine.SetInflector(test::FakeInflect);
     engine.SetTemplatePath(dir_->Path("tpl"));
-    std::vector<std::string> files;
-    for (int pair = 0; pair < 3; ++pair)
-      for (const char* side : {".EN.txt", ".ZH.txt"}) files.push_back(dir_->Path("p" + std::to_string(pair) + side));
+    std::vector<std::string> files = Files();
     engine.SetFiles(files);
+    EXPECT_EQ(engine.LoadedFromCache(), cached);
     engine.SetFilter(filter, exclude, false);
     engine.Search(query, lemma);
     return {engine.Hits(), engine.Pattern(), engine.RenderResultPage(), engine.RenderExport()};
@@ -92,13 +103,21 @@ TEST_F(Tuning, EveryWayOfSearchingGivesTheSameResult) {
       // are. A Chinese query never takes the expression pass; "colou?r" does.
       {"作业|作", false, "", false, true}, {"作[业]|作", false, "", false, true},
       {"work", false, "工作|作", false, true}, {"work", false, "作业|作", true, true},
-      {"colou?r", false, "颜", true, true}};
+      {"colou?r", false, "颜", true, true}, {"xylophone|HOMEWORK", false, "", false}, {"Work\\tIt", false, "", false}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.query);
     const Outcome plain = Run({1, false}, c.query, c.lemma, c.filter, c.exclude, c.words);
     for (TTuning t : {TTuning{1, true}, TTuning{4, true}, TTuning{3, false}}) {
       const Outcome tuned = Run(t, c.query, c.lemma, c.filter, c.exclude, c.words);
       EXPECT_EQ(tuned.hits, plain.hits) << t.Threads << " threads, whole text " << t.ScanWholeText;
+      EXPECT_EQ(tuned.pattern, plain.pattern);
+      EXPECT_TRUE(test::SameBytes(tuned.page, plain.page));
+      EXPECT_TRUE(test::SameBytes(tuned.exportText, plain.exportText));
+    }
+    // Loaded from the cache: with its index, and scanning its mapped text.
+    for (TTuning t : {TTuning{2, true, true}, TTuning{1, true, false}}) {
+      const Outcome tuned = Run(t, c.query, c.lemma, c.filter, c.exclude, c.words, true);
+      EXPECT_EQ(tuned.hits, plain.hits) << "cached, index " << t.UseIndex;
       EXPECT_EQ(tuned.pattern, plain.pattern);
       EXPECT_TRUE(test::SameBytes(tuned.page, plain.page));
       EXPECT_TRUE(test::SameBytes(tuned.exportText, plain.exportText));

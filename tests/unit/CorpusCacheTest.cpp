@@ -1,0 +1,166 @@
+// The corpus cache: a damaged, stale or foreign cache is never used and is
+// written again; a missing source fails as it would without one; the
+// folder keeps to its size, its modes and its own files.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <thread>
+
+#include "TestUtil.h"
+#include "cache/CacheFolder.h"
+#include "cache/CorpusCache.h"
+#include "unKorvel.h"
+
+namespace korvel {
+namespace {
+
+class CorpusCache : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string en, zh;
+    for (int i = 0; i < 500; ++i) {
+      en += i % 7 == 0 ? "\n" : "Line " + std::to_string(i) + (i % 3 ? " works hard\n" : " rests\n");
+      zh += "第" + std::to_string(i) + (i % 5 ? "行工作\n" : "行\n");
+    }
+    dir_.Write("a.EN.txt", en);
+    dir_.Write("a.ZH.txt", zh);
+  }
+  std::string CacheDir() const { return dir_.Path("cache"); }
+  std::vector<std::string> Files() const { return {dir_.Path("a.EN.txt"), dir_.Path("a.ZH.txt")}; }
+  // Loads with the cache and searches: whether the load came from it, and
+  // the export.
+  std::pair<bool, std::string> Search(const std::string& query) {
+    TKorvel engine;
+    engine.SetCacheDir(CacheDir());
+    std::vector<std::string> files = Files();
+    engine.SetFiles(files);
+    engine.Search(query, false);
+    const bool cached = engine.LoadedFromCache();
+    if (engine.CacheMissing()) engine.BuildCache();
+    return {cached, engine.RenderExport()};
+  }
+  std::string CacheFile() const {
+    for (const auto& e : std::filesystem::directory_iterator(CacheDir())) return e.path().string();
+    return "";
+  }
+  test::TempDir dir_;
+};
+
+TEST_F(CorpusCache, ADamagedCacheIsIgnoredAndWrittenAgain) {
+  const auto [fromCache, want] = Search("work");
+  ASSERT_FALSE(fromCache);
+  const std::string path = CacheFile(), good = test::ReadBytes(path);
+  auto block = [&](cache_format::TBlock b) { return cache_format::BlockRange(good, b)->first; };
+  struct Damage {
+    const char* what;
+    std::function<std::string(std::string)> apply;
+  };
+  const Damage damages[] = {
+      {"truncated", [](std::string s) { return s.substr(0, s.size() - 100); }},
+      {"header bit", [](std::string s) { return s[9] ^= 0x10, s; }},
+      {"block table bit", [](std::string s) { return s[64 + 32 + 9] ^= 0x01, s; }},
+      {"posting bit", [&](std::string s) { return s[block(cache_format::EnPostings) + 5] ^= 0x04, s; }},
+      {"directory bit", [&](std::string s) { return s[block(cache_format::ZhDirectory) + 1] ^= 0x80, s; }},
+      {"text bit", [&](std::string s) { return s[block(cache_format::EnText) + 7] ^= 0x20, s; }},
+      {"record bit", [&](std::string s) { return s[block(cache_format::Records) + 3] ^= 0x01, s; }},
+      {"empty", [](std::string) { return std::string(); }},
+  };
+  for (const Damage& d : damages) {
+    SCOPED_TRACE(d.what);
+    dir_.Write(path.substr(dir_.Root().size() + 1), d.apply(good));
+    const auto [cached, got] = Search("work");
+    EXPECT_FALSE(cached);
+    EXPECT_TRUE(test::SameBytes(got, want));
+    EXPECT_TRUE(test::SameBytes(test::ReadBytes(path), good));  // written again
+  }
+  EXPECT_TRUE(Search("work").first);
+}
+
+TEST_F(CorpusCache, ASourceThatChangedOrWentIsNeverServedFromTheCache) {
+  Search("work");
+  ASSERT_TRUE(Search("work").first);
+  // Same size, same first and last bytes: the modification time tells.
+  std::string en = test::ReadBytes(dir_.Path("a.EN.txt"));
+  en[en.size() / 2] = en[en.size() / 2] == 'x' ? 'y' : 'x';
+  dir_.Write("a.EN.txt", en);
+  struct timespec later[2] = {{0, UTIME_OMIT}, {time(nullptr) + 5, 0}};
+  utimensat(AT_FDCWD, dir_.Path("a.EN.txt").c_str(), later, 0);
+  EXPECT_FALSE(Search("work").first);
+  EXPECT_TRUE(Search("work").first);
+
+  std::filesystem::remove(dir_.Path("a.ZH.txt"));
+  TKorvel engine;
+  engine.SetCacheDir(CacheDir());
+  std::vector<std::string> files = Files();
+  try {
+    engine.SetFiles(files);
+    ADD_FAILURE() << "loaded without its Chinese file";
+  } catch (const EKorvel& e) {
+    EXPECT_EQ(std::string(e.what()), "Cannot open file \"" + dir_.Path("a.ZH.txt") + "\". No such file or directory");
+  }
+}
+
+TEST_F(CorpusCache, TwoWritersLeaveOneWholeFileInAPrivateFolder) {
+  TKorvel a, b;
+  for (TKorvel* e : {&a, &b}) {
+    e->SetCacheDir(CacheDir());
+    std::vector<std::string> files = Files();
+    e->SetFiles(files);
+  }
+  std::thread other([&] { b.BuildCache(); });
+  a.BuildCache();
+  other.join();
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(CacheDir()), {}), 1);
+  EXPECT_TRUE(Search("work").first);
+  struct stat st {};
+  ASSERT_EQ(stat(CacheDir().c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+  ASSERT_EQ(stat(CacheFile().c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+  // A folder that cannot be made: no cache, and a message that says why.
+  TKorvel blocked;
+  blocked.SetCacheDir(dir_.Path("a.EN.txt") + "/cache");
+  std::vector<std::string> files = Files();
+  blocked.SetFiles(files);
+  EXPECT_THROW(blocked.BuildCache(), EKorvel);
+  EXPECT_FALSE(blocked.LoadedFromCache());
+}
+
+TEST_F(CorpusCache, TheFolderKeepsToItsLimitAndClearsOnlyCaches) {
+  // Three sources, used in turn: the least recently used goes first.
+  std::vector<std::string> caches;
+  for (const char* name : {"p.tsv", "q.tsv", "r.tsv"}) {
+    dir_.Write(name, std::string("en\tzh\nwork ") + name + "\t工作\n");
+    TKorvel engine;
+    engine.SetCacheDir(CacheDir());
+    std::vector<std::string> files = {dir_.Path(name)};
+    engine.SetFiles(files);
+    engine.BuildCache();
+    const auto listed = ListCorpusCaches(CacheDir());
+    ASSERT_EQ(listed.back().Sources, std::vector<std::string>{dir_.Path(name)});
+    caches.push_back(listed.back().Path);
+    struct timespec used[2] = {{0, UTIME_OMIT}, {1000000 + static_cast<time_t>(caches.size()), 0}};
+    utimensat(AT_FDCWD, caches.back().c_str(), used, 0);
+  }
+  const std::uint64_t one = ListCorpusCaches(CacheDir()).front().Bytes;
+  EvictCorpusCaches(CacheDir(), 2 * one + one / 2);
+  auto left = ListCorpusCaches(CacheDir());
+  ASSERT_EQ(left.size(), 2u);
+  EXPECT_EQ(left[0].Path, caches[1]);
+  EvictCorpusCaches(CacheDir(), 0, caches[2]);
+  left = ListCorpusCaches(CacheDir());
+  ASSERT_EQ(left.size(), 1u);
+  EXPECT_EQ(left[0].Path, caches[2]);
+
+  dir_.Write("cache/notes.txt", "mine");
+  dir_.Write(std::filesystem::path(caches[2]).filename().string().insert(0, "cache/") + ".abcdef.tmp", "left over");
+  EXPECT_EQ(ClearCorpusCaches(CacheDir()), 2u);
+  EXPECT_TRUE(ListCorpusCaches(CacheDir()).empty());
+  EXPECT_TRUE(std::filesystem::exists(dir_.Path("cache/notes.txt")));
+}
+
+}  // namespace
+}  // namespace korvel
