@@ -141,14 +141,17 @@ void TSegmenter::ForEachWord(std::string_view text, const std::function<void(std
 namespace {
 
 constexpr std::size_t kContext = 256;
+// Enough for the words around a short span; ICU's cost grows with the run
+// of ideographs it is given, and marks are placed on every shown hit.
+constexpr std::size_t kNearContext = 48;
 
 // The part of `line` around [begin, end) that decides its word boundaries.
-std::size_t ContextFrom(std::string_view line, std::size_t begin) {
-  return CharStartAtOrBefore(line, begin > kContext ? begin - kContext : 0);
+std::size_t ContextFrom(std::string_view line, std::size_t begin, std::size_t context = kContext) {
+  return CharStartAtOrBefore(line, begin > context ? begin - context : 0);
 }
 
-std::size_t ContextTo(std::string_view line, std::size_t end) {
-  const std::size_t to = std::min(line.size(), end + kContext);
+std::size_t ContextTo(std::string_view line, std::size_t end, std::size_t context = kContext) {
+  const std::size_t to = std::min(line.size(), end + context);
   return to < line.size() ? std::max(end, CharStartAtOrBefore(line, to)) : to;
 }
 
@@ -173,8 +176,8 @@ bool TSegmenter::IsWholeWord(std::string_view line, std::size_t begin, std::size
 
 std::pair<std::size_t, std::size_t> TSegmenter::WordsAround(std::string_view line, std::size_t begin,
                                                             std::size_t end) {
-  const std::size_t from = ContextFrom(line, begin);
-  const std::string_view window = line.substr(from, ContextTo(line, end) - from);
+  const std::size_t from = ContextFrom(line, begin, kNearContext);
+  const std::string_view window = line.substr(from, ContextTo(line, end, kNearContext) - from);
   if (end <= begin || !impl_->words || !impl_->Set(window)) return {begin, end};
   icu::BreakIterator& it = *impl_->words;
   int32_t ub = impl_->Unit(begin - from), ue = impl_->Unit(end - from);
