@@ -135,7 +135,7 @@ void RenderPageFrame(TOutput& out, std::string_view tpl, std::size_t hitCount, s
   if (p == lines.size()) ThrowListIndex(-1);
   const std::size_t first = page * kPageHitLimit;
   if (page > 0 && first >= hitCount)
-    throw EKorvel("There is no page " + std::to_string(page + 1) + " of " + GroupDigits(hitCount) + " hits");
+    throw EKorvel(TMessage{"There is no page %1 of %2 hits", {std::to_string(page + 1), GroupDigits(hitCount)}});
 
   for (std::size_t i = 0; i < p; ++i) {
     out.Append(lines[i]);

@@ -386,7 +386,7 @@ void TKorvel::LoadData(const TProgressFn& progress) {
           badSources_.push_back(e.what());
           l = Loaded{};
         } else {
-          l.error = std::make_exception_ptr(EBadSource(e.what(), e.Detail()));
+          l.error = std::make_exception_ptr(EBadSource(e.Message(), e.Detail()));
         }
       } catch (...) {  // out of memory is no fault of the file
       }
