@@ -543,6 +543,8 @@ void TfrmMain::FormCreate() {
   wbResult->ShowBlank(FromStd(DataDir() + "sys/blank.htm"));
   SelectedFiles.clear();
   Engine = std::make_unique<TKorvel>();
+  Engine->SetPageRowFormats({ToStd(tr("Showing the first %1 of %2 hits. Save exports all of them.")),
+                             ToStd(tr("Showing hits %1–%2 of %3. Save exports all of them."))});
   try {
     Engine->LoadDictionaries("");
   } catch (const std::exception& e) {

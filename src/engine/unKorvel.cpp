@@ -744,7 +744,7 @@ TTranslationTable TKorvel::Spot(const TSearchResult& result, TSpotOptions option
 
 void TKorvel::RenderResultPage(TOutput& out, const TProgressFn& progress) const {
   THighlighter marks(filePairs_, result_, translationMarks_);
-  korvel::RenderResultPage(out, ReadTextFile(templatePath_), data_, result_, marks, progress, page_);
+  korvel::RenderResultPage(out, ReadTextFile(templatePath_), data_, result_, marks, progress, page_, pageRowFormats_);
   note_ = marks.Note();
 }
 
@@ -756,7 +756,8 @@ void TKorvel::RenderKwic(TOutput& out, std::size_t width, const TProgressFn& pro
 
 void TKorvel::RenderKwicPage(TOutput& out, std::size_t width, const TProgressFn& progress) const {
   THighlighter marks(filePairs_, result_);
-  korvel::RenderKwicPage(out, ReadTextFile(templatePath_), data_, result_, marks, width, page_, progress);
+  korvel::RenderKwicPage(out, ReadTextFile(templatePath_), data_, result_, marks, width, page_, progress,
+                         pageRowFormats_);
   note_ = marks.Note();
 }
 

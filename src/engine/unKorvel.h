@@ -127,6 +127,9 @@ class TKorvel {
   // WriteResultPage writes the key-word-in-context page instead of the
   // two-row table from the next rendering on; kept across searches.
   void SetKwicPage(bool on) { kwicPage_ = on; }
+  // The row a page ends with when it does not show every hit, from the
+  // next rendering on (ResultPage.h); English by default.
+  void SetPageRowFormats(TPageRowFormats formats) { pageRowFormats_ = std::move(formats); }
   bool KwicPage() const { return kwicPage_; }
 
   // The result page from the template, and the tab-separated export.
@@ -203,6 +206,7 @@ class TKorvel {
   TDictionary dictionaries_[2];  // 0: English->Chinese, 1: Chinese->English
   TSearchResult result_;
   std::size_t page_ = 0;
+  TPageRowFormats pageRowFormats_;
   bool kwicPage_ = false;
   mutable std::string note_;  // of the last rendering
   mutable std::optional<TIntArr> foldRecords_[2];

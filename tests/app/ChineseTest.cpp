@@ -4,9 +4,11 @@
 
 #include <QApplication>
 #include <QDialogButtonBox>
+#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <cerrno>
 
@@ -76,6 +78,25 @@ class ChineseTest : public QObject {
       QCOMPARE(WithStop(TranslatedMessage(e.Message())),
                QString::fromUtf8("无法打开文件“/no/such/文件.txt”。No such file or directory."));
     }
+    // The page's own row, for a search with more hits than a page shows.
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const std::string en = (dir.path() + "/many.EN.txt").toStdString(), zh = (dir.path() + "/many.ZH.txt").toStdString();
+    QFile enFile(QString::fromStdString(en)), zhFile(QString::fromStdString(zh));
+    QVERIFY(enFile.open(QIODevice::WriteOnly) && zhFile.open(QIODevice::WriteOnly));
+    for (int i = 0; i < 10002; ++i) {
+      enFile.write("work\n");
+      zhFile.write("\xe5\xb7\xa5\xe4\xbd\x9c\n");
+    }
+    enFile.close();
+    zhFile.close();
+    std::vector<std::string> files{en, zh};
+    w.Engine->SetTemplatePath(KORVEL_SOURCE_DIR "/sys/result.tpl");
+    w.Engine->SetFiles(files);
+    w.Engine->SetFilter("", false, false);
+    w.Engine->Search("work", false);
+    QVERIFY(QString::fromStdString(w.Engine->RenderResultPage())
+                .contains(QString::fromUtf8("<td>仅显示前 10,000 条，共 10,002 条结果。“保存”会导出全部结果。</td>")));
   }
 };
 

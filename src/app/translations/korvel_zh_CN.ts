@@ -519,5 +519,13 @@ TAVO Korvel 是一款免费的平行语料检索工具，按“原样”提供�
         <source>No corpus files among these files</source>
         <translation>所选文件中没有语料文件</translation>
     </message>
+    <message>
+        <source>Showing the first %1 of %2 hits. Save exports all of them.</source>
+        <translation>仅显示前 %1 条，共 %2 条结果。“保存”会导出全部结果。</translation>
+    </message>
+    <message>
+        <source>Showing hits %1–%2 of %3. Save exports all of them.</source>
+        <translation>显示第 %1–%2 条，共 %3 条结果。“保存”会导出全部结果。</translation>
+    </message>
 </context>
 </TS>
