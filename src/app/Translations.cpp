@@ -26,6 +26,8 @@ TLanguage installed = TLanguage::English;
     QT_TRANSLATE_NOOP("Engine", "%1: the expression backtracks too much on unit %2 of \"%3\"; make it more specific"),
     QT_TRANSLATE_NOOP("Engine", "%1: the filter backtracks too much on line %2 of \"%3\"; make it more specific"),
     QT_TRANSLATE_NOOP("Engine", "%1: the filter backtracks too much on unit %2 of \"%3\"; make it more specific"),
+    QT_TRANSLATE_NOOP("Engine",
+                      "The word-list equivalents of \"%1\" backtrack too much: their marks were left out on %2 line(s)"),
 };
 
 void Install(const QString& name, const QString& folder) {

@@ -695,7 +695,7 @@ void TfrmMain::SearchDone(const TRunReport& report) {
             "   " + FromStd(report.Direction) + "   @search=" + FromStd(report.Pattern);
   // Sources left out stay named for as long as the corpus is the one loaded without them.
   for (const std::string& bad : Engine->BadSources()) status_ += "   " + tr("Left out: %1").arg(WithStop(FromStd(bad)));
-  lbLog->setText(status_ + NoteText(report.Note));
+  lbLog->setText(status_ + NoteText(report.NoteMessage));
   // The panel was shown during a run that made no table.
   if (!Running() && btnTranslations->isChecked()) StartSpot();
 }
@@ -720,7 +720,7 @@ void TfrmMain::ResultBarChanged() {
 void TfrmMain::RenderDone(const TRunReport& report) {
   EndRun();
   wbResult->ShowFile(runPage_);
-  lbLog->setText(status_ + NoteText(report.Note));
+  lbLog->setText(status_ + NoteText(report.NoteMessage));
   // The order changed under the run (the table it needed was hidden).
   if (barResult->SortKeys() != Engine->SortKeys()) ResultBarChanged();
 }
@@ -746,7 +746,7 @@ void TfrmMain::SpotDone(const TTranslationTable& table) {
   if (RowsToMark(table).empty() && std::find(order.begin(), order.end(), TSortKey::Translation) == order.end())
     return;
   wbResult->ShowAgain();
-  lbLog->setText(status_ + NoteText(Engine->Note()));
+  lbLog->setText(status_ + NoteText(Engine->NoteMessage()));
 }
 
 void TfrmMain::ShowTranslations(const TTranslationTable& table) {
@@ -779,7 +779,7 @@ void TfrmMain::ClearTranslations() {
 
 void TfrmMain::ExportDone() {
   EndRun();
-  if (!Engine->Note().empty()) lbLog->setText(lbLog->text() + NoteText(Engine->Note()));
+  if (!Engine->Note().empty()) lbLog->setText(lbLog->text() + NoteText(Engine->NoteMessage()));
   desktop_->ShowFileInExplorer(lastSaveName_);
 }
 
@@ -1117,8 +1117,8 @@ QString TfrmMain::ResultPagePath() const {
   return cache + "/result.html";
 }
 
-QString TfrmMain::NoteText(const std::string& note) {
-  return note.empty() ? QString() : "   " + FromStd(WithFullStop(note));
+QString TfrmMain::NoteText(const TMessage& note) {
+  return note.Format.empty() ? QString() : "   " + WithStop(TranslatedMessage(note));
 }
 
 void TfrmMain::ResetResultView() {

@@ -262,10 +262,10 @@ std::size_t THighlighter::TAlignedMarks::LinePosition(std::size_t at) const {
   return korvel::LinePosition(equivalents, at);
 }
 
-std::string THighlighter::Note() const {
-  if (dropped_ == 0) return "";
-  return "The word-list equivalents of \"" + result_.QueryText +
-         "\" backtrack too much: their marks were left out on " + std::to_string(dropped_) + " line(s)";
+TMessage THighlighter::NoteMessage() const {
+  if (dropped_ == 0) return {};
+  return {"The word-list equivalents of \"%1\" backtrack too much: their marks were left out on %2 line(s)",
+          {result_.QueryText, std::to_string(dropped_)}};
 }
 
 }  // namespace korvel

@@ -745,26 +745,26 @@ TTranslationTable TKorvel::Spot(const TSearchResult& result, TSpotOptions option
 void TKorvel::RenderResultPage(TOutput& out, const TProgressFn& progress) const {
   THighlighter marks(filePairs_, result_, translationMarks_);
   korvel::RenderResultPage(out, ReadTextFile(templatePath_), data_, result_, marks, progress, page_, pageRowFormats_);
-  note_ = marks.Note();
+  SetNote(marks.NoteMessage());
 }
 
 void TKorvel::RenderKwic(TOutput& out, std::size_t width, const TProgressFn& progress) const {
   THighlighter marks(filePairs_, result_);
   korvel::RenderKwic(out, data_, result_, marks, width, progress);
-  note_ = marks.Note();
+  SetNote(marks.NoteMessage());
 }
 
 void TKorvel::RenderKwicPage(TOutput& out, std::size_t width, const TProgressFn& progress) const {
   THighlighter marks(filePairs_, result_);
   korvel::RenderKwicPage(out, ReadTextFile(templatePath_), data_, result_, marks, width, page_, progress,
                          pageRowFormats_);
-  note_ = marks.Note();
+  SetNote(marks.NoteMessage());
 }
 
 void TKorvel::RenderExport(TOutput& out, const TProgressFn& progress) const {
   THighlighter marks(filePairs_, result_);
   korvel::RenderExport(out, filePairs_, data_, result_, marks, progress);
-  note_ = marks.Note();
+  SetNote(marks.NoteMessage());
 }
 
 std::string TKorvel::RenderResultPage(const TProgressFn& progress) const {
@@ -808,7 +808,7 @@ void TKorvel::ExportAs(TExportFormat format, const std::string& path, const TPro
       TXlsxWriter().Write(path, filePairs_, data_, result_, marks, progress);
       break;
   }
-  note_ = marks.Note();
+  SetNote(marks.NoteMessage());
 }
 
 }  // namespace korvel

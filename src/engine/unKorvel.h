@@ -149,6 +149,8 @@ class TKorvel {
   void RenderKwic(TOutput& out, std::size_t width = kKwicWidth, const TProgressFn& progress = {}) const;
   void RenderKwicPage(TOutput& out, std::size_t width = kKwicPageColumns, const TProgressFn& progress = {}) const;
   const std::string& Note() const { return note_; }
+  // The same, to translate (Message.h); no format when there is none.
+  const TMessage& NoteMessage() const { return noteMessage_; }
 
   // The translation table of `result` (a search over the loaded pairs).
   TTranslationTable Spot(const TSearchResult& result, TSpotOptions options) const;
@@ -209,6 +211,11 @@ class TKorvel {
   TPageRowFormats pageRowFormats_;
   bool kwicPage_ = false;
   mutable std::string note_;  // of the last rendering
+  mutable TMessage noteMessage_;
+  void SetNote(TMessage note) const {
+    note_ = note.Text();
+    noteMessage_ = std::move(note);
+  }
   mutable std::optional<TIntArr> foldRecords_[2];
 
   // Recorded by SetFilter; becomes Filter/ExcludeFilter when a search succeeds.

@@ -98,6 +98,13 @@ class ChineseTest : public QObject {
     QVERIFY(QString::fromStdString(w.Engine->RenderResultPage())
                 .contains(QString::fromUtf8("<td>仅显示前 10,000 条，共 10,002 条结果。“保存”会导出全部结果。</td>")));
   }
+
+  void TheTraditionalTranslationIsMadeFromTheSimplifiedOne() {
+    InstallTranslations(TLanguage::Traditional, KORVEL_TRANSLATIONS);
+    QCOMPARE(QCoreApplication::translate("TfrmMain", "Settings"), QString::fromUtf8("設定"));
+    QCOMPARE(QCoreApplication::translate("TfrmMain", "%1 file(s) selected, %2 file(s) in the list."),
+             QString::fromUtf8("已選 %1 個檔案，列表中共 %2 個檔案。"));
+  }
 };
 
 int main(int argc, char** argv) {

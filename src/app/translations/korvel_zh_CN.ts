@@ -47,6 +47,10 @@
         <source>%1: the filter backtracks too much on unit %2 of &quot;%3&quot;; make it more specific</source>
         <translation>%1：过滤条件在“%3”第 %2 个翻译单元回溯过多，请把过滤条件写得更具体些</translation>
     </message>
+    <message>
+        <source>The word-list equivalents of &quot;%1&quot; backtrack too much: their marks were left out on %2 line(s)</source>
+        <translation>词表中“%1”的对应词回溯过多：有 %2 行未标出这些对应词</translation>
+    </message>
 </context>
 <context>
     <name>TDesktop</name>
