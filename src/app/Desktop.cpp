@@ -39,7 +39,9 @@ TDesktop::TSaveChoice TDesktop::SaveFileName(QWidget* parent, const QString& sug
 
 bool TDesktop::ConfirmOverwrite(QWidget* parent, const QString& path) {
   const QString name = QFileInfo(path).fileName();
-  return QMessageBox::question(parent, kAppTitle, QCoreApplication::translate("TDesktop", "%1 already exists.\nDo you want to replace it?").arg(name),
+  const QString question =
+      QCoreApplication::translate("TDesktop", "%1 already exists.\nDo you want to replace it?").arg(name);
+  return QMessageBox::question(parent, kAppTitle, question,
                                QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
 }
 

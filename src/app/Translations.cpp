@@ -26,8 +26,8 @@ TLanguage installed = TLanguage::English;
     QT_TRANSLATE_NOOP("Engine", "%1: the expression backtracks too much on unit %2 of \"%3\"; make it more specific"),
     QT_TRANSLATE_NOOP("Engine", "%1: the filter backtracks too much on line %2 of \"%3\"; make it more specific"),
     QT_TRANSLATE_NOOP("Engine", "%1: the filter backtracks too much on unit %2 of \"%3\"; make it more specific"),
-    QT_TRANSLATE_NOOP("Engine",
-                      "The word-list equivalents of \"%1\" backtrack too much: their marks were left out on %2 line(s)"),
+    QT_TRANSLATE_NOOP("Engine", "The word-list equivalents of \"%1\" backtrack too much: "
+                                "their marks were left out on %2 line(s)"),
 };
 
 void Install(const QString& name, const QString& folder) {
@@ -49,9 +49,9 @@ void InstallTranslations(TLanguage language, const QString& folder) {
 }
 
 void InstallTranslationsFromEnvironment(const QString& folder) {
-  InstallTranslations(
-      ChooseLanguage(std::getenv("KORVEL_LANG"), std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"), std::getenv("LANG")),
-      folder);
+  const TLanguage language =
+      ChooseLanguage(std::getenv("KORVEL_LANG"), std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"), std::getenv("LANG"));
+  InstallTranslations(language, folder);
 }
 
 TLanguage InterfaceLanguage() { return installed; }

@@ -76,10 +76,11 @@ struct TSaveType {
   const char* extension;
   TExportFormat format;
 };
-constexpr TSaveType kSaveTypes[] = {{QT_TRANSLATE_NOOP("TfrmMain", "Tab-separated text (*.txt)"), ".txt", TExportFormat::Tsv},
-                                    {QT_TRANSLATE_NOOP("TfrmMain", "Excel workbook (*.xlsx)"), ".xlsx", TExportFormat::Xlsx},
-                                    {QT_TRANSLATE_NOOP("TfrmMain", "CSV for spreadsheets (*.csv)"), ".csv", TExportFormat::Csv},
-                                    {QT_TRANSLATE_NOOP("TfrmMain", "TMX translation memory (*.tmx)"), ".tmx", TExportFormat::Tmx}};
+constexpr TSaveType kSaveTypes[] = {
+    {QT_TRANSLATE_NOOP("TfrmMain", "Tab-separated text (*.txt)"), ".txt", TExportFormat::Tsv},
+    {QT_TRANSLATE_NOOP("TfrmMain", "Excel workbook (*.xlsx)"), ".xlsx", TExportFormat::Xlsx},
+    {QT_TRANSLATE_NOOP("TfrmMain", "CSV for spreadsheets (*.csv)"), ".csv", TExportFormat::Csv},
+    {QT_TRANSLATE_NOOP("TfrmMain", "TMX translation memory (*.tmx)"), ".tmx", TExportFormat::Tmx}};
 
 QString FolderPart(const QString& path) {
   const qsizetype slash = path.lastIndexOf('/');
@@ -694,7 +695,8 @@ void TfrmMain::SearchDone(const TRunReport& report) {
   status_ = tr("%1 second(s), %2 item(s).").arg(QLocale().toString(report.Seconds, 'f', 3)).arg(report.HitCount) +
             "   " + FromStd(report.Direction) + "   @search=" + FromStd(report.Pattern);
   // Sources left out stay named for as long as the corpus is the one loaded without them.
-  for (const std::string& bad : Engine->BadSources()) status_ += "   " + tr("Left out: %1").arg(WithStop(FromStd(bad)));
+  for (const TMessage& bad : Engine->BadSourceMessages())
+    status_ += "   " + tr("Left out: %1").arg(WithStop(TranslatedMessage(bad)));
   lbLog->setText(status_ + NoteText(report.NoteMessage));
   // The panel was shown during a run that made no table.
   if (!Running() && btnTranslations->isChecked()) StartSpot();

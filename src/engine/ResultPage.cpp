@@ -150,7 +150,8 @@ void RenderPageFrame(TOutput& out, std::string_view tpl, std::size_t hitCount, s
   const std::string_view row = "<tr class=\"more\">\r\n\t<td class=\"no\"></td>\r\n\t<td>";
   if (page > 0) {
     out.Append(row);
-    AppendEscaped(out, FillMessage(rowFormats.Later, {GroupDigits(first + 1), GroupDigits(end), GroupDigits(hitCount)}));
+    AppendEscaped(out,
+                  FillMessage(rowFormats.Later, {GroupDigits(first + 1), GroupDigits(end), GroupDigits(hitCount)}));
     out.Append("</td>\r\n</tr>\r\n");
   } else if (end < hitCount) {
     out.Append(row);

@@ -191,6 +191,7 @@ TKorvel::~TKorvel() = default;
 
 void TKorvel::ClearData() {
   badSources_.clear();
+  badSourceMessages_.clear();
   foldRecords_[0].reset();
   foldRecords_[1].reset();
   data_.clear();
@@ -384,6 +385,7 @@ void TKorvel::LoadData(const TProgressFn& progress) {
       } catch (const EKorvel& e) {
         if (skipBadSources_) {
           badSources_.push_back(e.what());
+          badSourceMessages_.push_back(e.Message());
           l = Loaded{};
         } else {
           l.error = std::make_exception_ptr(EBadSource(e.Message(), e.Detail()));

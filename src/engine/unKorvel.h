@@ -82,6 +82,7 @@ class TKorvel {
   void SetSkipBadSources(bool on) { skipBadSources_ = on; }
   bool SkipBadSources() const { return skipBadSources_; }
   const std::vector<std::string>& BadSources() const { return badSources_; }
+  const std::vector<TMessage>& BadSourceMessages() const { return badSourceMessages_; }  // the same, to translate
 
   // Reads "EN-ZH.txt" and "ZH-EN.txt" from Dir (the program folder's "dic"
   // when Dir is blank); a missing file leaves its list empty.
@@ -231,6 +232,7 @@ class TKorvel {
 
   bool skipBadSources_ = false;
   std::vector<std::string> badSources_;
+  std::vector<TMessage> badSourceMessages_;
   std::vector<THeldText> texts_;  // decoded files the lines point into
   std::string programDir_;        // with a trailing "/"
   TTuning tuning_;

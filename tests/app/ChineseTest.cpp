@@ -81,7 +81,8 @@ class ChineseTest : public QObject {
     // The page's own row, for a search with more hits than a page shows.
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    const std::string en = (dir.path() + "/many.EN.txt").toStdString(), zh = (dir.path() + "/many.ZH.txt").toStdString();
+    const std::string en = (dir.path() + "/many.EN.txt").toStdString();
+    const std::string zh = (dir.path() + "/many.ZH.txt").toStdString();
     QFile enFile(QString::fromStdString(en)), zhFile(QString::fromStdString(zh));
     QVERIFY(enFile.open(QIODevice::WriteOnly) && zhFile.open(QIODevice::WriteOnly));
     for (int i = 0; i < 10002; ++i) {
@@ -95,8 +96,8 @@ class ChineseTest : public QObject {
     w.Engine->SetFiles(files);
     w.Engine->SetFilter("", false, false);
     w.Engine->Search("work", false);
-    QVERIFY(QString::fromStdString(w.Engine->RenderResultPage())
-                .contains(QString::fromUtf8("<td>仅显示前 10,000 条，共 10,002 条结果。“保存”会导出全部结果。</td>")));
+    const QString row = QString::fromUtf8("<td>仅显示前 10,000 条，共 10,002 条结果。“保存”会导出全部结果。</td>");
+    QVERIFY(QString::fromStdString(w.Engine->RenderResultPage()).contains(row));
   }
 
   void TheTraditionalTranslationIsMadeFromTheSimplifiedOne() {
