@@ -3,8 +3,8 @@
 # Usage: tools/deps.sh [--tests]
 set -euo pipefail
 packages=(g++ cmake ninja-build pkg-config libpcre2-dev libicu-dev libexpat1-dev libxlsxwriter-dev libxxhash-dev opencc libopencc-data
-  qt6-base-dev qt6-webengine-dev libqt6webenginecore6-bin libgl-dev fonts-noto-cjk)
-if [ "${1:-}" = "--tests" ]; then packages+=(libgtest-dev util-linux xvfb xauth python3 desktop-file-utils appstream); fi
+  qt6-base-dev qt6-l10n-tools qt6-webengine-dev libqt6webenginecore6-bin libgl-dev fonts-noto-cjk)
+if [ "${1:-}" = "--tests" ]; then packages+=(libgtest-dev util-linux xvfb xauth python3 desktop-file-utils appstream qt6-translations-l10n); fi
 
 missing=()
 for p in "${packages[@]}"; do

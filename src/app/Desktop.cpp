@@ -1,5 +1,6 @@
 #include "Desktop.h"
 
+#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
@@ -16,13 +17,15 @@ QString TDesktop::ChooseFolder(QWidget* parent, const QString& preselected) {
 }
 
 QStringList TDesktop::ChooseFiles(QWidget* parent, const QString& preselected) {
-  return QFileDialog::getOpenFileNames(parent, "Choose Files", preselected,
-                                       "Corpus files (*.txt *.tmx *.tsv *.en *.zh *.zh_cn *.zh-cn *.cmn);;All files (*)");
+  return QFileDialog::getOpenFileNames(
+      parent, QCoreApplication::translate("TDesktop", "Choose Files"), preselected,
+      QCoreApplication::translate("TDesktop", "Corpus files (*.txt *.tmx *.tsv *.en *.zh *.zh_cn *.zh-cn *.cmn)") +
+          ";;" + QCoreApplication::translate("TDesktop", "All files (*)"));
 }
 
 bool TDesktop::SearchWithout(QWidget* parent, const QString& message) {
   QMessageBox box(QMessageBox::Warning, kAppTitle, message, QMessageBox::Yes | QMessageBox::No, parent);
-  box.setInformativeText("Search the other sources without it?");
+  box.setInformativeText(QCoreApplication::translate("TDesktop", "Search the other sources without it?"));
   box.setDefaultButton(QMessageBox::No);
   return box.exec() == QMessageBox::Yes;
 }
@@ -36,7 +39,9 @@ TDesktop::TSaveChoice TDesktop::SaveFileName(QWidget* parent, const QString& sug
 
 bool TDesktop::ConfirmOverwrite(QWidget* parent, const QString& path) {
   const QString name = QFileInfo(path).fileName();
-  return QMessageBox::question(parent, kAppTitle, QString("%1 already exists.\nDo you want to replace it?").arg(name),
+  const QString question =
+      QCoreApplication::translate("TDesktop", "%1 already exists.\nDo you want to replace it?").arg(name);
+  return QMessageBox::question(parent, kAppTitle, question,
                                QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
 }
 

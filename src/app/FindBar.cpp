@@ -8,29 +8,29 @@
 #include <QToolButton>
 
 TFindBar::TFindBar(TResultView* view, QWidget* parent) : QWidget(parent), view_(view) {
-  auto* caption = new QLabel("Find:");
+  auto* caption = new QLabel(tr("Find:"));
   edtFind = new QLineEdit;
-  edtFind->setAccessibleName("Find in results");
+  edtFind->setAccessibleName(tr("Find in results"));
   edtFind->setFixedWidth(240);
   edtFind->setClearButtonEnabled(true);
   caption->setBuddy(edtFind);
   edtFind->installEventFilter(this);
   btnPrevious = new QToolButton;
   btnPrevious->setArrowType(Qt::UpArrow);
-  btnPrevious->setAccessibleName("Previous match");
-  btnPrevious->setToolTip("Previous match (Shift+Enter)");
+  btnPrevious->setAccessibleName(tr("Previous match"));
+  btnPrevious->setToolTip(tr("Previous match (Shift+Enter)"));
   btnNext = new QToolButton;
   btnNext->setArrowType(Qt::DownArrow);
-  btnNext->setAccessibleName("Next match");
-  btnNext->setToolTip("Next match (Enter)");
+  btnNext->setAccessibleName(tr("Next match"));
+  btnNext->setToolTip(tr("Next match (Enter)"));
   lbMatches = new QLabel;
-  lbMatches->setAccessibleDescription("Matches");
+  lbMatches->setAccessibleDescription(tr("Matches"));
   lbMatches->setMinimumWidth(90);
   btnClose = new QToolButton;
   btnClose->setText(QString::fromUtf8("✕"));
   btnClose->setAutoRaise(true);
-  btnClose->setAccessibleName("Close find");
-  btnClose->setToolTip("Close (Esc)");
+  btnClose->setAccessibleName(tr("Close find"));
+  btnClose->setToolTip(tr("Close (Esc)"));
 
   auto* row = new QHBoxLayout(this);
   row->setContentsMargins(0, 2, 0, 2);
@@ -92,8 +92,8 @@ void TFindBar::Find(bool backward) {
     if (empty)
       bar->lbMatches->clear();
     else if (count == 0)
-      bar->lbMatches->setText("No matches");
+      bar->lbMatches->setText(tr("No matches"));
     else
-      bar->lbMatches->setText(QString("%1 of %2").arg(current).arg(count));
+      bar->lbMatches->setText(tr("%1 of %2").arg(current).arg(count));
   });
 }

@@ -2,6 +2,7 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QCoreApplication>
 #include <QIcon>
 #include <QLocale>
 #include <QPainter>
@@ -10,17 +11,35 @@
 #include "CorpusFolder.h"
 #include "Errors.h"
 #include "FileIO.h"
+#include "Translations.h"
 #include "sources/Source.h"
 
-QString LineCountText(qint64 lines) { return QString::number(lines) + (lines == 1 ? " line" : " lines"); }
+namespace {
+
+QString Lines(qint64 lines, const QString& number) {
+  return (lines == 1 ? QCoreApplication::translate("TLineCounts", "%1 line")
+                     : QCoreApplication::translate("TLineCounts", "%1 lines"))
+      .arg(number);
+}
+
+}  // namespace
+
+QString LineCountText(qint64 lines) { return Lines(lines, QString::number(lines)); }
 
 QString SourcePairsText(const QString& kind, qint64 pairs) {
-  return kind + ", " + QLocale().toString(pairs) + (pairs == 1 ? " pair" : " pairs");
+  return (pairs == 1 ? QCoreApplication::translate("TLineCounts", "%1, %2 pair")
+                     : QCoreApplication::translate("TLineCounts", "%1, %2 pairs"))
+      .arg(kind, QLocale().toString(pairs));
 }
 
 QString PairDiffersText(const std::string& zhPath, qint64 zhLines, const std::string& enPath, qint64 enLines) {
-  return QString::fromStdString(korvel::PairLineCounts(zhPath, static_cast<std::size_t>(zhLines), enPath,
-                                                       static_cast<std::size_t>(enLines)));
+  // The engine's own wording of it, in the interface language.
+  auto name = [](const std::string& path) {
+    return QString::fromStdString(korvel::DisplayPath(korvel::FileNamePart(path)));
+  };
+  return (zhLines == 1 ? QCoreApplication::translate("TLineCounts", "\"%1\" has %2 line, \"%3\" has %4.")
+                       : QCoreApplication::translate("TLineCounts", "\"%1\" has %2 lines, \"%3\" has %4."))
+      .arg(name(zhPath), QString::number(zhLines), name(enPath), QString::number(enLines));
 }
 
 TLineCounts::~TLineCounts() { Stop(); }
@@ -59,9 +78,9 @@ void TLineCounts::Start(std::vector<std::string> paths) {
       } catch (const korvel::EAbort&) {
         return;
       } catch (const std::bad_alloc&) {
-        error = "Out of memory";
+        error = QCoreApplication::translate("TLineCounts", "Out of memory");
       } catch (const std::exception& e) {
-        error = QString::fromUtf8(e.what());
+        error = TranslatedMessage(e);
       }
       QMetaObject::invokeMethod(
           this,
@@ -77,10 +96,10 @@ QString TLineCountDelegate::CountText(const QModelIndex& index) {
   const QVariant count = index.data(kLineCountRole);
   if (!count.isValid()) return {};
   const qint64 lines = count.toLongLong();
-  if (lines < 0) return "unreadable";
+  if (lines < 0) return QCoreApplication::translate("TLineCounts", "unreadable");
   if (const QString source = index.data(kSourceRole).toString(); !source.isEmpty())
     return SourcePairsText(source, lines);
-  return QLocale().toString(lines) + (lines == 1 ? " line" : " lines");
+  return Lines(lines, QLocale().toString(lines));
 }
 
 void TLineCountDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {

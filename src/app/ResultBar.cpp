@@ -25,26 +25,26 @@ QString Grouped(qint64 n) { return QLocale(QLocale::English).toString(n); }
 
 TResultBar::TResultBar(QWidget* parent) : QWidget(parent) {
   cbxView = new QComboBox;
-  cbxView->addItems({"Pairs", "KWIC"});
-  cbxView->setAccessibleName("View");
-  cbxView->setToolTip("Each hit as its two lines, or as one line of key word in context");
+  cbxView->addItems({tr("Pairs"), tr("KWIC")});
+  cbxView->setAccessibleName(tr("View"));
+  cbxView->setToolTip(tr("Each hit as its two lines, or as one line of key word in context"));
   cbxSort = new QComboBox;
-  cbxSort->addItems({"File and line", "Hit", "1st word left", "2nd word left", "3rd word left", "1st word right",
-                     "2nd word right", "3rd word right", "Translation"});
-  cbxSort->setItemData(kTranslationItem, "By the first row of the translation table that the aligned line holds",
+  cbxSort->addItems({tr("File and line"), tr("Hit"), tr("1st word left"), tr("2nd word left"), tr("3rd word left"),
+                     tr("1st word right"), tr("2nd word right"), tr("3rd word right"), tr("Translation")});
+  cbxSort->setItemData(kTranslationItem, tr("By the first row of the translation table that the aligned line holds"),
                        Qt::ToolTipRole);
   SetTranslations(false);
-  cbxSort->setAccessibleName("Sort");
-  cbxSort->setToolTip("The order of the hits; ties keep the order of the files");
-  btnPrevious = new QPushButton("Previous 10,000");
-  btnNext = new QPushButton("Next 10,000");
+  cbxSort->setAccessibleName(tr("Sort"));
+  cbxSort->setToolTip(tr("The order of the hits; ties keep the order of the files"));
+  btnPrevious = new QPushButton(tr("Previous 10,000"));
+  btnNext = new QPushButton(tr("Next 10,000"));
   lblHits = new QLabel;
-  lblHits->setAccessibleName("Hits shown");
+  lblHits->setAccessibleName(tr("Hits shown"));
   auto* layout = new QHBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
-  auto* view = new QLabel("View");
+  auto* view = new QLabel(tr("View"));
   view->setBuddy(cbxView);
-  auto* sort = new QLabel("Sort");
+  auto* sort = new QLabel(tr("Sort"));
   sort->setBuddy(cbxSort);
   layout->addWidget(view);
   layout->addWidget(cbxView);
@@ -125,5 +125,5 @@ void TResultBar::Update() {
   }
   const qint64 first = static_cast<qint64>(page_ * kPageHitLimit) + 1;
   const qint64 last = std::min<qint64>(hits_, static_cast<qint64>((page_ + 1) * kPageHitLimit));
-  lblHits->setText(QString("hits %1–%2 of %3").arg(Grouped(first), Grouped(last), Grouped(hits_)));
+  lblHits->setText(tr("hits %1–%2 of %3").arg(Grouped(first), Grouped(last), Grouped(hits_)));
 }

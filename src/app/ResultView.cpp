@@ -12,14 +12,14 @@ QMenu* TResultView::Menu(bool selection, std::function<void()> copy,
   // the page or shows its source.
   auto* menu = new QMenu(this);
   menu->setAttribute(Qt::WA_DeleteOnClose);
-  QAction* copyAction = menu->addAction("Copy", this, std::move(copy));
+  QAction* copyAction = menu->addAction(tr("Copy"), this, std::move(copy));
   copyAction->setEnabled(selection);
-  menu->addAction("Copy pair with reference", this, [this, pair = std::move(pair)] {
+  menu->addAction(tr("Copy pair with reference"), this, [this, pair = std::move(pair)] {
     pair([this](const QStringList& rows) {
       if (rows.size() == 2) emit pairChosen(rows[0], rows[1]);
     });
   });
   menu->addSeparator();
-  menu->addAction("Select all", this, std::move(selectAll));
+  menu->addAction(tr("Select all"), this, std::move(selectAll));
   return menu;
 }

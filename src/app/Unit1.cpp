@@ -44,6 +44,7 @@
 #include "Utf8.h"
 #include "cache/CacheFolder.h"
 #include "cache/CorpusCache.h"
+#include "Translations.h"
 #include "sources/Source.h"
 
 using namespace korvel;
@@ -77,10 +78,11 @@ struct TSaveType {
   const char* extension;
   TExportFormat format;
 };
-constexpr TSaveType kSaveTypes[] = {{"Tab-separated text (*.txt)", ".txt", TExportFormat::Tsv},
-                                    {"Excel workbook (*.xlsx)", ".xlsx", TExportFormat::Xlsx},
-                                    {"CSV for spreadsheets (*.csv)", ".csv", TExportFormat::Csv},
-                                    {"TMX translation memory (*.tmx)", ".tmx", TExportFormat::Tmx}};
+constexpr TSaveType kSaveTypes[] = {
+    {QT_TRANSLATE_NOOP("TfrmMain", "Tab-separated text (*.txt)"), ".txt", TExportFormat::Tsv},
+    {QT_TRANSLATE_NOOP("TfrmMain", "Excel workbook (*.xlsx)"), ".xlsx", TExportFormat::Xlsx},
+    {QT_TRANSLATE_NOOP("TfrmMain", "CSV for spreadsheets (*.csv)"), ".csv", TExportFormat::Csv},
+    {QT_TRANSLATE_NOOP("TfrmMain", "TMX translation memory (*.tmx)"), ".tmx", TExportFormat::Tmx}};
 
 QString FolderPart(const QString& path) {
   const qsizetype slash = path.lastIndexOf('/');
@@ -158,9 +160,9 @@ TfrmMain::TfrmMain(std::unique_ptr<TDesktop> desktop, QWidget* parent)
   tsSettings = new QWidget;
   tsQuery = new QWidget;
   tsAbout = new QWidget;
-  pcMain->addTab(tsSettings, "Settings");
-  pcMain->addTab(tsQuery, "Query");
-  pcMain->addTab(tsAbout, "About");
+  pcMain->addTab(tsSettings, tr("Settings"));
+  pcMain->addTab(tsQuery, tr("Query"));
+  pcMain->addTab(tsAbout, tr("About"));
   BuildSettingsPage();
   BuildQueryPage();
   BuildAboutPage();
@@ -190,18 +192,18 @@ TfrmMain::~TfrmMain() {
 }
 
 void TfrmMain::BuildSettingsPage() {
-  btnChoseText = new QPushButton("Choose Folder");
-  btnChoseText->setAccessibleName("Choose Folder");
+  btnChoseText = new QPushButton(tr("Choose Folder"));
+  btnChoseText->setAccessibleName(tr("Choose Folder"));
   btnChoseText->setMinimumWidth(99);
-  btnChoseFiles = new QPushButton("Choose Files…");
-  btnChoseFiles->setAccessibleName("Choose Files");
-  btnChoseFiles->setToolTip("List chosen files: pairs, TMX or TSV files. Dropping files or a folder on the window does the same");
+  btnChoseFiles = new QPushButton(tr("Choose Files…"));
+  btnChoseFiles->setAccessibleName(tr("Choose Files"));
+  btnChoseFiles->setToolTip(tr("List chosen files: pairs, TMX or TSV files. Dropping files or a folder on the window does the same"));
   lblDir = new TActiveLabel;
   lblDir->setCursor(Qt::PointingHandCursor);
-  lblDir->setToolTip("Click to open the folder");
-  lblDir->setAccessibleDescription("Folder");
+  lblDir->setToolTip(tr("Click to open the folder"));
+  lblDir->setAccessibleDescription(tr("Folder"));
   clbFileList = new QListWidget;
-  clbFileList->setAccessibleName("Corpus files");
+  clbFileList->setAccessibleName(tr("Corpus files"));
   clbFileList->setSelectionMode(QAbstractItemView::SingleSelection);
   clbFileList->setItemDelegate(new TLineCountDelegate(clbFileList));
   // The count stays in sight at the right; a long path loses its middle, never its file name.
@@ -211,18 +213,18 @@ void TfrmMain::BuildSettingsPage() {
 
   plSettings = new QWidget;
   edtFileFilter = new QLineEdit;
-  edtFileFilter->setAccessibleName("File filter");
+  edtFileFilter->setAccessibleName(tr("File filter"));
   edtFileFilter->setFixedWidth(121);
-  btnFilter = new QPushButton("Filter");
-  btnFilter->setAccessibleName("Filter");
+  btnFilter = new QPushButton(tr("Filter"));
+  btnFilter->setAccessibleName(tr("Filter"));
   btnFilter->setEnabled(false);
   lblFileInfo = new QLabel;
-  lblFileInfo->setAccessibleDescription("File counts");
+  lblFileInfo->setAccessibleDescription(tr("File counts"));
   SetTextColor(lblFileInfo, kBlue);
-  btnSelAll = new QPushButton("Select All");
-  btnSelAll->setAccessibleName("Select All");
-  btnClearSel = new QPushButton("Clear Selection");
-  btnClearSel->setAccessibleName("Clear Selection");
+  btnSelAll = new QPushButton(tr("Select All"));
+  btnSelAll->setAccessibleName(tr("Select All"));
+  btnClearSel = new QPushButton(tr("Clear Selection"));
+  btnClearSel->setAccessibleName(tr("Clear Selection"));
 
   auto* panel = new QHBoxLayout(plSettings);
   panel->setContentsMargins(6, 4, 0, 0);
@@ -238,13 +240,13 @@ void TfrmMain::BuildSettingsPage() {
   top->addWidget(btnChoseText);
   top->addWidget(btnChoseFiles);
   top->addWidget(lblDir, 1);
-  cbxCache = new QCheckBox("Keep a cache of opened corpora");
+  cbxCache = new QCheckBox(tr("Keep a cache of opened corpora"));
   cbxCache->setChecked(true);
-  cbxCache->setToolTip(QString::fromStdString("Opening the same files again maps what the first opening made of them, "
-                                              "kept in " + DefaultCorpusCacheDir()));
-  btnClearCache = new QPushButton("Clear cache");
-  btnClearCache->setAccessibleName("Clear cache");
-  btnClearCache->setToolTip("Remove every corpus cache");
+  cbxCache->setToolTip(tr("Opening the same files again maps what the first opening made of them, kept in %1")
+                           .arg(FromStd(DefaultCorpusCacheDir())));
+  btnClearCache = new QPushButton(tr("Clear cache"));
+  btnClearCache->setAccessibleName(tr("Clear cache"));
+  btnClearCache->setToolTip(tr("Remove every corpus cache"));
   auto* cacheRow = new QHBoxLayout;
   cacheRow->addWidget(cbxCache);
   cacheRow->addStretch(1);
@@ -283,53 +285,55 @@ void TfrmMain::BuildQueryPage() {
   pb->setRange(0, TSearchRunner::kScale);
   pb->setValue(0);
   pb->setTextVisible(false);
-  pb->setAccessibleName("Progress");
+  pb->setAccessibleName(tr("Progress"));
   pb->setFixedWidth(329);
   pb->hide();
   lbDic = new QLabel;
-  lbDic->setAccessibleDescription("Dictionary equivalents");
+  lbDic->setAccessibleDescription(tr("Dictionary equivalents"));
   QFont dicFont = lbDic->font();
   dicFont.setBold(true);
   lbDic->setFont(dicFont);
   SetTextColor(lbDic, kMaroon);
   edtSearch = new QLineEdit;
-  edtSearch->setAccessibleName("Query");
+  edtSearch->setAccessibleName(tr("Query"));
   edtSearch->setFixedWidth(329);
   QFont searchFont = edtSearch->font();
   searchFont.setBold(true);
   searchFont.setPointSizeF(searchFont.pointSizeF() * 1.15);
   edtSearch->setFont(searchFont);
   SetTextColor(edtSearch, kBlue);
-  btnSearch = new QPushButton("Search");
-  btnSearch->setAccessibleName("Search");
+  btnSearch = new QPushButton(tr("Search"));
+  btnSearch->setAccessibleName(tr("Search"));
   btnSearch->setEnabled(false);
-  btnCancel = new QPushButton("Cancel");
-  btnCancel->setAccessibleName("Cancel");
-  btnCancel->setToolTip("Stop the search or the save (Esc)");
+  btnCancel = new QPushButton(tr("Cancel"));
+  btnCancel->setAccessibleName(tr("Cancel"));
+  btnCancel->setToolTip(tr("Stop the search or the save (Esc)"));
   btnCancel->hide();
-  cbxLemma = new QCheckBox("Lemmatize");
-  cbxLemma->setAccessibleName("Lemmatize query");
-  cbxLemma->setToolTip("Also find the word's other forms: give finds gives, gave and given too");
+  cbxLemma = new QCheckBox(tr("Lemmatize"));
+  cbxLemma->setAccessibleName(tr("Lemmatize query"));
+  cbxLemma->setToolTip(tr("Also find the word's other forms: give finds gives, gave and given too"));
   cbxLemma->hide();
-  cbxWholeWords = new QCheckBox("Whole words");
-  cbxWholeWords->setAccessibleName("Whole words");
-  cbxWholeWords->setToolTip(QString::fromUtf8("Applies to Chinese text in the query and the filter: "
-                                              "人 no longer matches inside 人们"));
+  cbxWholeWords = new QCheckBox(tr("Whole words"));
+  cbxWholeWords->setAccessibleName(tr("Whole words"));
+  cbxWholeWords->setToolTip(tr("Applies to Chinese text in the query and the filter: "
+                                 "%1 no longer matches inside %2")
+                                  .arg(QString::fromUtf8("人"), QString::fromUtf8("人们")));
   cbxVariants = new QCheckBox(QString::fromUtf8("简/繁"));
-  cbxVariants->setAccessibleName("Simplified and traditional");
-  cbxVariants->setToolTip(QString::fromUtf8("Chinese characters of the query, the filter and the word-list "
-                                            "equivalents match their simplified and traditional forms alike: "
-                                            "发展 also finds 發展"));
-  cbxExclude = new QCheckBox("Exclude");
-  cbxExclude->setAccessibleName("Exclude");
-  cbxExclude->setToolTip("Keep the hits whose aligned line does not match the filter");
-  cbxFilterLemma = new QCheckBox("Lemmatize");
-  cbxFilterLemma->setAccessibleName("Lemmatize filter");
-  cbxFilterLemma->setToolTip("The filter also matches the word's other forms");
+  cbxVariants->setAccessibleName(tr("Simplified and traditional"));
+  cbxVariants->setToolTip(tr("Chinese characters of the query, the filter and the word-list "
+                               "equivalents match their simplified and traditional forms alike: "
+                               "%1 also finds %2")
+                                .arg(QString::fromUtf8("发展"), QString::fromUtf8("發展")));
+  cbxExclude = new QCheckBox(tr("Exclude"));
+  cbxExclude->setAccessibleName(tr("Exclude"));
+  cbxExclude->setToolTip(tr("Keep the hits whose aligned line does not match the filter"));
+  cbxFilterLemma = new QCheckBox(tr("Lemmatize"));
+  cbxFilterLemma->setAccessibleName(tr("Lemmatize filter"));
+  cbxFilterLemma->setToolTip(tr("The filter also matches the word's other forms"));
   cbxFilterLemma->hide();
   edtFilter = new QLineEdit;
-  edtFilter->setAccessibleName("Aligned-line filter");
-  edtFilter->setPlaceholderText("Filter on the aligned line");
+  edtFilter->setAccessibleName(tr("Aligned-line filter"));
+  edtFilter->setPlaceholderText(tr("Filter on the aligned line"));
   edtFilter->setFixedWidth(205);
   QFont filterFont = edtFilter->font();
   filterFont.setBold(true);
@@ -340,8 +344,8 @@ void TfrmMain::BuildQueryPage() {
   plResult->setFrameShape(QFrame::Box);
   plResult->setLineWidth(1);
   wbResult = new TResultView;
-  wbResult->setAccessibleName("Results");
-  if (QWidget* inner = wbResult->focusProxy()) inner->setAccessibleName("Results");
+  wbResult->setAccessibleName(tr("Results"));
+  if (QWidget* inner = wbResult->focusProxy()) inner->setAccessibleName(tr("Results"));
   auto* frame = new QVBoxLayout(plResult);
   frame->setContentsMargins(1, 1, 1, 1);
   frame->addWidget(wbResult);
@@ -349,16 +353,16 @@ void TfrmMain::BuildQueryPage() {
   fbResult->hide();
 
   lvTranslations = new TTranslationList;
-  lvTranslations->setAccessibleName("Translations");
+  lvTranslations->setAccessibleName(tr("Translations"));
   lvTranslations->setRootIsDecorated(false);
   lvTranslations->setAllColumnsShowFocus(true);
   lvTranslations->setUniformRowHeights(true);
-  lvTranslations->setHeaderLabels({"Translation", "Hits", "Share", "Score"});
+  lvTranslations->setHeaderLabels({tr("Translation"), tr("Hits"), tr("Share"), tr("Score")});
   lvTranslations->header()->setStretchLastSection(false);
   lvTranslations->header()->setSectionResizeMode(0, QHeaderView::Stretch);
   for (int column = 1; column < 4; ++column)
     lvTranslations->header()->setSectionResizeMode(column, QHeaderView::ResizeToContents);
-  lvTranslations->setToolTip("Click a row, or press Enter on it, to filter the hits by it");
+  lvTranslations->setToolTip(tr("Click a row, or press Enter on it, to filter the hits by it"));
   spResult = new QSplitter(Qt::Horizontal);
   spResult->setChildrenCollapsible(false);
   spResult->addWidget(plResult);
@@ -369,16 +373,16 @@ void TfrmMain::BuildQueryPage() {
   lvTranslations->setVisible(false);
 
   lbLog = new QLabel;
-  lbLog->setAccessibleDescription("Status");
+  lbLog->setAccessibleDescription(tr("Status"));
   lbLog->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  btnTranslations = new QPushButton("Translations");
-  btnTranslations->setAccessibleName("Translations");
-  btnTranslations->setAccessibleDescription("Shows or hides the translation table");
-  btnTranslations->setToolTip("Show or hide how the aligned lines translate the query");
+  btnTranslations = new QPushButton(tr("Translations"));
+  btnTranslations->setAccessibleName(tr("Translations"));
+  btnTranslations->setAccessibleDescription(tr("Shows or hides the translation table"));
+  btnTranslations->setToolTip(tr("Show or hide how the aligned lines translate the query"));
   btnTranslations->setCheckable(true);
   btnTranslations->setChecked(false);  // hidden: the page as it always was, no spotting
-  btnSave = new QPushButton("Save");
-  btnSave->setAccessibleName("Save");
+  btnSave = new QPushButton(tr("Save"));
+  btnSave->setAccessibleName(tr("Save"));
   btnSave->setEnabled(false);
 
   // The progress bar and Cancel lie over the dictionary hint and are shown
@@ -491,18 +495,18 @@ void TfrmMain::BuildAboutPage() {
   Image1 = new QLabel;
   Image1->setPixmap(DrawLogo());
   Image1->setFixedSize(121, 121);
-  Image1->setAccessibleName("Korvel logo");
+  Image1->setAccessibleName(tr("Korvel logo"));
   Label2 = new QLabel(kAppTitle);
   QFont bold = Label2->font();
   bold.setBold(true);
   Label2->setFont(bold);
-  Label1 = new QLabel(
+  Label1 = new QLabel(tr(
       "Programmed and designed by the Korvel developers.\n\n"
       "TAVO Korvel is a free parallel concordancing tool. It is provided \"as is\", without warranty of any "
       "kind; the authors accept no liability for any damage arising from its use.\n\n"
       "We thank the translators, teachers and corpus linguists whose questions shaped it, and the open "
       "projects whose data and libraries it builds on: PCRE2, ICU, Qt, WordNet, SCOWL and CC-CEDICT.\n\n"
-      "Please cite the program as:");
+      "Please cite the program as:"));
   Label1->setWordWrap(true);
   Label1->setFixedWidth(569);
   QFont aboutFont = Label1->font();
@@ -519,7 +523,7 @@ void TfrmMain::BuildAboutPage() {
   citeFont.setPointSizeF(citeFont.pointSizeF() * 1.15);
   mmAbout->setFont(citeFont);
   SetTextColor(mmAbout, QColor(0, 0, 128));
-  lbInfo = new TActiveLabel("Released 2026-12-06     korvel@example.org");
+  lbInfo = new TActiveLabel(tr("Released 2026-12-06     korvel@example.org"));
   SetTextColor(lbInfo, kGrey);
 
   auto* grid = new QGridLayout(tsAbout);
@@ -559,11 +563,13 @@ void TfrmMain::FormCreate() {
   SelectedFiles.clear();
   Engine = std::make_unique<TKorvel>();
   Engine->SetCacheDir(DefaultCorpusCacheDir());
+  Engine->SetPageRowFormats({ToStd(tr("Showing the first %1 of %2 hits. Save exports all of them.")),
+                             ToStd(tr("Showing hits %1–%2 of %3. Save exports all of them."))});
   try {
     Engine->LoadDictionaries("");
   } catch (const std::exception& e) {
     // The window still opens; the next folder choice sets FilesChanged.
-    QTimer::singleShot(0, this, [this, message = QString::fromUtf8(e.what())] { ShowError(message); });
+    QTimer::singleShot(0, this, [this, message = TranslatedMessage(e)] { ShowError(message); });
     return;
   }
   FilesChanged = true;
@@ -587,7 +593,7 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
 
 // ---- errors -----------------------------------------------------------------
 
-void TfrmMain::ShowError(const QString& message) { desktop_->ShowError(this, FromStd(WithFullStop(ToStd(message)))); }
+void TfrmMain::ShowError(const QString& message) { desktop_->ShowError(this, WithStop(message)); }
 
 namespace {
 
@@ -614,28 +620,29 @@ void TfrmMain::ReportError(std::exception_ptr error) {
   } catch (const EAbort&) {
   } catch (const EBadSource& e) {
     // The rest may be worth searching: the user decides, every time.
-    if (!desktop_->SearchWithout(this, FromStd(WithFullStop(e.what())))) return;
+    if (!desktop_->SearchWithout(this, WithStop(TranslatedMessage(e.Message())))) return;
     skipBadSources_ = true;
     btnSearchClick();
   } catch (const std::bad_alloc&) {
-    ShowError("Out of memory");
+    ShowError(tr("Out of memory"));
   } catch (const ERegExpr& e) {
     QLineEdit* const box = e.Place() == TExprPlace::Query    ? edtSearch
                            : e.Place() == TExprPlace::Filter ? edtFilter
                                                              : nullptr;
     if (!box) {
-      ShowError(QString::fromUtf8(e.what()));
+      ShowError(TranslatedMessage(e.Message()));
       return;
     }
     // Outlined while the message is read, and until the user edits it.
     box->setStyleSheet("QLineEdit { border: 2px solid rgb(204, 0, 0); }");
     connect(box, &QLineEdit::textEdited, box, [box] { box->setStyleSheet(QString()); }, Qt::SingleShotConnection);
-    desktop_->ShowError(this, FromStd(WithFullStop(e.what())), box == edtSearch ? "In the query." : "In the filter.");
+    desktop_->ShowError(this, WithStop(TranslatedMessage(e.Message())),
+                        box == edtSearch ? tr("In the query.") : tr("In the filter."));
     SelectErrorPosition(box, e.Position());
   } catch (const EKorvel& e) {
-    desktop_->ShowError(this, FromStd(WithFullStop(e.what())), FromStd(e.Detail()));
+    desktop_->ShowError(this, WithStop(TranslatedMessage(e.Message())), FromStd(e.Detail()));
   } catch (const std::exception& e) {
-    ShowError(QString::fromUtf8(e.what()));
+    ShowError(TranslatedMessage(e));
   }
 }
 
@@ -702,15 +709,18 @@ void TfrmMain::SearchDone(const TRunReport& report) {
   barResult->ShowHits(report.HitCount);
   shownSearch_ = runSearch_;
   shownChineseFirst_ = report.Direction == "ZH-EN";
-  status_ = FromStd(StatusLine(ToStd(QLocale().toString(report.Seconds, 'f', 3)), report.HitCount, report.Direction,
-                               report.Pattern));
+  // The direction and "@search=" stay as they are in every language: they
+  // are what a reader of the line parses.
+  status_ = tr("%1 second(s), %2 item(s).").arg(QLocale().toString(report.Seconds, 'f', 3)).arg(report.HitCount) +
+            "   " + FromStd(report.Direction) + "   @search=" + FromStd(report.Pattern);
   // Sources left out stay named for as long as the corpus is the one loaded without them.
-  for (const std::string& bad : Engine->BadSources()) status_ += "   Left out: " + FromStd(WithFullStop(bad));
-  lbLog->setText(status_ + NoteText(report.Note));
+  for (const TMessage& bad : Engine->BadSourceMessages())
+    status_ += "   " + tr("Left out: %1").arg(WithStop(TranslatedMessage(bad)));
+  lbLog->setText(status_ + NoteText(report.NoteMessage));
   if (report.Loaded)
-    lbLog->setToolTip(report.FromCache ? QString::fromStdString("The corpus was loaded from its cache in " +
-                                                                 DisplayPath(Engine->CacheDir()))
-                                       : QString());
+    lbLog->setToolTip(report.FromCache
+                          ? tr("The corpus was loaded from its cache in %1").arg(FromStd(DisplayPath(Engine->CacheDir())))
+                          : QString());
   // The panel was shown during a run that made no table.
   if (!Running() && btnTranslations->isChecked()) StartSpot();
   StartCaching();
@@ -759,7 +769,7 @@ void TfrmMain::ResultBarChanged() {
 void TfrmMain::RenderDone(const TRunReport& report) {
   EndRun();
   wbResult->ShowFile(runPage_);
-  lbLog->setText(status_ + NoteText(report.Note));
+  lbLog->setText(status_ + NoteText(report.NoteMessage));
   // The order changed under the run (the table it needed was hidden).
   if (barResult->SortKeys() != Engine->SortKeys()) ResultBarChanged();
 }
@@ -787,7 +797,7 @@ void TfrmMain::SpotDone(const TTranslationTable& table) {
   if (RowsToMark(table).empty() && std::find(order.begin(), order.end(), TSortKey::Translation) == order.end())
     return;
   wbResult->ShowAgain();
-  lbLog->setText(status_ + NoteText(Engine->Note()));
+  lbLog->setText(status_ + NoteText(Engine->NoteMessage()));
 }
 
 void TfrmMain::ShowTranslations(const TTranslationTable& table) {
@@ -798,8 +808,8 @@ void TfrmMain::ShowTranslations(const TTranslationTable& table) {
         FromStd(FormatDecimal(table.HitCount > 0 ? 100.0 * hits / table.HitCount : 0.0, 0)) + "%";
     auto* item = new QTreeWidgetItem({text, QString::number(hits), share, score});
     for (int column = 1; column < 4; ++column) item->setTextAlignment(column, Qt::AlignRight | Qt::AlignVCenter);
-    QString spoken = text + ": " + QString::number(hits) + " hit(s), " + share;
-    if (!score.isEmpty()) spoken += ", score " + score;
+    QString spoken = tr("%1: %2 hit(s), %3").arg(text).arg(hits).arg(share);
+    if (!score.isEmpty()) spoken += tr(", score %1").arg(score);
     item->setData(0, Qt::AccessibleTextRole, spoken);
     item->setData(0, kRowRole, row);
     lvTranslations->addTopLevelItem(item);
@@ -808,7 +818,7 @@ void TfrmMain::ShowTranslations(const TTranslationTable& table) {
     const TSpotRow& row = table.Rows[i];
     add(FromStd(row.Text), row.Hits, FromStd(FormatDecimal(row.Score, 1)), static_cast<int>(i));
   }
-  add("(none of these)", table.NoneHits, QString(), kNoneRow);
+  add(tr("(none of these)"), table.NoneHits, QString(), kNoneRow);
   // Where the arrows start, not a choice: nothing is shown selected.
   lvTranslations->setCurrentItem(lvTranslations->topLevelItem(0), 0, QItemSelectionModel::NoUpdate);
 }
@@ -820,7 +830,7 @@ void TfrmMain::ClearTranslations() {
 
 void TfrmMain::ExportDone() {
   EndRun();
-  if (!Engine->Note().empty()) lbLog->setText(lbLog->text() + NoteText(Engine->Note()));
+  if (!Engine->Note().empty()) lbLog->setText(lbLog->text() + NoteText(Engine->NoteMessage()));
   desktop_->ShowFileInExplorer(lastSaveName_);
 }
 
@@ -835,7 +845,7 @@ void TfrmMain::RunFailed(std::exception_ptr error) {
     // page and status as they were.
     if (exporting_ || pageShown_) return;
     ResetResultView();
-    lbLog->setText("Cancelled.");
+    lbLog->setText(tr("Cancelled."));
     return;
   } catch (...) {
   }
@@ -918,7 +928,7 @@ void TfrmMain::Refresh(int ticked) {
   TickedCount = ticked;
   tsQuery->setEnabled(TickedCount > 0);
   FilesChanged = true;
-  lblFileInfo->setText(QString("%1 file(s) selected, %2 file(s) in the list.").arg(TickedCount).arg(clbFileList->count()));
+  lblFileInfo->setText(tr("%1 file(s) selected, %2 file(s) in the list.").arg(TickedCount).arg(clbFileList->count()));
 }
 
 void TfrmMain::AddEntry(const std::string& path, int partner) {
@@ -963,13 +973,13 @@ void TfrmMain::ListFolder(const QString& folder) {
   } catch (const EKorvel&) {
     // A folder that cannot be read lists nothing, like one without pairs.
   }
-  ShowListing(folder, listed, "No corpus files in this folder");
+  ShowListing(folder, listed, tr("No corpus files in this folder"));
 }
 
 void TfrmMain::ListFiles(const QStringList& paths) {
   std::vector<std::string> given;
   for (const QString& path : paths) given.push_back(QFile::encodeName(path).toStdString());
-  ShowListing(FolderPart(paths.front()), ListCorpusFiles(given), "No corpus files among these files");
+  ShowListing(FolderPart(paths.front()), ListCorpusFiles(given), tr("No corpus files among these files"));
 }
 
 void TfrmMain::ShowListing(const QString& folder, const std::vector<std::string>& listed, const QString& none) {
@@ -1010,7 +1020,7 @@ void TfrmMain::RecountList() {
   TickedCount = CountTickedFiles();
   tsQuery->setEnabled(TickedCount > 0);
   lblFileInfo->setText(
-      QString("%1 file(s) selected, %2 file(s) in the list.").arg(TickedCount).arg(clbFileList->count()));
+      tr("%1 file(s) selected, %2 file(s) in the list.").arg(TickedCount).arg(clbFileList->count()));
 }
 
 void TfrmMain::dragEnterEvent(QDragEnterEvent* event) {
@@ -1087,7 +1097,7 @@ void TfrmMain::btnFilterClick() {
   try {
     pattern = std::make_unique<TRegExpr>(ToStd(TrimmedText(edtFileFilter)), false);
   } catch (const ERegExpr& e) {
-    ShowError(QString::fromUtf8(e.what()));
+    ShowError(TranslatedMessage(e.Message()));
     return;
   }
   SetAllTicked(false);
@@ -1158,8 +1168,8 @@ QString TfrmMain::ResultPagePath() const {
   return cache + "/result.html";
 }
 
-QString TfrmMain::NoteText(const std::string& note) {
-  return note.empty() ? QString() : "   " + FromStd(WithFullStop(note));
+QString TfrmMain::NoteText(const TMessage& note) {
+  return note.Format.empty() ? QString() : "   " + WithStop(TranslatedMessage(note));
 }
 
 void TfrmMain::ResetResultView() {
@@ -1211,7 +1221,7 @@ void TfrmMain::btnSaveClick() {
   const QString suggested =
       corpusFolder_.isEmpty() ? lastSaveName_ : corpusFolder_ + "/" + QFileInfo(lastSaveName_).fileName();
   QStringList types;
-  for (const TSaveType& type : kSaveTypes) types << type.filter;
+  for (const TSaveType& type : kSaveTypes) types << tr(type.filter);
   // The dialog offers the type last saved as, too.
   auto [name, typeName] = desktop_->SaveFileName(this, suggested, types, types[lastSaveType_]);
   if (name.isEmpty()) return;

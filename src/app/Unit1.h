@@ -203,7 +203,7 @@ class TfrmMain : public QMainWindow {
   void LineCounted(int row, qint64 lines, const QString& error);
   void ResetResultView();
   // "   " and what a rendering noted, or "".
-  static QString NoteText(const std::string& note);
+  static QString NoteText(const korvel::TMessage& note);
   void ShowError(const QString& message);
   void ReportError(std::exception_ptr error);
 

@@ -8,6 +8,7 @@
 #include "Desktop.h"
 #include "Errors.h"
 #include "KorvelVersion.h"
+#include "Translations.h"
 #include "Unit1.h"
 
 int main(int argc, char** argv) {
@@ -20,12 +21,13 @@ int main(int argc, char** argv) {
   QApplication::setApplicationVersion(KORVEL_VERSION);
   // Ties the window to the installed desktop entry and its icon.
   QGuiApplication::setDesktopFileName("io.github.korvel.Korvel");
+  InstallTranslationsFromEnvironment();
   std::unique_ptr<TfrmMain> frmMain;
   try {
     frmMain = std::make_unique<TfrmMain>();
   } catch (const std::exception& e) {
     // What the window needs to start (the inflection lexicon) is missing.
-    TDesktop().ShowError(nullptr, QString::fromUtf8(korvel::WithFullStop(e.what())));
+    TDesktop().ShowError(nullptr, WithStop(TranslatedMessage(e)));
     return 1;
   }
   frmMain->showMaximized();

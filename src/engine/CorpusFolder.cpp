@@ -119,7 +119,7 @@ bool IsCorpusName(std::string_view name) {
 
 std::vector<std::string> ListCorpusFolder(const std::string& folder) {
   DIR* dir = opendir(folder.c_str());
-  if (!dir) throw EKorvel("Cannot open folder \"" + DisplayPath(folder) + "\". " + std::strerror(errno));
+  if (!dir) throw EKorvel(TMessage{"Cannot open folder \"%1\". %2", {DisplayPath(folder), std::strerror(errno)}});
   std::string prefix = folder;
   if (prefix.empty() || prefix.back() != '/') prefix += '/';
   std::vector<std::string> names;

@@ -9,16 +9,21 @@
 #include <string>
 #include <utility>
 
+#include "Message.h"
+
 namespace korvel {
 
-// A failed file or list operation; what() is the user-facing message.
+// A failed file or list operation; what() is the user-facing message, in
+// English, and Format() and Args() the same message to translate.
 // Detail() says where the fault lies when the message alone cannot (the
 // pair whose files disagree), or is "".
-class EKorvel : public std::runtime_error {
+class EKorvel : public EMessage {
  public:
-  using std::runtime_error::runtime_error;
-  EKorvel(const std::string& message, std::string detail)
-      : std::runtime_error(message), detail_(std::move(detail)) {}
+  // A message with no arguments of its own: its format is "%1".
+  explicit EKorvel(const std::string& message, std::string detail = {})
+      : EMessage(TMessage{"%1", {message}}), detail_(std::move(detail)) {}
+  explicit EKorvel(TMessage message, std::string detail = {})
+      : EMessage(std::move(message)), detail_(std::move(detail)) {}
   const std::string& Detail() const { return detail_; }
 
  private:

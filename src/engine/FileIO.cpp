@@ -26,15 +26,15 @@
 namespace korvel {
 
 [[noreturn]] void ThrowCannotOpen(const std::string& path, int err) {
-  throw EKorvel("Cannot open file \"" + DisplayPath(path) + "\". " + std::strerror(err));
+  throw EKorvel(TMessage{"Cannot open file \"%1\". %2", {DisplayPath(path), std::strerror(err)}});
 }
 
 [[noreturn]] void ThrowCannotCreate(const std::string& path, int err) {
-  throw EKorvel("Cannot create file \"" + DisplayPath(path) + "\". " + std::strerror(err));
+  throw EKorvel(TMessage{"Cannot create file \"%1\". %2", {DisplayPath(path), std::strerror(err)}});
 }
 
 [[noreturn]] void ThrowListIndex(long long index, std::string detail) {
-  throw EKorvel("List index out of bounds (" + std::to_string(index) + ")", std::move(detail));
+  throw EKorvel(TMessage{"List index out of bounds (%1)", {std::to_string(index)}}, std::move(detail));
 }
 
 std::string WithFullStop(std::string message) {

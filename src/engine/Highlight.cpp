@@ -12,9 +12,15 @@ namespace korvel {
 
 void ThrowBacktracks(const EMatchLimit& e, std::string_view what, const std::string& path, TSourceKind kind,
                      int32_t lineIndex) {
-  throw EMatchLimit(e.Reason() + ": " + std::string(what) + " backtracks too much on " + RecordPlace(kind, lineIndex) +
-                    " of \"" +
-                    DisplayPath(FileNamePart(path)) + "\"; make it more specific");
+  // One format per wording, so that each reads whole in a translation.
+  const bool filter = what == "the filter", unit = kind == TSourceKind::Tmx;
+  const char* const format =
+      filter ? (unit ? "%1: the filter backtracks too much on unit %2 of \"%3\"; make it more specific"
+                     : "%1: the filter backtracks too much on line %2 of \"%3\"; make it more specific")
+             : (unit ? "%1: the expression backtracks too much on unit %2 of \"%3\"; make it more specific"
+                     : "%1: the expression backtracks too much on line %2 of \"%3\"; make it more specific");
+  throw EMatchLimit(TMessage{format, {e.Reason(), std::to_string(static_cast<long long>(lineIndex) + 1),
+                                      DisplayPath(FileNamePart(path))}});
 }
 
 namespace {
@@ -256,10 +262,10 @@ std::size_t THighlighter::TAlignedMarks::LinePosition(std::size_t at) const {
   return korvel::LinePosition(equivalents, at);
 }
 
-std::string THighlighter::Note() const {
-  if (dropped_ == 0) return "";
-  return "The word-list equivalents of \"" + result_.QueryText +
-         "\" backtrack too much: their marks were left out on " + std::to_string(dropped_) + " line(s)";
+TMessage THighlighter::NoteMessage() const {
+  if (dropped_ == 0) return {};
+  return {"The word-list equivalents of \"%1\" backtrack too much: their marks were left out on %2 line(s)",
+          {result_.QueryText, std::to_string(dropped_)}};
 }
 
 }  // namespace korvel

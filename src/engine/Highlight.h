@@ -105,8 +105,9 @@ class THighlighter {
   void MarkAligned(const TData& d, TAlignedMarks& out);
 
   // What to tell the user of lines whose equivalents ran out of budget and
-  // were left unmarked, or "".
-  std::string Note() const;
+  // were left unmarked, or "" (a message with no format).
+  std::string Note() const { return NoteMessage().Text(); }
+  TMessage NoteMessage() const;
 
   // Full paths of the hit's two files (one path for a TMX or TSV source),
   // and where the hit stands in them: "line 3", "unit 3".

@@ -71,7 +71,8 @@ void RenderKwic(TOutput& out, const TDataArr& data, const TSearchResult& result,
 }
 
 void RenderKwicPage(TOutput& out, std::string_view tpl, const TDataArr& data, const TSearchResult& result,
-                    THighlighter& marks, std::size_t width, std::size_t page, const TProgressFn& progress) {
+                    THighlighter& marks, std::size_t width, std::size_t page, const TProgressFn& progress,
+                    const TPageRowFormats& rowFormats) {
   // The template's styles are for the two-row page: these rows carry
   // their own, as the translation marks do.
   RenderPageFrame(out, tpl, result.Hits.size(), page, [&](std::size_t first, std::size_t end) {
@@ -96,7 +97,7 @@ void RenderKwicPage(TOutput& out, std::string_view tpl, const TDataArr& data, co
       AppendEscaped(out, DisplayPath(FileNamePart(marks.SearchedFile(d))));
       out.Append(", " + marks.Place(d) + "</span></td>\r\n</tr>\r\n");
     }
-  });
+  }, rowFormats);
 }
 
 }  // namespace korvel

@@ -13,6 +13,7 @@
 #include "Errors.h"
 #include "Highlight.h"
 #include "Output.h"
+#include "ResultPage.h"
 #include "SearchResult.h"
 
 namespace korvel {
@@ -39,7 +40,7 @@ void RenderKwic(TOutput& out, const TDataArr& data, const TSearchResult& result,
 // Chinese row is as wide as an English one.
 void RenderKwicPage(TOutput& out, std::string_view tpl, const TDataArr& data, const TSearchResult& result,
                     THighlighter& marks, std::size_t width = kKwicPageColumns, std::size_t page = 0,
-                    const TProgressFn& progress = {});
+                    const TProgressFn& progress = {}, const TPageRowFormats& rowFormats = {});
 
 }  // namespace korvel
 

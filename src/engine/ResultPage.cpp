@@ -128,14 +128,14 @@ void AppendSource(TOutput& out, std::string_view path, const std::string& place)
 }  // namespace
 
 void RenderPageFrame(TOutput& out, std::string_view tpl, std::size_t hitCount, std::size_t page,
-                     const std::function<void(std::size_t, std::size_t)>& rows) {
+                     const std::function<void(std::size_t, std::size_t)>& rows, const TPageRowFormats& rowFormats) {
   const std::vector<std::string_view> lines = SplitLines(tpl);
   std::size_t p = 0;
   while (p < lines.size() && !IsPlaceholder(lines[p])) ++p;
   if (p == lines.size()) ThrowListIndex(-1);
   const std::size_t first = page * kPageHitLimit;
   if (page > 0 && first >= hitCount)
-    throw EKorvel("There is no page " + std::to_string(page + 1) + " of " + GroupDigits(hitCount) + " hits");
+    throw EKorvel(TMessage{"There is no page %1 of %2 hits", {std::to_string(page + 1), GroupDigits(hitCount)}});
 
   for (std::size_t i = 0; i < p; ++i) {
     out.Append(lines[i]);
@@ -150,12 +150,13 @@ void RenderPageFrame(TOutput& out, std::string_view tpl, std::size_t hitCount, s
   const std::string_view row = "<tr class=\"more\">\r\n\t<td class=\"no\"></td>\r\n\t<td>";
   if (page > 0) {
     out.Append(row);
-    out.Append("Showing hits " + GroupDigits(first + 1) + "\xE2\x80\x93" + GroupDigits(end) + " of " +
-               GroupDigits(hitCount) + ". Save exports all of them.</td>\r\n</tr>\r\n");
+    AppendEscaped(out,
+                  FillMessage(rowFormats.Later, {GroupDigits(first + 1), GroupDigits(end), GroupDigits(hitCount)}));
+    out.Append("</td>\r\n</tr>\r\n");
   } else if (end < hitCount) {
     out.Append(row);
-    out.Append("Showing the first " + GroupDigits(end) + " of " + GroupDigits(hitCount) +
-               " hits. Save exports all of them.</td>\r\n</tr>\r\n");
+    AppendEscaped(out, FillMessage(rowFormats.First, {GroupDigits(end), GroupDigits(hitCount)}));
+    out.Append("</td>\r\n</tr>\r\n");
   }
   out.Append("\r\n");  // the emptied placeholder line
   for (std::size_t i = p + 1; i < lines.size(); ++i) {
@@ -165,7 +166,8 @@ void RenderPageFrame(TOutput& out, std::string_view tpl, std::size_t hitCount, s
 }
 
 void RenderResultPage(TOutput& out, std::string_view tpl, const TDataArr& data, const TSearchResult& result,
-                      THighlighter& marks, const TProgressFn& progress, std::size_t page) {
+                      THighlighter& marks, const TProgressFn& progress, std::size_t page,
+                      const TPageRowFormats& rowFormats) {
   const bool chinese = result.QueryIsChinese;
   const std::string_view queryClass = chinese ? "zh" : "en";
   const std::string_view equivClass = chinese ? "en" : "zh";
@@ -204,7 +206,7 @@ void RenderResultPage(TOutput& out, std::string_view tpl, const TDataArr& data, 
       AppendAligned(out, aligned, equivClass);
       AppendSource(out, fb, place);
     }
-  });
+  }, rowFormats);
 }
 
 }  // namespace korvel

@@ -22,13 +22,23 @@ namespace korvel {
 // The page shows at most this many hits; the export has them all.
 constexpr std::size_t kPageHitLimit = 10000;
 
+// The row that ends a page that does not show every hit, as formats: %1
+// and %2 the first page's shown and all hits, %1 to %3 a later page's
+// first and last hit and all hits (digits grouped as "12,345"). A front
+// end that speaks another language gives its own; the text is escaped.
+struct TPageRowFormats {
+  std::string First = "Showing the first %1 of %2 hits. Save exports all of them.";
+  std::string Later = "Showing hits %1\xE2\x80\x93%2 of %3. Save exports all of them.";
+};
+
 // Page `page` (0 the first) holds the hits shown from page * kPageHitLimit
 // on, in the result's order, numbered from there; a page after the first
 // ends with a row saying which they are. Throws "List index out of bounds
 // (-1)" when no line of `tpl` is the placeholder, and EKorvel for a page
 // after the first that would hold no hit.
 void RenderResultPage(TOutput& out, std::string_view tpl, const TDataArr& data, const TSearchResult& result,
-                      THighlighter& marks, const TProgressFn& progress = {}, std::size_t page = 0);
+                      THighlighter& marks, const TProgressFn& progress = {}, std::size_t page = 0,
+                      const TPageRowFormats& rowFormats = {});
 
 // Shared with the other pages made from the template (engine-internal):
 // `text` with HTML's markup characters escaped; 12345 as "12,345"; and
@@ -37,7 +47,8 @@ void RenderResultPage(TOutput& out, std::string_view tpl, const TDataArr& data, 
 void AppendEscaped(TOutput& out, std::string_view text);
 std::string GroupDigits(std::size_t n);
 void RenderPageFrame(TOutput& out, std::string_view tpl, std::size_t hitCount, std::size_t page,
-                     const std::function<void(std::size_t, std::size_t)>& rows);
+                     const std::function<void(std::size_t, std::size_t)>& rows,
+                     const TPageRowFormats& rowFormats = {});
 
 }  // namespace korvel
 

@@ -81,6 +81,7 @@ TRunReport Report(const TKorvel& engine, std::chrono::steady_clock::time_point s
   report.Direction = engine.QueryIsChinese() ? "ZH-EN" : "EN-ZH";
   report.Pattern = engine.Pattern();
   report.Note = page ? engine.Note() : std::string();
+  if (page) report.NoteMessage = engine.NoteMessage();
   // Fixed notation in any locale: the status line is the same everywhere.
   char seconds[32];
   const auto end = std::to_chars(seconds, seconds + sizeof seconds, report.Seconds, std::chars_format::fixed, 3).ptr;

@@ -49,6 +49,7 @@ struct TRunReport {
   std::string Direction;  // "EN-ZH" or "ZH-EN"
   std::string Pattern;    // the expression searched for
   std::string Note;       // what the page's rendering noted, or ""
+  TMessage NoteMessage;   // the same, to translate
   std::string Status;     // the status line (StatusLine with Seconds to three decimals)
   bool Loaded = false;     // the run loaded the files
   bool FromCache = false;  // ... and took every pair from the corpus cache

@@ -195,6 +195,7 @@ TKorvel::~TKorvel() = default;
 void TKorvel::ClearData() {
   badSources_.clear();
   pairCaches_.clear();
+  badSourceMessages_.clear();
   foldRecords_[0].reset();
   foldRecords_[1].reset();
   data_.clear();
@@ -411,10 +412,11 @@ void TKorvel::LoadData(const TProgressFn& progress) {
       } catch (const EKorvel& e) {
         if (skipBadSources_) {
           badSources_.push_back(e.what());
+          badSourceMessages_.push_back(e.Message());
           l = Loaded{};
           caches[i] = {};  // no cache stands for a source that failed
         } else {
-          l.error = std::make_exception_ptr(EBadSource(e.what(), e.Detail()));
+          l.error = std::make_exception_ptr(EBadSource(e.Message(), e.Detail()));
         }
       } catch (...) {  // out of memory is no fault of the file
       }
@@ -898,26 +900,27 @@ TTranslationTable TKorvel::Spot(const TSearchResult& result, TSpotOptions option
 
 void TKorvel::RenderResultPage(TOutput& out, const TProgressFn& progress) const {
   THighlighter marks(filePairs_, result_, translationMarks_);
-  korvel::RenderResultPage(out, ReadTextFile(templatePath_), data_, result_, marks, progress, page_);
-  note_ = marks.Note();
+  korvel::RenderResultPage(out, ReadTextFile(templatePath_), data_, result_, marks, progress, page_, pageRowFormats_);
+  SetNote(marks.NoteMessage());
 }
 
 void TKorvel::RenderKwic(TOutput& out, std::size_t width, const TProgressFn& progress) const {
   THighlighter marks(filePairs_, result_);
   korvel::RenderKwic(out, data_, result_, marks, width, progress);
-  note_ = marks.Note();
+  SetNote(marks.NoteMessage());
 }
 
 void TKorvel::RenderKwicPage(TOutput& out, std::size_t width, const TProgressFn& progress) const {
   THighlighter marks(filePairs_, result_);
-  korvel::RenderKwicPage(out, ReadTextFile(templatePath_), data_, result_, marks, width, page_, progress);
-  note_ = marks.Note();
+  korvel::RenderKwicPage(out, ReadTextFile(templatePath_), data_, result_, marks, width, page_, progress,
+                         pageRowFormats_);
+  SetNote(marks.NoteMessage());
 }
 
 void TKorvel::RenderExport(TOutput& out, const TProgressFn& progress) const {
   THighlighter marks(filePairs_, result_);
   korvel::RenderExport(out, filePairs_, data_, result_, marks, progress);
-  note_ = marks.Note();
+  SetNote(marks.NoteMessage());
 }
 
 std::string TKorvel::RenderResultPage(const TProgressFn& progress) const {
@@ -961,7 +964,7 @@ void TKorvel::ExportAs(TExportFormat format, const std::string& path, const TPro
       TXlsxWriter().Write(path, filePairs_, data_, result_, marks, progress);
       break;
   }
-  note_ = marks.Note();
+  SetNote(marks.NoteMessage());
 }
 
 }  // namespace korvel

@@ -85,6 +85,7 @@ class TKorvel {
   void SetSkipBadSources(bool on) { skipBadSources_ = on; }
   bool SkipBadSources() const { return skipBadSources_; }
   const std::vector<std::string>& BadSources() const { return badSources_; }
+  const std::vector<TMessage>& BadSourceMessages() const { return badSourceMessages_; }  // the same, to translate
 
   // The corpus cache (cache/CorpusCache.h): loads take a pair from `dir`
   // when its cache is there and whole, and BuildCache writes the others.
@@ -148,6 +149,9 @@ class TKorvel {
   // WriteResultPage writes the key-word-in-context page instead of the
   // two-row table from the next rendering on; kept across searches.
   void SetKwicPage(bool on) { kwicPage_ = on; }
+  // The row a page ends with when it does not show every hit, from the
+  // next rendering on (ResultPage.h); English by default.
+  void SetPageRowFormats(TPageRowFormats formats) { pageRowFormats_ = std::move(formats); }
   bool KwicPage() const { return kwicPage_; }
 
   // The result page from the template, and the tab-separated export.
@@ -167,6 +171,8 @@ class TKorvel {
   void RenderKwic(TOutput& out, std::size_t width = kKwicWidth, const TProgressFn& progress = {}) const;
   void RenderKwicPage(TOutput& out, std::size_t width = kKwicPageColumns, const TProgressFn& progress = {}) const;
   const std::string& Note() const { return note_; }
+  // The same, to translate (Message.h); no format when there is none.
+  const TMessage& NoteMessage() const { return noteMessage_; }
 
   // The translation table of `result` (a search over the loaded pairs).
   TTranslationTable Spot(const TSearchResult& result, TSpotOptions options) const;
@@ -228,8 +234,14 @@ class TKorvel {
   TDictionary dictionaries_[2];  // 0: English->Chinese, 1: Chinese->English
   TSearchResult result_;
   std::size_t page_ = 0;
+  TPageRowFormats pageRowFormats_;
   bool kwicPage_ = false;
   mutable std::string note_;  // of the last rendering
+  mutable TMessage noteMessage_;
+  void SetNote(TMessage note) const {
+    note_ = note.Text();
+    noteMessage_ = std::move(note);
+  }
   mutable std::optional<TIntArr> foldRecords_[2];
 
   // Recorded by SetFilter; becomes Filter/ExcludeFilter when a search succeeds.
@@ -245,6 +257,7 @@ class TKorvel {
 
   bool skipBadSources_ = false;
   std::vector<std::string> badSources_;
+  std::vector<TMessage> badSourceMessages_;
   std::vector<THeldText> texts_;  // decoded files the lines point into
 
   // Each loaded pair's place in Data and its cache, when there is one.

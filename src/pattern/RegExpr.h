@@ -26,6 +26,7 @@
 #include <string>
 #include <string_view>
 
+#include "Message.h"
 #include "PatternFacts.h"
 
 namespace korvel {
@@ -36,14 +37,18 @@ enum class TExprPlace { Unknown, Query, Filter };
 // Compile errors: reason, " (pos ", offset in characters, ")". Match-time
 // faults (match or depth limit reached) carry the reason alone. The place
 // never shows in the message: front ends say it their own way.
-class ERegExpr : public std::runtime_error {
+class ERegExpr : public EMessage {
  public:
   explicit ERegExpr(const std::string& reason, std::size_t position = kNoPosition,
                     TExprPlace place = TExprPlace::Unknown)
-      : std::runtime_error(position == kNoPosition ? reason : reason + " (pos " + std::to_string(position) + ")"),
+      : EMessage(position == kNoPosition ? TMessage{"%1", {reason}}
+                                         : TMessage{"%1 (pos %2)", {reason, std::to_string(position)}}),
         reason_(reason),
         position_(position),
         place_(place) {}
+  // A message of the caller's own about a match-time fault.
+  explicit ERegExpr(TMessage message) : EMessage(message), reason_(message.Text()), position_(kNoPosition),
+                                        place_(TExprPlace::Unknown) {}
   static constexpr std::size_t kNoPosition = static_cast<std::size_t>(-1);
   const std::string& Reason() const { return reason_; }
   // Characters into the expression where compiling stopped; kNoPosition at

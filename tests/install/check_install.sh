@@ -23,7 +23,8 @@ expected=(bin/korvel-cli lib/korvel/libMyDLL.so share/korvel/sys/english.lex sha
   share/man/man1/korvel-cli.1.gz share/bash-completion/completions/korvel-cli share/doc/korvel/copyright)
 [ $app = 1 ] && expected+=(share/applications/$id.desktop share/metainfo/$id.metainfo.xml
   share/icons/hicolor/scalable/apps/$id.svg share/icons/hicolor/48x48/apps/$id.png
-  share/icons/hicolor/128x128/apps/$id.png share/icons/hicolor/256x256/apps/$id.png share/man/man1/korvel.1.gz)
+  share/icons/hicolor/128x128/apps/$id.png share/icons/hicolor/256x256/apps/$id.png share/man/man1/korvel.1.gz
+  share/korvel/translations/korvel_zh_CN.qm share/korvel/translations/korvel_zh_TW.qm)
 for f in "${expected[@]}"; do [ -s "$prefix/$f" ] || fail "not installed: $f"; done
 [ -e "$prefix/bin/sys" ] && fail "bin/sys/ installed: the data belongs under share/korvel"
 

@@ -39,8 +39,8 @@ TFile::~TFile() { close(fd); }
 
 void ThrowCannotRead(const std::string& path, unsigned long long line, unsigned long long column,
                      const char* reason) {
-  throw EKorvel("Cannot read \"" + DisplayPath(FileNamePart(path)) + "\": line " + std::to_string(line) +
-                ", column " + std::to_string(column) + ": " + reason);
+  throw EKorvel(TMessage{"Cannot read \"%1\": line %2, column %3: %4",
+                         {DisplayPath(FileNamePart(path)), std::to_string(line), std::to_string(column), reason}});
 }
 
 namespace {

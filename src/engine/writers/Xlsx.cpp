@@ -237,7 +237,7 @@ class TBook {
   void Check(lxw_error error) const {
     if (error == LXW_NO_ERROR) return;
     if (error == LXW_ERROR_MEMORY_MALLOC_FAILED) throw std::bad_alloc();
-    throw EKorvel("Cannot create file \"" + DisplayPath(target_) + "\". " + lxw_strerror(error));
+    throw EKorvel(TMessage{"Cannot create file \"%1\". %2", {DisplayPath(target_), lxw_strerror(error)}});
   }
 
   void Close() {
