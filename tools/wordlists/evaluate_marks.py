@@ -134,8 +134,18 @@ def token_edges(jieba, line, cache):
     return cache[line]
 
 
+def totals(rows):
+    total = collections.Counter()
+    for side, q, hits, marked, n_marks, n_whole in rows:
+        total[side, "hits"] += hits
+        total[side, "marked"] += marked
+        total[side, "marks"] += n_marks
+        total[side, "whole"] += n_whole
+    return total
+
+
 def evaluate_engine(cli, corpus, dic, en_q, zh_q, jieba):
-    cache, rows, total = {}, [], collections.Counter()
+    cache, rows = {}, []
     for side, queries in (("en", en_q), ("zh", zh_q)):
         for q in queries:
             hits = engine_marks(cli, corpus, q, dic)
@@ -144,18 +154,12 @@ def evaluate_engine(cli, corpus, dic, en_q, zh_q, jieba):
             n_whole = n_marks if side == "zh" else sum(
                 whole(s, token_edges(jieba, z, cache)) for z, spans in hits for s in spans)
             rows.append((side, q, len(hits), marked, n_marks, n_whole))
-    for side, q, hits, marked, n_marks, n_whole in rows:
-        total[side, "hits"] += hits
-        total[side, "marked"] += marked
-        total[side, "marks"] += n_marks
-        total[side, "whole"] += n_whole
-    return rows, total
+    return rows, totals(rows)
 
 
 def evaluate(pairs, en_zh, zh_en, en_q, zh_q, jieba):
     cache = {}
     rows = []
-    total = collections.Counter()
     for q in en_q:
         rx = re.compile(r"\b" + re.escape(q) + r"\b", re.I)
         hits = [z for e, z in pairs if rx.search(e)][:PER_QUERY]
@@ -177,12 +181,7 @@ def evaluate(pairs, en_zh, zh_en, en_q, zh_q, jieba):
             marked += bool(found)
             n_marks += len(found)
         rows.append(("zh", q, len(hits), marked, n_marks, n_marks))  # \b: whole by construction
-    for side, q, hits, marked, n_marks, n_whole in rows:
-        total[side, "hits"] += hits
-        total[side, "marked"] += marked
-        total[side, "marks"] += n_marks
-        total[side, "whole"] += n_whole
-    return rows, total
+    return rows, totals(rows)
 
 
 def singular(word):
