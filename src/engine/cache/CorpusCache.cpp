@@ -253,8 +253,9 @@ std::shared_ptr<const TCachedCorpus> TCachedCorpus::Parse(std::string_view bytes
   const std::uint64_t count = Load<std::uint64_t>(bytes, 16);
   if (count > INT32_MAX || cached->records_.size() != count * sizeof(TCachedRecord)) return nullptr;
   cached->recordCount_ = static_cast<std::size_t>(count);
+  // A stamped file passed this when it was stamped, and has not changed since.
   std::int64_t lastLine = -1;
-  for (std::size_t i = 0; i < cached->recordCount_; ++i) {
+  for (std::size_t i = 0; checksums && i < cached->recordCount_; ++i) {
     const TCachedRecord r = cached->Record(i);
     if (r.EnLength == 0 || r.EnOffset > cached->en_.size() || r.EnLength > cached->en_.size() - r.EnOffset ||
         r.ZhOffset > cached->zh_.size() || r.ZhLength > cached->zh_.size() - r.ZhOffset || r.LineIndex <= lastLine)
