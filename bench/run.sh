@@ -2,7 +2,11 @@
 # Times Korvel against ripgrep on a corpus of PAIRS aligned pairs, built in a
 # temporary folder from ../shared/corpus (generated text when it is absent).
 #
-# Usage: bench/run.sh [PAIRS]              one run; the table on standard output
+# Usage: bench/run.sh [PAIRS]              one run: the engine's table, then
+#                                          whole korvel-cli processes against
+#                                          rg (bench/oneshot.sh)
+#        bench/run.sh --oneshot [PAIRS]    the whole-process table only
+#        bench/run.sh --corpus DIR [PAIRS] builds the corpus in DIR and stops
 #        bench/run.sh --scaling [SIZES]    comma-separated sizes (default
 #                                          100k,1M,3M,10M), figures and plot
 #                                          written to bench/results/
@@ -128,6 +132,7 @@ make_corpus() {  # FOLDER PAIRS
 }
 
 tmp=
+oneshot=1
 cleanup() { [ -z "$tmp" ] || rm -rf "$tmp"; }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
@@ -138,6 +143,7 @@ run_one() {  # PAIRS [korvel-bench options]
   tmp=$(mktemp -d "${TMPDIR:-/tmp}/korvel-bench.XXXXXX")
   make_corpus "$tmp" "$pairs"
   "$build/bin/korvel-bench" --runs "$runs" "$@" "$tmp"
+  [ "$oneshot" = 0 ] || "$here/oneshot.sh" "$tmp" "$runs"
   rm -rf "$tmp"
   tmp=
 }
@@ -147,7 +153,17 @@ plot() {  # CSV PNG
 }
 
 install_missing rg ripgrep
-if [ "${1:-}" = --scaling ]; then
+if [ "${1:-}" = --corpus ]; then
+  mkdir -p "$2"
+  make_corpus "$2" "$(parse_size "${3:-1000000}")"
+elif [ "${1:-}" = --oneshot ]; then
+  pairs=$(parse_size "${2:-1000000}")
+  cmake --build "$build" -j 2 --target korvel-cli >&2
+  tmp=$(mktemp -d "${TMPDIR:-/tmp}/korvel-bench.XXXXXX")
+  make_corpus "$tmp" "$pairs"
+  "$here/oneshot.sh" "$tmp" "$runs"
+elif [ "${1:-}" = --scaling ]; then
+  oneshot=0
   install_missing gnuplot gnuplot-nox
   build_bench
   results=$here/results

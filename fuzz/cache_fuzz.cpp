@@ -57,6 +57,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                  Show(bytes));
   }
   for (bool chinese : {false, true}) {
+    const auto folds = cached->FoldLines(chinese);
+    for (std::size_t k = 0; k < folds.size(); ++k)
+      KORVEL_CHECK(folds[k] < cached->RecordCount() && (k == 0 || folds[k - 1] < folds[k]), Show(bytes));
     const TTrigramIndex* index = cached->Index(chinese);
     if (!index) continue;
     for (std::string_view literal : {"the", "work", "\xE5\x8F\x91\xE5\xB1\x95", "ab", "AbC d"}) {

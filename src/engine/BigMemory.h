@@ -7,6 +7,8 @@
 #define KORVEL_BIGMEMORY_H
 
 #include <cstddef>
+#include <new>
+#include <utility>
 
 namespace korvel {
 
@@ -22,6 +24,17 @@ struct TBigAllocator {
   TBigAllocator(const TBigAllocator<U>&) {}
   T* allocate(std::size_t n) { return static_cast<T*>(AllocateBig(n * sizeof(T))); }
   void deallocate(T* p, std::size_t n) { FreeBig(p, n * sizeof(T)); }
+  // Growing leaves new elements uninitialised, as `new T` would: whoever
+  // grows a big array fills it next, and a second pass over hundreds of
+  // megabytes is a load's worth of time.
+  template <class U>
+  void construct(U* p) {
+    ::new (static_cast<void*>(p)) U;
+  }
+  template <class U, class... A>
+  void construct(U* p, A&&... args) {
+    ::new (static_cast<void*>(p)) U(std::forward<A>(args)...);
+  }
   friend bool operator==(const TBigAllocator&, const TBigAllocator&) { return true; }
 };
 

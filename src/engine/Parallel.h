@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <exception>
 #include <functional>
@@ -35,7 +36,8 @@ void ParallelFor(std::size_t n, unsigned workers, const std::function<void(std::
   std::atomic<std::size_t> next{0}, done{0};
   std::atomic<bool> stop{false};
   std::atomic<unsigned> others{workers - 1};
-  std::mutex errorLock;
+  std::mutex errorLock, finishing;
+  std::condition_variable finished;
   std::exception_ptr firstError;
 
   auto fail = [&](std::exception_ptr e) {
@@ -72,17 +74,24 @@ void ParallelFor(std::size_t n, unsigned workers, const std::function<void(std::
   for (unsigned w = 1; w < workers; ++w)
     threads.emplace_back([&, w] {
       run(w);
-      others.fetch_sub(1);
+      {
+        std::lock_guard<std::mutex> lock(finishing);
+        others.fetch_sub(1);
+      }
+      finished.notify_all();
     });
   run(0);
-  // Keep reporting while the others finish, so a cancel still gets through.
+  // Keep reporting while the others finish, so a cancel still gets through;
+  // woken by the last of them, since a fixed nap would add its length to
+  // every short run.
   while (others.load() > 0 && !stop.load()) {
     try {
       callerPoll();
     } catch (...) {
       fail(std::current_exception());
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    std::unique_lock<std::mutex> lock(finishing);
+    finished.wait_for(lock, std::chrono::milliseconds(5), [&] { return others.load() == 0; });
   }
   for (std::thread& t : threads) t.join();
   if (firstError) std::rethrow_exception(firstError);

@@ -604,6 +604,16 @@ void TKorvel::SetFilter(std::string_view filter, bool exclude, bool lemmatize) {
 const TIntArr& TKorvel::FoldRecords(bool chinese, const TProgressFn& progress) const {
   std::optional<TIntArr>& known = foldRecords_[chinese];
   if (known) return *known;
+  // A cache knows them without reading its text.
+  if (!pairCaches_.empty() && std::all_of(pairCaches_.begin(), pairCaches_.end(), [](const TPairCache& c) {
+        return c.Records == 0 || c.Cached;
+      })) {
+    known.emplace();
+    for (const TPairCache& c : pairCaches_)
+      if (c.Records > 0)
+        for (std::uint32_t line : c.Cached->FoldLines(chinese)) known->push_back(static_cast<int32_t>(c.First + line));
+    return *known;
+  }
   // Records come pair by pair, in the order of their text.
   std::vector<std::size_t> first = {0};
   for (std::size_t r = 0; r < data_.size(); ++r)

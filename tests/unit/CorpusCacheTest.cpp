@@ -5,7 +5,9 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include "TestUtil.h"
@@ -42,7 +44,8 @@ class CorpusCache : public ::testing::Test {
     return {cached, engine.RenderExport()};
   }
   std::string CacheFile() const {
-    for (const auto& e : std::filesystem::directory_iterator(CacheDir())) return e.path().string();
+    for (const auto& e : std::filesystem::directory_iterator(CacheDir()))
+      if (e.path().extension() == cache_format::kSuffix) return e.path().string();
     return "";
   }
   test::TempDir dir_;
@@ -76,6 +79,34 @@ TEST_F(CorpusCache, ADamagedCacheIsIgnoredAndWrittenAgain) {
     EXPECT_TRUE(test::SameBytes(test::ReadBytes(path), good));  // written again
   }
   EXPECT_TRUE(Search("work").first);
+}
+
+// A file that passed every check is later trusted on its stamp; a write
+// that keeps its inode, size and modification time still breaks it.
+TEST_F(CorpusCache, AStampedCacheIsCheckedAgainOnceWrittenTo) {
+  const std::string want = Search("work").second;
+  const std::string path = CacheFile();
+  // Stamped only once its change time lies safely in the past.
+  std::this_thread::sleep_for(std::chrono::milliseconds(2100));
+  ASSERT_TRUE(Search("work").first);
+  ASSERT_GT(std::filesystem::file_size(path + cache_format::kStampSuffix), 0u);
+  ASSERT_TRUE(Search("work").first);
+
+  struct stat before {};
+  ASSERT_EQ(stat(path.c_str(), &before), 0);
+  const std::string good = test::ReadBytes(path);
+  {
+    std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+    file.seekp(static_cast<std::streamoff>(cache_format::BlockRange(good, cache_format::EnText)->first + 7));
+    file.put(static_cast<char>(good[cache_format::BlockRange(good, cache_format::EnText)->first + 7] ^ 0x20));
+  }
+  const struct timespec times[2] = {{0, UTIME_OMIT}, before.st_mtim};
+  utimensat(AT_FDCWD, path.c_str(), times, 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(2100));  // the write, too, lies in the past
+  const auto [cached, got] = Search("work");
+  EXPECT_FALSE(cached);
+  EXPECT_TRUE(test::SameBytes(got, want));
+  EXPECT_TRUE(test::SameBytes(test::ReadBytes(path), good));
 }
 
 TEST_F(CorpusCache, ASourceThatChangedOrWentIsNeverServedFromTheCache) {
@@ -112,7 +143,7 @@ TEST_F(CorpusCache, TwoWritersLeaveOneWholeFileInAPrivateFolder) {
   std::thread other([&] { b.BuildCache(); });
   a.BuildCache();
   other.join();
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(CacheDir()), {}), 1);
+  EXPECT_EQ(ListCorpusCaches(CacheDir()).size(), 1u);
   EXPECT_TRUE(Search("work").first);
   struct stat st {};
   ASSERT_EQ(stat(CacheDir().c_str(), &st), 0);
@@ -143,7 +174,8 @@ TEST_F(CorpusCache, TheFolderKeepsToItsLimitAndClearsOnlyCaches) {
     ASSERT_EQ(listed.back().Sources, std::vector<std::string>{dir_.Path(name)});
     caches.push_back(listed.back().Path);
     struct timespec used[2] = {{0, UTIME_OMIT}, {1000000 + static_cast<time_t>(caches.size()), 0}};
-    utimensat(AT_FDCWD, caches.back().c_str(), used, 0);
+    for (const std::string& file : {caches.back(), caches.back() + cache_format::kStampSuffix})
+      utimensat(AT_FDCWD, file.c_str(), used, 0);
   }
   const std::uint64_t one = ListCorpusCaches(CacheDir()).front().Bytes;
   EvictCorpusCaches(CacheDir(), 2 * one + one / 2);

@@ -20,6 +20,8 @@ constexpr std::uint64_t kMaxLimit = std::uint64_t{10} << 30;
 bool IsCacheName(std::string_view name) { return name.size() == 20 && name.ends_with(cache_format::kSuffix); }
 // "<cache name>.XXXXXX.tmp", as the writer makes them.
 bool IsTempName(std::string_view name) { return name.size() == 31 && name.ends_with(".tmp") && IsCacheName(name.substr(0, 20)); }
+bool IsStampName(std::string_view name) { return name.size() == 23 && name.ends_with(cache_format::kStampSuffix) && IsCacheName(name.substr(0, 20)); }
+std::int64_t Ns(const struct timespec& t) { return static_cast<std::int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec; }
 
 template <class F>
 void ForEachName(const std::string& dir, F&& f) {
@@ -57,7 +59,10 @@ std::vector<TCacheEntry> ListCorpusCaches(const std::string& dir) {
     struct stat st {};
     if (lstat(e.Path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return;
     e.Bytes = static_cast<std::uint64_t>(st.st_size);
-    e.UsedNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    e.UsedNs = Ns(st.st_mtim);
+    // A stamped file's last use is its stamp's time.
+    struct stat stamp {};
+    if (lstat((e.Path + cache_format::kStampSuffix).c_str(), &stamp) == 0) e.UsedNs = std::max(e.UsedNs, Ns(stamp.st_mtim));
     e.Sources = SourcesOf(e.Path);
     entries.push_back(std::move(e));
   });
@@ -82,16 +87,19 @@ void EvictCorpusCaches(const std::string& dir, std::uint64_t limit, const std::s
     if (total <= limit) break;
     if (e.Path == keep) continue;
     if (unlink(e.Path.c_str()) == 0) total -= e.Bytes;
+    unlink((e.Path + cache_format::kStampSuffix).c_str());
   }
 }
 
 std::size_t ClearCorpusCaches(const std::string& dir) {
-  std::vector<std::string> doomed;
+  std::vector<std::string> doomed, stamps;
   ForEachName(dir, [&](std::string_view name) {
     if (IsCacheName(name) || IsTempName(name)) doomed.push_back(dir + "/" + std::string(name));
+    if (IsStampName(name)) stamps.push_back(dir + "/" + std::string(name));
   });
   std::size_t removed = 0;
   for (const std::string& path : doomed) removed += unlink(path.c_str()) == 0;
+  for (const std::string& path : stamps) unlink(path.c_str());  // a cache's part, not counted apart
   return removed;
 }
 

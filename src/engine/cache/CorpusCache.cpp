@@ -3,9 +3,11 @@
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 #include <xxhash.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -111,6 +113,57 @@ bool MakeFolders(const std::string& dir) {
   return mkdir(dir.c_str(), 0700) == 0 || errno == EEXIST;
 }
 
+// What a stamp holds for a file that passed every check: where it stands and
+// when it last changed, and its header (which holds the block checksums).
+// Nothing while the file changed too recently for a later change to be sure
+// to move its change time (the kernel's clock for it is coarse).
+std::optional<std::string> StampOf(const struct stat& st, std::string_view bytes) {
+  struct timespec now {};
+  clock_gettime(CLOCK_REALTIME_COARSE, &now);
+  if (bytes.size() < kHeaderBytes + kTableBytes || now.tv_sec - st.st_ctim.tv_sec < 2) return std::nullopt;
+  std::string stamp(kMagic, sizeof kMagic);
+  Put<std::uint32_t>(stamp, kVersion);
+  Put<std::uint64_t>(stamp, st.st_ino);
+  Put<std::uint64_t>(stamp, st.st_dev);
+  Put<std::uint64_t>(stamp, static_cast<std::uint64_t>(st.st_size));
+  Put<std::int64_t>(stamp, st.st_mtim.tv_sec);
+  Put<std::int64_t>(stamp, st.st_mtim.tv_nsec);
+  Put<std::int64_t>(stamp, st.st_ctim.tv_sec);
+  Put<std::int64_t>(stamp, st.st_ctim.tv_nsec);
+  Put<std::uint64_t>(stamp, XXH3_64bits(bytes.data(), kHeaderBytes + kTableBytes));
+  return stamp;
+}
+
+// A torn or stale stamp only matches no file: the next open checks again.
+// An empty one marks the use of a file too new to stamp.
+void WriteStamp(const std::string& path, const std::string& stamp) {
+  TFd file;
+  file.fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
+  if (file.fd < 0) return;
+  if (write(file.fd, stamp.data(), stamp.size()) < 0) unlink(path.c_str());
+  const struct timespec times[2] = {{0, UTIME_OMIT}, {0, UTIME_NOW}};
+  futimens(file.fd, times);
+}
+
+// The records, ascending, whose line holds a character the matcher folds to
+// an ASCII letter, found as the engine finds them in loaded texts.
+std::string FoldLines(std::string_view text, const std::vector<TCachedRecord>& records, bool chinese) {
+  std::vector<std::uint32_t> lines;
+  auto start = [&](std::size_t r) { return chinese ? records[r].ZhOffset : records[r].EnOffset; };
+  auto end = [&](std::size_t r) { return start(r) + (chinese ? records[r].ZhLength : records[r].EnLength); };
+  for (std::string_view fold : {"\xE2\x84\xAA", "\xC5\xBF"}) {
+    std::size_t r = 0;
+    for (std::size_t at = text.find(fold); at != std::string_view::npos && r < records.size();
+         at = text.find(fold, at + 1)) {
+      while (r < records.size() && end(r) <= at) ++r;
+      if (r < records.size() && start(r) <= at) lines.push_back(static_cast<std::uint32_t>(r));
+    }
+  }
+  std::sort(lines.begin(), lines.end());
+  lines.erase(std::unique(lines.begin(), lines.end()), lines.end());
+  return std::string(reinterpret_cast<const char*>(lines.data()), lines.size() * sizeof(std::uint32_t));
+}
+
 }  // namespace
 
 std::string DefaultCorpusCacheDir() {
@@ -162,6 +215,11 @@ TCachedRecord TCachedCorpus::Record(std::size_t i) const {
 
 std::shared_ptr<const TCachedCorpus> TCachedCorpus::Parse(std::string_view bytes, std::string_view key,
                                                           std::shared_ptr<const void> owner) {
+  return Parse(bytes, key, std::move(owner), true);
+}
+
+std::shared_ptr<const TCachedCorpus> TCachedCorpus::Parse(std::string_view bytes, std::string_view key,
+                                                          std::shared_ptr<const void> owner, bool checksums) {
   if (bytes.size() < kHeaderBytes + kTableBytes || std::memcmp(bytes.data(), kMagic, sizeof kMagic) != 0 ||
       Load<std::uint32_t>(bytes, 8) != kVersion || Load<std::uint32_t>(bytes, 12) != TBlock::Count ||
       Load<std::uint64_t>(bytes, 24) != HeaderChecksum(bytes))
@@ -182,7 +240,7 @@ std::shared_ptr<const TCachedCorpus> TCachedCorpus::Parse(std::string_view bytes
   if (end != bytes.size() || blocks[TBlock::Key] != key) return nullptr;
   // The big blocks on all cores: checking them is most of an open's cost.
   std::atomic<bool> intact{true};
-  ParallelFor(TBlock::Count, WorkerCount(0), {}, [&](std::size_t b, unsigned, auto&) {
+  if (checksums) ParallelFor(TBlock::Count, WorkerCount(0), {}, [&](std::size_t b, unsigned, auto&) {
     if (XXH3_64bits(blocks[b].data(), blocks[b].size()) != sums[b]) intact = false;
   });
   if (!intact) return nullptr;
@@ -195,13 +253,23 @@ std::shared_ptr<const TCachedCorpus> TCachedCorpus::Parse(std::string_view bytes
   const std::uint64_t count = Load<std::uint64_t>(bytes, 16);
   if (count > INT32_MAX || cached->records_.size() != count * sizeof(TCachedRecord)) return nullptr;
   cached->recordCount_ = static_cast<std::size_t>(count);
+  // A stamped file passed this when it was stamped, and has not changed since.
   std::int64_t lastLine = -1;
-  for (std::size_t i = 0; i < cached->recordCount_; ++i) {
+  for (std::size_t i = 0; checksums && i < cached->recordCount_; ++i) {
     const TCachedRecord r = cached->Record(i);
     if (r.EnLength == 0 || r.EnOffset > cached->en_.size() || r.EnLength > cached->en_.size() - r.EnOffset ||
         r.ZhOffset > cached->zh_.size() || r.ZhLength > cached->zh_.size() - r.ZhOffset || r.LineIndex <= lastLine)
       return nullptr;
     lastLine = r.LineIndex;
+  }
+  for (bool chinese : {false, true}) {
+    const std::string_view folds = blocks[chinese ? TBlock::ZhFolds : TBlock::EnFolds];
+    if (folds.size() % 4 != 0) return nullptr;
+    std::vector<std::uint32_t>& lines = cached->folds_[chinese];
+    lines.resize(folds.size() / 4);
+    if (!lines.empty()) std::memcpy(lines.data(), folds.data(), folds.size());
+    for (std::size_t i = 0; i < lines.size(); ++i)
+      if (lines[i] >= count || (i > 0 && lines[i] <= lines[i - 1])) return nullptr;
   }
   for (bool chinese : {false, true})
     cached->index_[chinese] =
@@ -212,19 +280,32 @@ std::shared_ptr<const TCachedCorpus> TCachedCorpus::Parse(std::string_view bytes
 
 std::shared_ptr<const TCachedCorpus> TCachedCorpus::Open(const std::string& dir, const TCacheKey& key) {
   if (dir.empty()) return nullptr;
+  const std::string path = dir + "/" + key.FileName;
   TFd file;
-  file.fd = open((dir + "/" + key.FileName).c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+  file.fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
   struct stat st {};
   if (file.fd < 0 || fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0) return nullptr;
   const auto size = static_cast<std::size_t>(st.st_size);
   void* map = mmap(nullptr, size, PROT_READ, MAP_SHARED, file.fd, 0);
   if (map == MAP_FAILED) return nullptr;
   std::shared_ptr<const void> owner(map, [size](const void* p) { munmap(const_cast<void*>(p), size); });
-  auto cached = Parse(std::string_view(static_cast<const char*>(map), size), key.Bytes, owner);
-  // Its modification time says when it was last used, for eviction.
-  if (cached) {
+  const std::string_view bytes(static_cast<const char*>(map), size);
+  const std::string stampPath = path + kStampSuffix;
+  const std::optional<std::string> stamp = StampOf(st, bytes);
+  TFd stampFile;
+  stampFile.fd = open(stampPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+  std::string held(stamp ? stamp->size() + 1 : 0, '\0');
+  const bool trusted = stamp && stampFile.fd >= 0 &&
+                       pread(stampFile.fd, held.data(), held.size(), 0) == static_cast<ssize_t>(stamp->size()) &&
+                       held.compare(0, stamp->size(), *stamp) == 0;
+  auto cached = Parse(bytes, key.Bytes, owner, !trusted);
+  if (!cached) return nullptr;
+  // The stamp's modification time says when the file was last used.
+  if (trusted) {
     const struct timespec times[2] = {{0, UTIME_OMIT}, {0, UTIME_NOW}};
-    futimens(file.fd, times);
+    futimens(stampFile.fd, times);
+  } else {
+    WriteStamp(stampPath, stamp.value_or(""));
   }
   return cached;
 }
@@ -239,6 +320,7 @@ void WriteCorpusCache(const std::string& dir, const TCacheKey& key, std::string_
   };
   const TTrigramIndexBytes enIndex = BuildTrigramIndex(records.size(), line(false), poll);
   const TTrigramIndexBytes zhIndex = BuildTrigramIndex(records.size(), line(true), poll);
+  const std::string enFolds = FoldLines(en, records, false), zhFolds = FoldLines(zh, records, true);
   const std::string_view blocks[TBlock::Count] = {
       key.Bytes,
       en,
@@ -247,7 +329,9 @@ void WriteCorpusCache(const std::string& dir, const TCacheKey& key, std::string_
       enIndex.Directory,
       enIndex.Postings,
       zhIndex.Directory,
-      zhIndex.Postings};
+      zhIndex.Postings,
+      enFolds,
+      zhFolds};
 
   std::string header(kHeaderBytes + kTableBytes, '\0');
   std::memcpy(header.data(), kMagic, sizeof kMagic);

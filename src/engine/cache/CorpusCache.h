@@ -11,6 +11,12 @@
 // under a temporary name and renamed, so readers (and two writers) only
 // ever see whole files.
 //
+// Checking every checksum costs more than the search a one-shot run makes,
+// so a file that passed them leaves a stamp beside it (NAME.ok: its inode,
+// size and change times). An open whose file still matches its stamp skips
+// the checksums; anything that writes to the file moves its change time and
+// breaks the stamp. The stamp's time is the file's last use, for eviction.
+//
 // Stateless functions; safe from any thread. A TCachedCorpus is immutable:
 // any thread may read it, and the texts it gives live as long as it does.
 #ifndef KORVEL_CACHE_CORPUSCACHE_H
@@ -21,6 +27,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -69,12 +76,19 @@ class TCachedCorpus {
   TCachedRecord Record(std::size_t i) const;
   // The index of a side; nullptr when its blocks are malformed.
   const TTrigramIndex* Index(bool chinese) const { return index_[chinese] ? &*index_[chinese] : nullptr; }
+  // The lines of a side, ascending, that hold a character the matcher folds
+  // to an ASCII letter (KELVIN SIGN, LATIN SMALL LETTER LONG S).
+  std::span<const std::uint32_t> FoldLines(bool chinese) const { return folds_[chinese]; }
 
  private:
   std::shared_ptr<const void> owner_;
   std::string_view en_, zh_, records_;
   std::size_t recordCount_ = 0;
   std::optional<TTrigramIndex> index_[2];
+  std::vector<std::uint32_t> folds_[2];
+
+  static std::shared_ptr<const TCachedCorpus> Parse(std::string_view bytes, std::string_view key,
+                                                    std::shared_ptr<const void> owner, bool checksums);
 };
 
 // Writes the cache of `key` into `dir` (made with mode 0700 when missing),
@@ -88,10 +102,13 @@ void WriteCorpusCache(const std::string& dir, const TCacheKey& key, std::string_
 // The file layout, for the checks of tests and tools.
 namespace cache_format {
 constexpr char kMagic[8] = {'K', 'O', 'R', 'V', 'C', 'O', 'R', 'P'};
-constexpr std::uint32_t kVersion = 1;
+constexpr std::uint32_t kVersion = 2;
 constexpr std::size_t kHeaderBytes = 64, kBlockEntryBytes = 32, kAlign = 64;
-enum TBlock : std::uint32_t { Key, EnText, ZhText, Records, EnDirectory, EnPostings, ZhDirectory, ZhPostings, Count };
+enum TBlock : std::uint32_t {
+  Key, EnText, ZhText, Records, EnDirectory, EnPostings, ZhDirectory, ZhPostings, EnFolds, ZhFolds, Count
+};
 constexpr const char* kSuffix = ".kvc";
+constexpr const char* kStampSuffix = ".ok";
 // Offset and size of a block in a file's bytes, read from its header
 // without any check; nothing when the header is too short.
 std::optional<std::pair<std::uint64_t, std::uint64_t>> BlockRange(std::string_view file, TBlock block);
