@@ -60,14 +60,17 @@ TEST_F(CorpusCache, ADamagedCacheIsIgnoredAndWrittenAgain) {
     const char* what;
     std::function<std::string(std::string)> apply;
   };
+  auto flip = [](std::size_t at, char bits) {
+    return [=](std::string s) { return s.at(at) ^= bits, s; };
+  };
   const Damage damages[] = {
       {"truncated", [](std::string s) { return s.substr(0, s.size() - 100); }},
-      {"header bit", [](std::string s) { return s[9] ^= 0x10, s; }},
-      {"block table bit", [](std::string s) { return s[64 + 32 + 9] ^= 0x01, s; }},
-      {"posting bit", [&](std::string s) { return s[block(cache_format::EnPostings) + 5] ^= 0x04, s; }},
-      {"directory bit", [&](std::string s) { return s[block(cache_format::ZhDirectory) + 1] ^= 0x80, s; }},
-      {"text bit", [&](std::string s) { return s[block(cache_format::EnText) + 7] ^= 0x20, s; }},
-      {"record bit", [&](std::string s) { return s[block(cache_format::Records) + 3] ^= 0x01, s; }},
+      {"header bit", flip(9, 0x10)},
+      {"block table bit", flip(64 + 32 + 9, 0x01)},
+      {"posting bit", flip(block(cache_format::EnPostings) + 5, 0x04)},
+      {"directory bit", flip(block(cache_format::ZhDirectory) + 1, char(0x80))},
+      {"text bit", flip(block(cache_format::EnText) + 7, 0x20)},
+      {"record bit", flip(block(cache_format::Records) + 3, 0x01)},
       {"empty", [](std::string) { return std::string(); }},
   };
   for (const Damage& d : damages) {
