@@ -151,15 +151,6 @@ TTable OpenTable(const std::string& path, const std::string& source, const TTabl
   return {map, payload};
 }
 
-// Creates the folders that are missing, the new ones private.
-bool MakeFolders(const std::string& dir) {
-  struct stat st {};
-  if (stat(dir.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
-  const std::size_t slash = dir.rfind('/');
-  if (slash != std::string::npos && slash > 0 && !MakeFolders(dir.substr(0, slash))) return false;
-  return mkdir(dir.c_str(), 0700) == 0 || errno == EEXIST;
-}
-
 // Written under a temporary name and renamed: a reader sees the old table,
 // the new one or none, never half of one; of two writers one wins whole.
 bool WriteAtomically(const std::string& path, std::string_view bytes, mode_t mode) {
@@ -245,6 +236,14 @@ bool WriteTableFile(const std::string& source, const std::string& out, const TTa
     return false;
   }
   return true;
+}
+
+bool MakeFolders(const std::string& dir) {
+  struct stat st {};
+  if (stat(dir.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
+  const std::size_t slash = dir.rfind('/');
+  if (slash != std::string::npos && slash > 0 && !MakeFolders(dir.substr(0, slash))) return false;
+  return mkdir(dir.c_str(), 0700) == 0 || errno == EEXIST;
 }
 
 }  // namespace korvel::tables

@@ -69,6 +69,10 @@ std::string CachePath(const std::string& source, const TTableKind& kind);
 // XXH3 of the bytes.
 std::uint64_t Hash(std::string_view bytes);
 
+// Creates the folder and its missing parents, the new ones private to the
+// user (0700); false when that fails or a non-folder is in the way.
+bool MakeFolders(const std::string& dir);
+
 }  // namespace korvel::tables
 
 #endif

@@ -16,6 +16,7 @@
 #include "Errors.h"
 #include "FileIO.h"
 #include "Parallel.h"
+#include "TableFile.h"
 
 namespace korvel {
 namespace {
@@ -102,15 +103,6 @@ std::uint64_t HeaderChecksum(std::string_view bytes) {
 
 [[noreturn]] void ThrowCannotWrite(const std::string& dir, int err) {
   throw EKorvel("Cannot write the corpus cache in \"" + DisplayPath(dir) + "\". " + std::strerror(err));
-}
-
-// The folder and any missing parent, new ones private to the user.
-bool MakeFolders(const std::string& dir) {
-  struct stat st {};
-  if (stat(dir.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
-  const std::size_t slash = dir.find_last_of('/');
-  if (slash != std::string::npos && slash > 0 && !MakeFolders(dir.substr(0, slash))) return false;
-  return mkdir(dir.c_str(), 0700) == 0 || errno == EEXIST;
 }
 
 // What a stamp holds for a file that passed every check: where it stands and
@@ -350,7 +342,7 @@ void WriteCorpusCache(const std::string& dir, const TCacheKey& key, std::string_
   }
   Store<std::uint64_t>(header, 24, HeaderChecksum(header));
 
-  if (!MakeFolders(dir)) ThrowCannotWrite(dir, errno);
+  if (!tables::MakeFolders(dir)) ThrowCannotWrite(dir, errno);
   std::string temp = dir + "/" + key.FileName + ".XXXXXX.tmp";
   TFd file;
   file.fd = mkostemps(temp.data(), 4, O_CLOEXEC);
