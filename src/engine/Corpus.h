@@ -29,7 +29,9 @@ struct TData {
   int32_t PairIndex;        // into FilePairs
   int32_t LineIndex;        // 0-based, the same in both files; a TMX file's unit, a TSV file's record
 };
-using TDataArr = std::vector<TData, TBigAllocator<TData>>;
+// Every record of a loaded corpus (Lines.h).
+class TLines;
+using TDataArr = TLines;
 using TIntArr = std::vector<int32_t>;
 
 // Where a record stands in its source, 1-based, as pages and messages say

@@ -1,6 +1,7 @@
 #include "Export.h"
 
 #include "FileIO.h"
+#include "Lines.h"
 #include "Marks.h"
 
 namespace korvel {

@@ -6,6 +6,7 @@
 
 #include "Export.h"
 #include "FileIO.h"
+#include "Lines.h"
 #include "ResultPage.h"
 #include "Utf8.h"
 

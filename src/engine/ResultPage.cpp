@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "FileIO.h"
+#include "Lines.h"
 #include "Marks.h"
 #include "TextDecode.h"
 

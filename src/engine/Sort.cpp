@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "Highlight.h"
+#include "Lines.h"
 #include "Parallel.h"
 #include "Segment.h"
 #include "Utf8.h"

@@ -12,6 +12,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "Lines.h"
 #include "Parallel.h"
 #include "Segment.h"
 #include "Utf8.h"

@@ -424,32 +424,24 @@ void TKorvel::LoadData(const TProgressFn& progress) {
     if (l.error) l.records = 0;
   }
 
-  std::vector<std::size_t> offsets = {0};
-  for (std::size_t i = 0; i < pairs && !loaded[i].error; ++i) offsets.push_back(offsets.back() + loaded[i].records);
-  const std::size_t readable = offsets.size() - 1;
-  // Filling hundreds of megabytes takes long on a busy machine: in parts,
-  // so that a cancel still gets through.
-  const TProgressFn filling = pass(2 * pairs);
-  data_.reserve(offsets.back());
-  while (data_.size() < offsets.back()) {
-    if (filling) filling(0, 0);
-    data_.resize(std::min(offsets.back(), data_.size() + (kLinesPerPoll << 8)));
+  // Records read from sources go into one array, in corpus order; a
+  // cached pair's are read where they lie, so it costs nothing here.
+  std::size_t readable = 0, heldCount = 0;
+  std::vector<std::size_t> heldAt(pairs, 0);
+  for (; readable < pairs && !loaded[readable].error; ++readable) {
+    heldAt[readable] = heldCount;
+    if (!caches[readable].Cached) heldCount += loaded[readable].records;
   }
+  const TProgressFn filling = pass(2 * pairs);
+  TData* const held = data_.HeldSpace(heldCount, [&filling] {
+    if (filling) filling(0, 0);
+  });
   ParallelFor(readable, WorkerCount(tuning_.Threads), pass(2 * pairs), [&](std::size_t i, unsigned, auto& poll) {
     Loaded& out = loaded[i];
-    TData* const slot = data_.data() + offsets[i];
+    if (caches[i].Cached) return;
+    TData* const slot = held + heldAt[i];
     std::size_t written = 0;
     guarded(out.error, [&] {
-      if (const auto& cached = caches[i].Cached) {
-        const std::string_view en = cached->En(), zh = cached->Zh();
-        for (; written < out.records; ++written) {
-          if ((written & (kLinesPerPoll - 1)) == kLinesPerPoll - 1) poll();
-          const TCachedRecord r = cached->Record(written);
-          slot[written] = {zh.substr(r.ZhOffset, r.ZhLength), en.substr(r.EnOffset, r.EnLength),
-                           static_cast<int32_t>(i), r.LineIndex};
-        }
-        return;
-      }
       // The Chinese file is read in step with the English one: line j of
       // each is needed only for a non-empty English line j.
       TLineReader zh(out.zh.Text());
@@ -479,14 +471,15 @@ void TKorvel::LoadData(const TProgressFn& progress) {
     Loaded& l = loaded[i];
     texts_.push_back(std::move(l.en));
     texts_.push_back(std::move(l.zh));
+    if (caches[i].Cached)
+      data_.AddCached(static_cast<int32_t>(i), caches[i].Cached, l.records);
+    else
+      data_.AddHeld(static_cast<int32_t>(i), heldAt[i], l.records);
     caches[i].First = kept;
     caches[i].Records = l.error ? 0 : l.records;
     if (!l.error) pairCaches_.push_back(std::move(caches[i]));
     kept += l.records;
-    if (l.error) {
-      data_.resize(kept);
-      std::rethrow_exception(l.error);
-    }
+    if (l.error) std::rethrow_exception(l.error);
   }
 }
 
@@ -616,8 +609,7 @@ const TIntArr& TKorvel::FoldRecords(bool chinese, const TProgressFn& progress) c
   }
   // Records come pair by pair, in the order of their text.
   std::vector<std::size_t> first = {0};
-  for (std::size_t r = 0; r < data_.size(); ++r)
-    if (r + 1 == data_.size() || data_[r + 1].PairIndex != data_[r].PairIndex) first.push_back(r + 1);
+  while (first.back() < data_.size()) first.push_back(data_.PairEnd(first.back()));
   std::vector<TIntArr> found(first.size() - 1);
   ParallelFor(found.size(), WorkerCount(tuning_.Threads), progress, [&](std::size_t k, unsigned, auto& poll) {
     auto line = [&](std::size_t r) { return chinese ? data_[r].ZhLine : data_[r].EnLine; };
@@ -731,8 +723,7 @@ TIntArr TKorvel::SearchLines(const std::shared_ptr<const TPattern>& query, const
     std::size_t candidates = 0;
     for (std::size_t i = lo; i < hi;) {
       poll();
-      std::size_t end = i;
-      while (end < hi && data_[end].PairIndex == data_[i].PairIndex) ++end;
+      const std::size_t end = std::min(hi, data_.PairEnd(i));
       const char* base = searched(data_[i]).data();
       const std::string_view lastLine = searched(data_[end - 1]);
       const std::string_view text(base, static_cast<std::size_t>(lastLine.data() + lastLine.size() - base));

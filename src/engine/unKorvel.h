@@ -33,6 +33,7 @@
 #include "Export.h"
 #include "FileIO.h"
 #include "Kwic.h"
+#include "Lines.h"
 #include "Output.h"
 #include "Query.h"
 #include "RegExpr.h"

@@ -266,7 +266,8 @@ std::shared_ptr<const TCachedCorpus> TCachedCorpus::Parse(std::string_view bytes
   for (bool chinese : {false, true})
     cached->index_[chinese] =
         TTrigramIndex::View(blocks[chinese ? TBlock::ZhDirectory : TBlock::EnDirectory],
-                            blocks[chinese ? TBlock::ZhPostings : TBlock::EnPostings], cached->recordCount_);
+                            blocks[chinese ? TBlock::ZhPostings : TBlock::EnPostings], cached->recordCount_,
+                            !checksums);
   return cached;
 }
 
@@ -297,7 +298,10 @@ std::shared_ptr<const TCachedCorpus> TCachedCorpus::Open(const std::string& dir,
     const struct timespec times[2] = {{0, UTIME_OMIT}, {0, UTIME_NOW}};
     futimens(stampFile.fd, times);
   } else {
-    WriteStamp(stampPath, stamp.value_or(""));
+    // A stamp vouches for the indexes too: a file whose index failed its
+    // check is checked again at every open, and searched without it.
+    const bool indexed = cached->Index(false) && cached->Index(true);
+    WriteStamp(stampPath, indexed ? stamp.value_or("") : "");
   }
   return cached;
 }

@@ -74,6 +74,8 @@ class TCachedCorpus {
   std::size_t RecordCount() const { return recordCount_; }
   // Within the texts, lines in ascending order: checked on opening.
   TCachedRecord Record(std::size_t i) const;
+  // The records where they lie, RecordCount() of them, 8-byte aligned.
+  const char* RecordBytes() const { return records_.data(); }
   // The index of a side; nullptr when its blocks are malformed.
   const TTrigramIndex* Index(bool chinese) const { return index_[chinese] ? &*index_[chinese] : nullptr; }
   // The lines of a side, ascending, that hold a character the matcher folds

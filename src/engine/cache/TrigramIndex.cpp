@@ -113,7 +113,7 @@ TTrigramIndexBytes BuildTrigramIndex(std::size_t count, const std::function<std:
 }
 
 std::optional<TTrigramIndex> TTrigramIndex::View(std::string_view directory, std::string_view postings,
-                                                 std::size_t lines) {
+                                                 std::size_t lines, bool checked) {
   if (directory.size() % sizeof(TEntry) != 0 ||
       reinterpret_cast<std::uintptr_t>(directory.data()) % alignof(TEntry) != 0)
     return std::nullopt;
@@ -124,7 +124,7 @@ std::optional<TTrigramIndex> TTrigramIndex::View(std::string_view directory, std
   index.lines_ = lines;
   // Each list at least a byte per line, within the blocks, in order: a
   // decode can then never read past its list.
-  for (std::size_t k = 0; k < index.entryCount_; ++k) {
+  for (std::size_t k = 0; !checked && k < index.entryCount_; ++k) {
     const TEntry& e = index.entries_[k];
     const std::uint64_t end = k + 1 < index.entryCount_ ? index.entries_[k + 1].Offset : postings.size();
     if (e.Trigram >= kTrigrams || (k > 0 && e.Trigram <= index.entries_[k - 1].Trigram) || e.Count == 0 ||

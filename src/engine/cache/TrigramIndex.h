@@ -36,8 +36,10 @@ TTrigramIndexBytes BuildTrigramIndex(std::size_t count, const std::function<std:
 
 class TTrigramIndex {
  public:
-  // Nothing when the directory is malformed for `lines` lines.
-  static std::optional<TTrigramIndex> View(std::string_view directory, std::string_view postings, std::size_t lines);
+  // Nothing when the directory is malformed for `lines` lines. `checked`:
+  // these very bytes passed that check before, so it is skipped.
+  static std::optional<TTrigramIndex> View(std::string_view directory, std::string_view postings, std::size_t lines,
+                                           bool checked = false);
 
   // The lines, ascending, that hold every trigram of `literal` (ASCII
   // letters without case): a superset of those holding the literal, cut

@@ -5,6 +5,7 @@
 
 #include "Export.h"
 #include "FileIO.h"
+#include "Lines.h"
 
 namespace korvel {
 namespace {

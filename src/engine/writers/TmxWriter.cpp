@@ -5,6 +5,7 @@
 
 #include "FileIO.h"
 #include "KorvelVersion.h"
+#include "Lines.h"
 
 namespace korvel {
 namespace {

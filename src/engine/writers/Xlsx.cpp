@@ -15,6 +15,7 @@
 
 #include "Export.h"
 #include "FileIO.h"
+#include "Lines.h"
 
 namespace korvel {
 namespace {
