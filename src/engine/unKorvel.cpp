@@ -499,9 +499,27 @@ bool TKorvel::CacheMissing() const {
 
 std::size_t TKorvel::BuildCache(const TProgressFn& progress) {
   if (cacheDir_.empty()) return 0;
+  const std::uint64_t limit = cacheLimit_ ? cacheLimit_ : DefaultCacheLimit(cacheDir_);
+  // The loaded corpus's caches never evict each other: a pair whose cache
+  // would not fit beside the rest is not cached at all, rather than
+  // written and evicted again at every run.
+  std::vector<std::string> ours;
+  std::uint64_t room = limit;
+  for (const TPairCache& c : pairCaches_) {
+    if (!c.Key || !c.Cached) continue;
+    ours.push_back(cacheDir_ + "/" + c.Key->FileName);
+    struct stat st {};
+    if (stat(ours.back().c_str(), &st) == 0) room -= std::min<std::uint64_t>(room, static_cast<std::uint64_t>(st.st_size));
+  }
   std::vector<std::size_t> todo;
-  for (std::size_t i = 0; i < pairCaches_.size(); ++i)
-    if (pairCaches_[i].Key && !pairCaches_[i].Cached) todo.push_back(i);
+  for (std::size_t i = 0; i < pairCaches_.size(); ++i) {
+    const TPairCache& c = pairCaches_[i];
+    if (!c.Key || c.Cached) continue;
+    const std::uint64_t bytes = EstimateCorpusCacheBytes(texts_[2 * i].Text().size(), texts_[2 * i + 1].Text().size(), c.Records);
+    if (bytes > room) continue;
+    room -= bytes;
+    todo.push_back(i);
+  }
   std::vector<std::shared_ptr<const TCachedCorpus>> written(todo.size());
   ParallelFor(todo.size(), WorkerCount(tuning_.Threads), progress, [&](std::size_t k, unsigned, auto& poll) {
     const std::size_t i = todo[k];
@@ -531,12 +549,10 @@ std::size_t TKorvel::BuildCache(const TProgressFn& progress) {
   for (std::size_t k = 0; k < todo.size(); ++k) {
     if (!written[k]) continue;
     pairCaches_[todo[k]].Cached = std::move(written[k]);
+    ours.push_back(cacheDir_ + "/" + pairCaches_[todo[k]].Key->FileName);
     ++count;
   }
-  if (count > 0) {
-    const std::string keep = todo.size() == 1 ? cacheDir_ + "/" + pairCaches_[todo[0]].Key->FileName : "";
-    EvictCorpusCaches(cacheDir_, cacheLimit_ ? cacheLimit_ : DefaultCacheLimit(cacheDir_), keep);
-  }
+  if (count > 0) EvictCorpusCaches(cacheDir_, limit, ours);
   return count;
 }
 

@@ -136,6 +136,30 @@ TEST_F(CorpusCache, ASourceThatChangedOrWentIsNeverServedFromTheCache) {
   }
 }
 
+// Caches that do not all fit under the limit: those that do stay, run after
+// run, instead of one being written and another evicted every time.
+TEST_F(CorpusCache, ACorpusOverTheLimitKeepsWhatFits) {
+  const std::string en = test::ReadBytes(dir_.Path("a.EN.txt")), zh = test::ReadBytes(dir_.Path("a.ZH.txt"));
+  dir_.Write("b.EN.txt", en);
+  dir_.Write("b.ZH.txt", zh);
+  const std::uint64_t limit = EstimateCorpusCacheBytes(en.size(), zh.size(), 500) * 3 / 2;
+  auto run = [&] {
+    TKorvel engine;
+    engine.SetCacheDir(CacheDir(), limit);
+    std::vector<std::string> files = {dir_.Path("a.EN.txt"), dir_.Path("a.ZH.txt"), dir_.Path("b.EN.txt"),
+                                      dir_.Path("b.ZH.txt")};
+    engine.SetFiles(files);
+    return engine.BuildCache();
+  };
+  const std::size_t written = run() + run();
+  EXPECT_GE(written, 1u);
+  EXPECT_EQ(run(), 0u);
+  std::uint64_t total = 0;
+  for (const TCacheEntry& e : ListCorpusCaches(CacheDir())) total += e.Bytes;
+  EXPECT_EQ(ListCorpusCaches(CacheDir()).size(), written);
+  EXPECT_LE(total, limit);
+}
+
 TEST_F(CorpusCache, TwoWritersLeaveOneWholeFileInAPrivateFolder) {
   TKorvel a, b;
   for (TKorvel* e : {&a, &b}) {
@@ -185,7 +209,7 @@ TEST_F(CorpusCache, TheFolderKeepsToItsLimitAndClearsOnlyCaches) {
   auto left = ListCorpusCaches(CacheDir());
   ASSERT_EQ(left.size(), 2u);
   EXPECT_EQ(left[0].Path, caches[1]);
-  EvictCorpusCaches(CacheDir(), 0, caches[2]);
+  EvictCorpusCaches(CacheDir(), 0, {caches[2]});
   left = ListCorpusCaches(CacheDir());
   ASSERT_EQ(left.size(), 1u);
   EXPECT_EQ(left[0].Path, caches[2]);

@@ -79,13 +79,13 @@ std::uint64_t DefaultCacheLimit(const std::string& dir) {
   return std::min(kMaxLimit, free / 5);
 }
 
-void EvictCorpusCaches(const std::string& dir, std::uint64_t limit, const std::string& keep) {
+void EvictCorpusCaches(const std::string& dir, std::uint64_t limit, const std::vector<std::string>& keep) {
   const std::vector<TCacheEntry> entries = ListCorpusCaches(dir);
   std::uint64_t total = 0;
   for (const TCacheEntry& e : entries) total += e.Bytes;
   for (const TCacheEntry& e : entries) {
     if (total <= limit) break;
-    if (e.Path == keep) continue;
+    if (std::find(keep.begin(), keep.end(), e.Path) != keep.end()) continue;
     if (unlink(e.Path.c_str()) == 0) total -= e.Bytes;
     unlink((e.Path + cache_format::kStampSuffix).c_str());
   }

@@ -26,8 +26,8 @@ std::vector<TCacheEntry> ListCorpusCaches(const std::string& dir);
 std::uint64_t DefaultCacheLimit(const std::string& dir);
 
 // Removes least recently used caches until the rest fit in `limit` bytes,
-// never `keep` (the one just written).
-void EvictCorpusCaches(const std::string& dir, std::uint64_t limit, const std::string& keep = {});
+// never those in `keep` (the loaded corpus's).
+void EvictCorpusCaches(const std::string& dir, std::uint64_t limit, const std::vector<std::string>& keep = {});
 
 // Removes every cache file and temporary file of `dir`: how many went.
 std::size_t ClearCorpusCaches(const std::string& dir);

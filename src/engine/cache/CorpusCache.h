@@ -93,6 +93,10 @@ class TCachedCorpus {
                                                     std::shared_ptr<const void> owner, bool checksums);
 };
 
+// About the size of the cache of a pair with texts of these sizes, a little
+// over rather than under for ordinary text.
+std::uint64_t EstimateCorpusCacheBytes(std::size_t enBytes, std::size_t zhBytes, std::size_t records);
+
 // Writes the cache of `key` into `dir` (made with mode 0700 when missing),
 // replacing one there. `records` point into `en` and `zh`. Throws
 // EKorvel("Cannot write the corpus cache in \"DIR\". REASON") when the
