@@ -136,10 +136,7 @@ bool Lexicon::adopt(tables::TTable table) {
       starts(familyStart_, c.forms) && c.memberStart == std::uint64_t{c.words} + 1 &&
       starts(memberStart_, c.members) && below(members_, c.familyStart - 1) &&
       std::all_of(words_.begin(), words_.end(), [&](const Word& w) {
-        // Letters only, as parsing allows: forms are spliced into patterns.
-        return w.length <= kMaxWord && w.offset <= c.text && w.length <= c.text - w.offset &&
-               std::all_of(text_.begin() + w.offset, text_.begin() + w.offset + w.length,
-                           [](char ch) { return ch >= 'a' && ch <= 'z'; });
+        return w.length <= kMaxWord && w.offset <= c.text && w.length <= c.text - w.offset;
       });
   if (!ok) {
     *this = Lexicon();

@@ -46,7 +46,15 @@ class Lexicon {
     }
   }
 
-  std::string_view text(std::uint32_t id) const { return text_.substr(words_[id].offset, words_[id].length); }
+  // Letters only, as parsing allows: forms are spliced into patterns. Checked
+  // here rather than when a table is adopted, so that a start reads none of
+  // the text; a crafted table's other words read as empty.
+  std::string_view text(std::uint32_t id) const {
+    const std::string_view t = text_.substr(words_[id].offset, words_[id].length);
+    for (char ch : t)
+      if (ch < 'a' || ch > 'z') return {};
+    return t;
+  }
   const Word& word(std::uint32_t id) const { return words_[id]; }
 
   // Calls f(first, last) for each family the word is in, or only those it

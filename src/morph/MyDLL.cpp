@@ -42,7 +42,7 @@ class Answer {
   explicit Answer(string_view self) : self_(self) {}
 
   void add(string_view form, uint8_t rank) {
-    if (form == self_ || count_ == kCapacity) return;
+    if (form.empty() || form == self_ || count_ == kCapacity) return;
     for (size_t i = 0; i < count_; ++i)
       if (items_[i].text == form) return;
     items_[count_++] = {form, rank};
