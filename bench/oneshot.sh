@@ -39,6 +39,7 @@ sleep 2.5
 "$cli" search --count work "$dir" >/dev/null 2>&1 || true
 echo "first run (loads the sources, writes the cache): $first ms"
 printf '%-18s %-6s %8s %8s %8s %10s %10s\n' query dic cached no-cache rg cached/rg no-cache/rg
+ratios=()
 for q in work "give up" "colou?r" xylophonequartz 发展 "发展|经济|政府"; do
   case $q in
     *[a-z]*) rgargs=(-c -i -w -e "$q" "${en[@]}") ;;
@@ -54,8 +55,11 @@ for q in work "give up" "colou?r" xylophonequartz 发展 "发展|经济|政府";
     plain=$(median "$runs" "$cli" search --count --no-cache "${opts[@]}" "$q" "$dir")
     printf '%-18s %-6s %8s %8s %8s %10.2f %10.2f\n' "$q" "${dic##*/}" "$cached" "$plain" "$r" \
       "$(echo "$cached / $r" | bc -l)" "$(echo "$plain / $r" | bc -l)"
+    [ $dic = default ] && ratios+=("$(echo "$cached / $r" | bc -l)")
   done
 done
+printf '%s\n' "${ratios[@]}" | sort -g | awk '{ a[NR] = $1 } END {
+  printf "cached/rg with the word lists: median %.2f, worst %.2f\n", (a[int((NR + 1) / 2)] + a[int(NR / 2) + 1]) / 2, a[NR] }'
 printf '%-18s %-6s %8s\n' lookup default "$(median "$runs" "$cli" lookup work)"
 # The anonymous memory of a cached search, read just before it exits.
 anon=$(KORVEL_REPORT_MEMORY=1 "$cli" search --count --dic /nonexistent work "$dir" 2>&1 >/dev/null |
