@@ -18,6 +18,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -29,10 +30,19 @@ struct TTrigramIndexBytes {
   std::string Directory, Postings;
 };
 
+// Room a build sorts keys in, kept by a thread for its next build so that the
+// pages are not mapped and zeroed again. Lines past `RunKeys` trigrams
+// (8 bytes each) are indexed in further runs, merged at the end.
+struct TTrigramScratch {
+  std::size_t RunKeys = std::size_t{1} << 23;
+  std::unique_ptr<std::uint64_t[]> Keys;
+  std::size_t Capacity = 0;
+};
+
 // Builds the index of `count` lines, `line(i)` the text of line i. `poll`
 // is called now and then and may throw to abandon the build.
 TTrigramIndexBytes BuildTrigramIndex(std::size_t count, const std::function<std::string_view(std::size_t)>& line,
-                                     const std::function<void()>& poll = {});
+                                     const std::function<void()>& poll = {}, TTrigramScratch* scratch = nullptr);
 
 class TTrigramIndex {
  public:
