@@ -510,7 +510,11 @@ std::size_t TKorvel::BuildCache(const TProgressFn& progress) {
   for (std::size_t i = 0; i < pairCaches_.size(); ++i)
     if (pairCaches_[i].Key && !pairCaches_[i].Cached) todo.push_back(i);
   std::vector<std::shared_ptr<const TCachedCorpus>> written(todo.size());
-  ParallelFor(todo.size(), WorkerCount(tuning_.Threads), progress, [&](std::size_t k, unsigned, auto& poll) {
+  const unsigned workers = WorkerCount(tuning_.Threads);
+  // Fewer pairs than cores: each pair's two sides on two of them.
+  std::vector<TCacheWriter> writers(std::min<std::size_t>(workers, std::max<std::size_t>(todo.size(), 1)));
+  for (TCacheWriter& w : writers) w.BothSides = todo.size() < workers;
+  ParallelFor(todo.size(), workers, progress, [&](std::size_t k, unsigned worker, auto& poll) {
     const std::size_t i = todo[k];
     const TPairCache& c = pairCaches_[i];
     // A source changed since it was read would be cached under the key of
@@ -531,8 +535,7 @@ std::size_t TKorvel::BuildCache(const TProgressFn& progress) {
     }
     for (const TCachedRecord& r : records)
       if (r.EnOffset + r.EnLength > en.size() || r.ZhOffset + r.ZhLength > zh.size()) return;
-    WriteCorpusCache(cacheDir_, *c.Key, en, zh, records, [&poll] { poll(); });
-    written[k] = TCachedCorpus::Open(cacheDir_, *c.Key);
+    written[k] = WriteCorpusCache(cacheDir_, *c.Key, en, zh, records, [&poll] { poll(); }, &writers[worker]);
   });
   std::size_t count = 0;
   for (std::size_t k = 0; k < todo.size(); ++k) {

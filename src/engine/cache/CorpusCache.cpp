@@ -12,6 +12,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <future>
 
 #include "Errors.h"
 #include "FileIO.h"
@@ -207,11 +208,12 @@ TCachedRecord TCachedCorpus::Record(std::size_t i) const {
 
 std::shared_ptr<const TCachedCorpus> TCachedCorpus::Parse(std::string_view bytes, std::string_view key,
                                                           std::shared_ptr<const void> owner) {
-  return Parse(bytes, key, std::move(owner), true);
+  return Parse(bytes, key, std::move(owner), true, true);
 }
 
 std::shared_ptr<const TCachedCorpus> TCachedCorpus::Parse(std::string_view bytes, std::string_view key,
-                                                          std::shared_ptr<const void> owner, bool checksums) {
+                                                          std::shared_ptr<const void> owner, bool checksums,
+                                                          bool records) {
   if (bytes.size() < kHeaderBytes + kTableBytes || std::memcmp(bytes.data(), kMagic, sizeof kMagic) != 0 ||
       Load<std::uint32_t>(bytes, 8) != kVersion || Load<std::uint32_t>(bytes, 12) != TBlock::Count ||
       Load<std::uint64_t>(bytes, 24) != HeaderChecksum(bytes))
@@ -247,7 +249,7 @@ std::shared_ptr<const TCachedCorpus> TCachedCorpus::Parse(std::string_view bytes
   cached->recordCount_ = static_cast<std::size_t>(count);
   // A stamped file passed this when it was stamped, and has not changed since.
   std::int64_t lastLine = -1;
-  for (std::size_t i = 0; checksums && i < cached->recordCount_; ++i) {
+  for (std::size_t i = 0; records && i < cached->recordCount_; ++i) {
     const TCachedRecord r = cached->Record(i);
     if (r.EnLength == 0 || r.EnOffset > cached->en_.size() || r.EnLength > cached->en_.size() - r.EnOffset ||
         r.ZhOffset > cached->zh_.size() || r.ZhLength > cached->zh_.size() - r.ZhOffset || r.LineIndex <= lastLine)
@@ -290,7 +292,7 @@ std::shared_ptr<const TCachedCorpus> TCachedCorpus::Open(const std::string& dir,
   const bool trusted = stamp && stampFile.fd >= 0 &&
                        pread(stampFile.fd, held.data(), held.size(), 0) == static_cast<ssize_t>(stamp->size()) &&
                        held.compare(0, stamp->size(), *stamp) == 0;
-  auto cached = Parse(bytes, key.Bytes, owner, !trusted);
+  auto cached = Parse(bytes, key.Bytes, owner, !trusted, !trusted);
   if (!cached) return nullptr;
   // The stamp's modification time says when the file was last used.
   if (trusted) {
@@ -302,16 +304,37 @@ std::shared_ptr<const TCachedCorpus> TCachedCorpus::Open(const std::string& dir,
   return cached;
 }
 
-void WriteCorpusCache(const std::string& dir, const TCacheKey& key, std::string_view en, std::string_view zh,
-                      const std::vector<TCachedRecord>& records, const std::function<void()>& poll) {
+std::shared_ptr<const TCachedCorpus> WriteCorpusCache(const std::string& dir, const TCacheKey& key,
+                                                      std::string_view en, std::string_view zh,
+                                                      const std::vector<TCachedRecord>& records,
+                                                      const std::function<void()>& poll, TCacheWriter* writer) {
   auto line = [&](bool chinese) {
     return [&, chinese](std::size_t i) {
       const TCachedRecord& r = records[i];
       return chinese ? zh.substr(r.ZhOffset, r.ZhLength) : en.substr(r.EnOffset, r.EnLength);
     };
   };
-  const TTrigramIndexBytes enIndex = BuildTrigramIndex(records.size(), line(false), poll);
-  const TTrigramIndexBytes zhIndex = BuildTrigramIndex(records.size(), line(true), poll);
+  TTrigramIndexBytes enIndex, zhIndex;
+  if (writer && writer->BothSides) {
+    // The other thread may not call `poll`: it stops when this one does.
+    std::atomic<bool> abandon{false};
+    auto zhBuilt = std::async(std::launch::async, [&] {
+      return BuildTrigramIndex(
+          records.size(), line(true), [&] { if (abandon) throw EAbort(); }, &writer->Zh);
+    });
+    try {
+      enIndex = BuildTrigramIndex(records.size(), line(false), poll, &writer->En);
+      while (zhBuilt.wait_for(std::chrono::milliseconds(2)) != std::future_status::ready)
+        if (poll) poll();
+    } catch (...) {
+      abandon = true;
+      throw;  // once the other thread has stopped: the future waits for it
+    }
+    zhIndex = zhBuilt.get();
+  } else {
+    enIndex = BuildTrigramIndex(records.size(), line(false), poll, writer ? &writer->En : nullptr);
+    zhIndex = BuildTrigramIndex(records.size(), line(true), poll, writer ? &writer->En : nullptr);
+  }
   const std::string enFolds = FoldLines(en, records, false), zhFolds = FoldLines(zh, records, true);
   const std::string_view blocks[TBlock::Count] = {
       key.Bytes,
@@ -371,9 +394,22 @@ void WriteCorpusCache(const std::string& dir, const TCacheKey& key, std::string_
     write(std::string_view(zeros, (kAlign - written % kAlign) % kAlign));
     write(block);
   }
-  if (fchmod(file.fd, 0600) != 0 || rename(temp.c_str(), (dir + "/" + key.FileName).c_str()) != 0)
-    ThrowCannotWrite(dir, errno);
+  const std::string path = dir + "/" + key.FileName;
+  if (fchmod(file.fd, 0600) != 0 || rename(temp.c_str(), path.c_str()) != 0) ThrowCannotWrite(dir, errno);
   cleanup.done = true;
+
+  // The mapping is of the file this call wrote, whatever has since been
+  // renamed onto its name, and the folder is private: its bytes are those
+  // just checksummed.
+  void* map = mmap(nullptr, written, PROT_READ, MAP_SHARED, file.fd, 0);
+  if (map == MAP_FAILED) return nullptr;
+  const auto size = static_cast<std::size_t>(written);
+  std::shared_ptr<const void> owner(map, [size](const void* p) { munmap(const_cast<void*>(p), size); });
+  auto cached = TCachedCorpus::Parse(std::string_view(static_cast<const char*>(map), size), key.Bytes,
+                                     std::move(owner), false, true);
+  // Too new to stamp: an empty stamp marks it as used.
+  if (cached) WriteStamp(path + kStampSuffix, "");
+  return cached;
 }
 
 namespace cache_format {
