@@ -1,6 +1,6 @@
 // The trigram index's bytes against a plain map of trigram to lines: a
 // cache written by one build is read by any other, so the bytes must not
-// depend on how lines are grouped while building.
+// depend on how lines are grouped while building, nor on the threads.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -60,11 +60,19 @@ TEST(TrigramIndex, BytesMatchAPlainMapHoweverTheLinesAreGrouped) {
     lines.push_back(i % 997 == 0 ? "rare qqq " + std::to_string(i) : "line " + std::to_string(i % 50));
   lines.push_back("qqq at the end");
   const TTrigramIndexBytes want = Reference(lines);
-  for (std::size_t runKeys : {std::size_t{1} << 23, std::size_t{1000}, std::size_t{1}}) {
-    SCOPED_TRACE(runKeys);
-    const TTrigramIndexBytes got = Build(lines, runKeys);
+  auto same = [&](const TTrigramIndexBytes& got) {
     EXPECT_TRUE(got.Directory == want.Directory);
     EXPECT_TRUE(got.Postings == want.Postings);
+  };
+  for (std::size_t runKeys : {std::size_t{1} << 23, std::size_t{1000}, std::size_t{1}}) {
+    SCOPED_TRACE(runKeys);
+    same(Build(lines, runKeys));
+  }
+  auto text = [&](std::size_t i) { return std::string_view(lines[i]); };
+  for (std::size_t split : {std::size_t{0}, std::size_t{3}, std::size_t{20000}, lines.size()}) {
+    SCOPED_TRACE(split);
+    same(JoinTrigramIndexes(
+        {BuildTrigramIndexPart(0, split, text), BuildTrigramIndexPart(split, lines.size(), text)}));
   }
 }
 

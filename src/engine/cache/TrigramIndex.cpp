@@ -125,12 +125,21 @@ void Encode(const std::vector<std::span<const std::uint64_t>>& chunks, std::uint
   for (const std::uint32_t low : seen) table[low] = {};
 }
 
+// What Merge reads of a run.
+struct TRunView {
+  std::span<const TEntry> Entries;
+  std::span<const std::uint32_t> Last;
+  std::string_view Postings;
+};
+
 // Runs of successive lines to one index: a trigram's lists follow each
 // other, each first line now a step from the list before.
-void Merge(std::vector<TRun>& runs, std::vector<TEntry>& entries, std::string& postings,
-           const std::function<void()>& poll) {
+TTrigramIndexBytes Merge(const std::vector<TRunView>& runs, const std::function<void()>& poll) {
+  TTrigramIndexBytes out;
+  std::vector<TEntry> entries;
+  std::string& postings = out.Postings;
   std::size_t total = 0;
-  for (const TRun& run : runs) total += run.Postings.size();
+  for (const TRunView& run : runs) total += run.Postings.size();
   postings.reserve(total);
   using THead = std::pair<std::uint32_t, std::size_t>;  // trigram, run
   std::priority_queue<THead, std::vector<THead>, std::greater<>> heads;
@@ -143,7 +152,7 @@ void Merge(std::vector<TRun>& runs, std::vector<TEntry>& entries, std::string& p
     if (poll && (popped & 0xFFFF) == 0) poll();
     const auto [trigram, k] = heads.top();
     heads.pop();
-    const TRun& run = runs[k];
+    const TRunView& run = runs[k];
     const std::size_t i = at[k]++;
     const TEntry& e = run.Entries[i];
     const std::size_t end = i + 1 < run.Entries.size() ? run.Entries[i + 1].Offset : run.Postings.size();
@@ -161,16 +170,24 @@ void Merge(std::vector<TRun>& runs, std::vector<TEntry>& entries, std::string& p
     } else {
       entries.push_back({trigram, e.Count, postings.size()});
     }
-    postings.append(run.Postings, from, end - from);
+    postings.append(run.Postings.substr(from, end - from));
     last = run.Last[i];
     if (at[k] < run.Entries.size()) heads.push({run.Entries[at[k]].Trigram, k});
   }
+  out.Directory.assign(reinterpret_cast<const char*>(entries.data()), entries.size() * sizeof(TEntry));
+  return out;
 }
 
 }  // namespace
 
 TTrigramIndexBytes BuildTrigramIndex(std::size_t count, const std::function<std::string_view(std::size_t)>& line,
                                      const std::function<void()>& poll, TTrigramScratch* scratch) {
+  return BuildTrigramIndexPart(0, count, line, poll, scratch);
+}
+
+TTrigramIndexBytes BuildTrigramIndexPart(std::size_t begin, std::size_t limit,
+                                         const std::function<std::string_view(std::size_t)>& line,
+                                         const std::function<void()>& poll, TTrigramScratch* scratch) {
   TTrigramScratch own;
   if (!scratch) scratch = &own;
   const std::size_t most = std::max<std::size_t>(scratch->RunKeys, 1);
@@ -182,9 +199,9 @@ TTrigramIndexBytes BuildTrigramIndex(std::size_t count, const std::function<std:
   std::vector<std::size_t> fill(kBuckets), stop(kBuckets);
   std::vector<std::uint32_t> firstChunk(kBuckets), lastChunk(kBuckets), next;
   std::vector<std::span<const std::uint64_t>> chunks;
-  for (std::size_t first = 0; first < count;) {
+  for (std::size_t first = begin; first < limit;) {
     std::size_t bound = 0, end = first;
-    for (; end < count; ++end) {
+    for (; end < limit; ++end) {
       if (poll && (end & 0xFFFF) == 0) poll();
       const std::size_t size = line(end).size();
       if (size < 3) continue;
@@ -236,17 +253,43 @@ TTrigramIndexBytes BuildTrigramIndex(std::size_t count, const std::function<std:
     first = end;
   }
 
-  TTrigramIndexBytes out;
-  std::vector<TEntry> merged;
-  std::vector<TEntry>* entries = &merged;
   if (runs.size() == 1) {
-    entries = &runs[0].Entries;
+    TTrigramIndexBytes out;
     out.Postings = std::move(runs[0].Postings);
-  } else if (runs.size() > 1) {
-    Merge(runs, merged, out.Postings, poll);
+    out.Directory.assign(reinterpret_cast<const char*>(runs[0].Entries.data()),
+                         runs[0].Entries.size() * sizeof(TEntry));
+    return out;
   }
-  out.Directory.assign(reinterpret_cast<const char*>(entries->data()), entries->size() * sizeof(TEntry));
-  return out;
+  std::vector<TRunView> views;
+  for (const TRun& run : runs) views.push_back({run.Entries, run.Last, run.Postings});
+  return Merge(views, poll);
+}
+
+TTrigramIndexBytes JoinTrigramIndexes(const std::vector<TTrigramIndexBytes>& parts,
+                                      const std::function<void()>& poll) {
+  std::vector<std::vector<TEntry>> entries(parts.size());
+  std::vector<std::vector<std::uint32_t>> last(parts.size());
+  std::vector<TRunView> views;
+  for (std::size_t k = 0; k < parts.size(); ++k) {
+    const TTrigramIndexBytes& part = parts[k];
+    entries[k].resize(part.Directory.size() / sizeof(TEntry));
+    if (!entries[k].empty()) std::memcpy(entries[k].data(), part.Directory.data(), part.Directory.size());
+    // Each list's last line, from its steps.
+    const auto* p = reinterpret_cast<const unsigned char*>(part.Postings.data());
+    for (const TEntry& e : entries[k]) {
+      if (poll && (last[k].size() & 0xFFFF) == 0) poll();
+      std::uint32_t line = 0, v = 0;
+      int shift = 0;
+      for (std::uint32_t n = 0; n < e.Count; ++p) {
+        v |= std::uint32_t{*p & 0x7Fu} << shift;
+        shift += 7;
+        if (*p < 0x80) line += v, v = 0, shift = 0, ++n;
+      }
+      last[k].push_back(line);
+    }
+    views.push_back({entries[k], last[k], part.Postings});
+  }
+  return Merge(views, poll);
 }
 
 std::optional<TTrigramIndex> TTrigramIndex::View(std::string_view directory, std::string_view postings,

@@ -43,6 +43,16 @@ struct TTrigramScratch {
 // is called now and then and may throw to abandon the build.
 TTrigramIndexBytes BuildTrigramIndex(std::size_t count, const std::function<std::string_view(std::size_t)>& line,
                                      const std::function<void()>& poll = {}, TTrigramScratch* scratch = nullptr);
+// The same of lines [begin, limit) only, numbered as among all lines, to be
+// joined with the other parts by JoinTrigramIndexes: parts can be built on
+// several threads.
+TTrigramIndexBytes BuildTrigramIndexPart(std::size_t begin, std::size_t limit,
+                                         const std::function<std::string_view(std::size_t)>& line,
+                                         const std::function<void()>& poll = {},
+                                         TTrigramScratch* scratch = nullptr);
+// The index of all lines from those of successive parts, in order.
+TTrigramIndexBytes JoinTrigramIndexes(const std::vector<TTrigramIndexBytes>& parts,
+                                      const std::function<void()>& poll = {});
 
 class TTrigramIndex {
  public:
