@@ -137,6 +137,25 @@ TEST_F(CorpusCache, ASourceThatChangedOrWentIsNeverServedFromTheCache) {
 }
 
 TEST_F(CorpusCache, TwoWritersLeaveOneWholeFileInAPrivateFolder) {
+  // A build cancelled at any point leaves no file behind.
+  for (int cancelAt = 1;; ++cancelAt) {
+    TKorvel engine;
+    engine.SetCacheDir(CacheDir());
+    std::vector<std::string> files = Files();
+    engine.SetFiles(files);
+    int calls = 0;
+    try {
+      engine.BuildCache([&](std::size_t, std::size_t) {
+        if (++calls == cancelAt) throw EAbort();
+      });
+    } catch (const EAbort&) {
+      if (std::filesystem::exists(CacheDir())) EXPECT_TRUE(std::filesystem::is_empty(CacheDir())) << cancelAt;
+      continue;
+    }
+    std::filesystem::remove_all(CacheDir());
+    break;
+  }
+
   TKorvel a, b;
   for (TKorvel* e : {&a, &b}) {
     e->SetCacheDir(CacheDir());
