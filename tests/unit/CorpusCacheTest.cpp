@@ -137,7 +137,7 @@ TEST_F(CorpusCache, ASourceThatChangedOrWentIsNeverServedFromTheCache) {
 }
 
 TEST_F(CorpusCache, TwoWritersLeaveOneWholeFileInAPrivateFolder) {
-  // A build cancelled at any point leaves no file behind.
+  // A build cancelled at any point leaves no partial file behind.
   for (int cancelAt = 1;; ++cancelAt) {
     TKorvel engine;
     engine.SetCacheDir(CacheDir());
@@ -149,7 +149,10 @@ TEST_F(CorpusCache, TwoWritersLeaveOneWholeFileInAPrivateFolder) {
         if (++calls == cancelAt) throw EAbort();
       });
     } catch (const EAbort&) {
-      if (std::filesystem::exists(CacheDir())) EXPECT_TRUE(std::filesystem::is_empty(CacheDir())) << cancelAt;
+      // A cancel after the rename leaves the whole file.
+      if (std::filesystem::exists(CacheDir()))
+        for (const auto& e : std::filesystem::directory_iterator(CacheDir()))
+          EXPECT_NE(e.path().extension(), ".tmp") << cancelAt;
       continue;
     }
     std::filesystem::remove_all(CacheDir());
