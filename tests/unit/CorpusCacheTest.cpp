@@ -150,9 +150,10 @@ TEST_F(CorpusCache, TwoWritersLeaveOneWholeFileInAPrivateFolder) {
       });
     } catch (const EAbort&) {
       // A cancel after the rename leaves the whole file.
-      if (std::filesystem::exists(CacheDir()))
+      if (std::filesystem::exists(CacheDir())) {
         for (const auto& e : std::filesystem::directory_iterator(CacheDir()))
           EXPECT_NE(e.path().extension(), ".tmp") << cancelAt;
+      }
       continue;
     }
     std::filesystem::remove_all(CacheDir());

@@ -51,7 +51,11 @@ using TEntry = TTrigramIndex::TEntry;
 // to stay in the cache.
 constexpr unsigned kLowBits = 14;
 constexpr std::size_t kBuckets = std::size_t{1} << (24 - kLowBits), kLow = std::size_t{1} << kLowBits;
-constexpr std::size_t kChunkKeys = 512;
+// A key is the low bits and the line within its run: runs are of at most
+// 2^18 lines.
+constexpr unsigned kLineBits = 18;
+static_assert(kLowBits + kLineBits == 32);
+constexpr std::size_t kChunkKeys = 1024;
 
 // The index of some of the lines, in the file's form (each list's first
 // line absolute), with each list's last line.
@@ -80,20 +84,20 @@ struct TSlot {
   std::uint64_t At;
 };
 
-// Keys (low bits << 32 | line) of one bucket, in line order, to its
-// directory entries and lists: one walk sizes the lists, one writes them.
-void Encode(const std::vector<std::span<const std::uint64_t>>& chunks, std::uint32_t high, TSlot* table,
-            std::vector<std::uint32_t>& seen, TRun& run, const std::function<void()>& poll) {
+// Keys of one bucket, in line order, to its directory entries and lists:
+// one walk sizes the lists, one writes them. `base` is the run's first line.
+void Encode(const std::vector<std::span<const std::uint32_t>>& chunks, std::uint32_t base, std::uint32_t high,
+            TSlot* table, std::vector<std::uint32_t>& seen, TRun& run, const std::function<void()>& poll) {
   auto walk = [&](auto&& f) {
     for (std::size_t c = 0; c < chunks.size(); ++c) {
       if (poll && (c & 0xFF) == 0xFF) poll();
-      for (const std::uint64_t k : chunks[c]) {
-        TSlot& e = table[k >> 32];
-        const auto line = static_cast<std::uint32_t>(k);
+      for (const std::uint32_t k : chunks[c]) {
+        TSlot& e = table[k >> kLineBits];
+        const std::uint32_t line = base + (k & ((1u << kLineBits) - 1));
         if (e.Count == 0) {
-          f(e, line, line, k >> 32);
+          f(e, line, line, k >> kLineBits);
         } else if (e.Last != line) {
-          f(e, line, line - e.Last, k >> 32);
+          f(e, line, line - e.Last, k >> kLineBits);
         }
       }
     }
@@ -198,10 +202,10 @@ TTrigramIndexBytes BuildTrigramIndexPart(std::size_t begin, std::size_t limit,
   // them: one walk of the text puts every key in place.
   std::vector<std::size_t> fill(kBuckets), stop(kBuckets);
   std::vector<std::uint32_t> firstChunk(kBuckets), lastChunk(kBuckets), next;
-  std::vector<std::span<const std::uint64_t>> chunks;
+  std::vector<std::span<const std::uint32_t>> chunks;
   for (std::size_t first = begin; first < limit;) {
     std::size_t bound = 0, end = first;
-    for (; end < limit; ++end) {
+    for (; end < limit && end - first < (std::size_t{1} << kLineBits); ++end) {
       if (poll && (end & 0xFFFF) == 0) poll();
       const std::size_t size = line(end).size();
       if (size < 3) continue;
@@ -211,16 +215,16 @@ TTrigramIndexBytes BuildTrigramIndexPart(std::size_t begin, std::size_t limit,
     const std::size_t room = (bound + kChunkKeys - 1) / kChunkKeys + kBuckets;
     if (scratch->Capacity < room * kChunkKeys) {
       scratch->Keys.reset();
-      scratch->Keys.reset(new std::uint64_t[room * kChunkKeys]);
+      scratch->Keys.reset(new std::uint32_t[room * kChunkKeys]);
       scratch->Capacity = room * kChunkKeys;
     }
-    std::uint64_t* const keys = scratch->Keys.get();
+    std::uint32_t* const keys = scratch->Keys.get();
     std::fill(fill.begin(), fill.end(), 0);
     std::fill(stop.begin(), stop.end(), 0);
     next.assign(1, 0);  // chunk 0 stands for none
     for (std::size_t r = first; r < end; ++r) {
       if (poll && (r & 0xFFF) == 0) poll();
-      const std::uint64_t lineBits = r;
+      const auto lineBits = static_cast<std::uint32_t>(r - first);
       ForEachTrigram(line(r), [&](std::uint32_t t) {
         const std::size_t b = t >> kLowBits;
         if (fill[b] == stop[b]) {
@@ -234,7 +238,7 @@ TTrigramIndexBytes BuildTrigramIndexPart(std::size_t begin, std::size_t limit,
           fill[b] = std::size_t{c} * kChunkKeys;
           stop[b] = fill[b] + kChunkKeys;
         }
-        keys[fill[b]++] = std::uint64_t{t & (kLow - 1)} << 32 | lineBits;
+        keys[fill[b]++] = (t & (kLow - 1)) << kLineBits | lineBits;
       });
     }
     TRun run;
@@ -247,7 +251,8 @@ TTrigramIndexBytes BuildTrigramIndexPart(std::size_t begin, std::size_t limit,
         const std::size_t from = std::size_t{c} * kChunkKeys;
         chunks.emplace_back(keys + from, c == lastChunk[b] ? fill[b] - from : kChunkKeys);
       }
-      Encode(chunks, static_cast<std::uint32_t>(b), table.data(), seen, run, poll);
+      Encode(chunks, static_cast<std::uint32_t>(first), static_cast<std::uint32_t>(b), table.data(), seen, run,
+             poll);
     }
     runs.push_back(std::move(run));
     first = end;

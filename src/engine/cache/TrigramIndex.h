@@ -30,12 +30,12 @@ struct TTrigramIndexBytes {
   std::string Directory, Postings;
 };
 
-// Room a build sorts keys in, kept by a thread for its next build so that the
-// pages are not mapped and zeroed again. Lines past `RunKeys` trigrams
-// (8 bytes each) are indexed in further runs, merged at the end.
+// Room a build puts keys in, kept by a thread for its next build so that
+// the pages are not mapped and zeroed again. Lines past `RunKeys` trigrams
+// (4 bytes each) are indexed in further runs, merged at the end.
 struct TTrigramScratch {
-  std::size_t RunKeys = std::size_t{1} << 23;
-  std::unique_ptr<std::uint64_t[]> Keys;
+  std::size_t RunKeys = std::size_t{1} << 24;
+  std::unique_ptr<std::uint32_t[]> Keys;
   std::size_t Capacity = 0;
 };
 
