@@ -509,19 +509,25 @@ std::size_t TKorvel::BuildCache(const TProgressFn& progress) {
     if (!c.Key || !c.Cached) continue;
     ours.push_back(cacheDir_ + "/" + c.Key->FileName);
     struct stat st {};
-    if (stat(ours.back().c_str(), &st) == 0) room -= std::min<std::uint64_t>(room, static_cast<std::uint64_t>(st.st_size));
+    if (stat(ours.back().c_str(), &st) == 0)
+      room -= std::min<std::uint64_t>(room, static_cast<std::uint64_t>(st.st_size));
   }
   std::vector<std::size_t> todo;
   for (std::size_t i = 0; i < pairCaches_.size(); ++i) {
     const TPairCache& c = pairCaches_[i];
     if (!c.Key || c.Cached) continue;
-    const std::uint64_t bytes = EstimateCorpusCacheBytes(texts_[2 * i].Text().size(), texts_[2 * i + 1].Text().size(), c.Records);
+    const std::uint64_t bytes =
+        EstimateCorpusCacheBytes(texts_[2 * i].Text().size(), texts_[2 * i + 1].Text().size(), c.Records);
     if (bytes > room) continue;
     room -= bytes;
     todo.push_back(i);
   }
   std::vector<std::shared_ptr<const TCachedCorpus>> written(todo.size());
-  ParallelFor(todo.size(), WorkerCount(tuning_.Threads), progress, [&](std::size_t k, unsigned, auto& poll) {
+  const unsigned workers = WorkerCount(tuning_.Threads);
+  // Fewer pairs than cores: each pair's two sides on two of them.
+  std::vector<TCacheWriter> writers(std::min<std::size_t>(workers, std::max<std::size_t>(todo.size(), 1)));
+  for (TCacheWriter& w : writers) w.BothSides = todo.size() < workers;
+  ParallelFor(todo.size(), workers, progress, [&](std::size_t k, unsigned worker, auto& poll) {
     const std::size_t i = todo[k];
     const TPairCache& c = pairCaches_[i];
     // A source changed since it was read would be cached under the key of
@@ -542,8 +548,7 @@ std::size_t TKorvel::BuildCache(const TProgressFn& progress) {
     }
     for (const TCachedRecord& r : records)
       if (r.EnOffset + r.EnLength > en.size() || r.ZhOffset + r.ZhLength > zh.size()) return;
-    WriteCorpusCache(cacheDir_, *c.Key, en, zh, records, [&poll] { poll(); });
-    written[k] = TCachedCorpus::Open(cacheDir_, *c.Key);
+    written[k] = WriteCorpusCache(cacheDir_, *c.Key, en, zh, records, [&poll] { poll(); }, &writers[worker]);
   });
   std::size_t count = 0;
   for (std::size_t k = 0; k < todo.size(); ++k) {

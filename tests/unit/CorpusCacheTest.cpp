@@ -161,6 +161,29 @@ TEST_F(CorpusCache, ACorpusOverTheLimitKeepsWhatFits) {
 }
 
 TEST_F(CorpusCache, TwoWritersLeaveOneWholeFileInAPrivateFolder) {
+  // A build cancelled at any point leaves no partial file behind.
+  for (int cancelAt = 1;; ++cancelAt) {
+    TKorvel engine;
+    engine.SetCacheDir(CacheDir());
+    std::vector<std::string> files = Files();
+    engine.SetFiles(files);
+    int calls = 0;
+    try {
+      engine.BuildCache([&](std::size_t, std::size_t) {
+        if (++calls == cancelAt) throw EAbort();
+      });
+    } catch (const EAbort&) {
+      // A cancel after the rename leaves the whole file.
+      if (std::filesystem::exists(CacheDir())) {
+        for (const auto& e : std::filesystem::directory_iterator(CacheDir()))
+          EXPECT_NE(e.path().extension(), ".tmp") << cancelAt;
+      }
+      continue;
+    }
+    std::filesystem::remove_all(CacheDir());
+    break;
+  }
+
   TKorvel a, b;
   for (TKorvel* e : {&a, &b}) {
     e->SetCacheDir(CacheDir());

@@ -12,6 +12,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <future>
 
 #include "Errors.h"
 #include "FileIO.h"
@@ -210,11 +211,12 @@ TCachedRecord TCachedCorpus::Record(std::size_t i) const {
 
 std::shared_ptr<const TCachedCorpus> TCachedCorpus::Parse(std::string_view bytes, std::string_view key,
                                                           std::shared_ptr<const void> owner) {
-  return Parse(bytes, key, std::move(owner), true);
+  return Parse(bytes, key, std::move(owner), true, true);
 }
 
 std::shared_ptr<const TCachedCorpus> TCachedCorpus::Parse(std::string_view bytes, std::string_view key,
-                                                          std::shared_ptr<const void> owner, bool checksums) {
+                                                          std::shared_ptr<const void> owner, bool checksums,
+                                                          bool records) {
   if (bytes.size() < kHeaderBytes + kTableBytes || std::memcmp(bytes.data(), kMagic, sizeof kMagic) != 0 ||
       Load<std::uint32_t>(bytes, 8) != kVersion || Load<std::uint32_t>(bytes, 12) != TBlock::Count ||
       Load<std::uint64_t>(bytes, 24) != HeaderChecksum(bytes))
@@ -250,7 +252,7 @@ std::shared_ptr<const TCachedCorpus> TCachedCorpus::Parse(std::string_view bytes
   cached->recordCount_ = static_cast<std::size_t>(count);
   // A stamped file passed this when it was stamped, and has not changed since.
   std::int64_t lastLine = -1;
-  for (std::size_t i = 0; checksums && i < cached->recordCount_; ++i) {
+  for (std::size_t i = 0; records && i < cached->recordCount_; ++i) {
     const TCachedRecord r = cached->Record(i);
     if (r.EnLength == 0 || r.EnOffset > cached->en_.size() || r.EnLength > cached->en_.size() - r.EnOffset ||
         r.ZhOffset > cached->zh_.size() || r.ZhLength > cached->zh_.size() - r.ZhOffset || r.LineIndex <= lastLine)
@@ -294,7 +296,7 @@ std::shared_ptr<const TCachedCorpus> TCachedCorpus::Open(const std::string& dir,
   const bool trusted = stamp && stampFile.fd >= 0 &&
                        pread(stampFile.fd, held.data(), held.size(), 0) == static_cast<ssize_t>(stamp->size()) &&
                        held.compare(0, stamp->size(), *stamp) == 0;
-  auto cached = Parse(bytes, key.Bytes, owner, !trusted);
+  auto cached = Parse(bytes, key.Bytes, owner, !trusted, !trusted);
   if (!cached) return nullptr;
   // The stamp's modification time says when the file was last used.
   if (trusted) {
@@ -316,16 +318,52 @@ std::uint64_t EstimateCorpusCacheBytes(std::size_t enBytes, std::size_t zhBytes,
          kHeaderBytes + kTableBytes + TBlock::Count * kAlign;
 }
 
-void WriteCorpusCache(const std::string& dir, const TCacheKey& key, std::string_view en, std::string_view zh,
-                      const std::vector<TCachedRecord>& records, const std::function<void()>& poll) {
+std::shared_ptr<const TCachedCorpus> WriteCorpusCache(const std::string& dir, const TCacheKey& key,
+                                                      std::string_view en, std::string_view zh,
+                                                      const std::vector<TCachedRecord>& records,
+                                                      const std::function<void()>& poll, TCacheWriter* writer) {
   auto line = [&](bool chinese) {
     return [&, chinese](std::size_t i) {
       const TCachedRecord& r = records[i];
       return chinese ? zh.substr(r.ZhOffset, r.ZhLength) : en.substr(r.EnOffset, r.EnLength);
     };
   };
-  const TTrigramIndexBytes enIndex = BuildTrigramIndex(records.size(), line(false), poll);
-  const TTrigramIndexBytes zhIndex = BuildTrigramIndex(records.size(), line(true), poll);
+  TTrigramIndexBytes enIndex, zhIndex;
+  if (writer && writer->BothSides) {
+    // The English side costs some three times the Chinese: the other thread
+    // builds the Chinese and the English lines past `half`, this one those
+    // before. It may not call `poll`: it stops when this one does.
+    std::uint64_t work = zh.size() / 2;
+    for (const TCachedRecord& r : records) work += r.EnLength;
+    std::size_t half = 0;
+    for (std::uint64_t mine = 0; half < records.size() && mine < work / 2; ++half) mine += records[half].EnLength;
+    std::atomic<bool> abandon{false};
+    auto other = std::async(std::launch::async, [&] {
+      const std::function<void()> stop = [&] {
+        if (abandon) throw EAbort();
+      };
+      std::pair<TTrigramIndexBytes, TTrigramIndexBytes> built;
+      built.first = BuildTrigramIndex(records.size(), line(true), stop, &writer->Zh);
+      built.second = BuildTrigramIndexPart(half, records.size(), line(false), stop, &writer->Zh);
+      return built;
+    });
+    std::vector<TTrigramIndexBytes> parts(2);
+    try {
+      parts[0] = BuildTrigramIndexPart(0, half, line(false), poll, &writer->En);
+      while (other.wait_for(std::chrono::milliseconds(2)) != std::future_status::ready)
+        if (poll) poll();
+    } catch (...) {
+      abandon = true;
+      throw;  // once the other thread has stopped: the future waits for it
+    }
+    auto built = other.get();
+    zhIndex = std::move(built.first);
+    parts[1] = std::move(built.second);
+    enIndex = JoinTrigramIndexes(parts, poll);
+  } else {
+    enIndex = BuildTrigramIndex(records.size(), line(false), poll, writer ? &writer->En : nullptr);
+    zhIndex = BuildTrigramIndex(records.size(), line(true), poll, writer ? &writer->En : nullptr);
+  }
   const std::string enFolds = FoldLines(en, records, false), zhFolds = FoldLines(zh, records, true);
   const std::string_view blocks[TBlock::Count] = {
       key.Bytes,
@@ -385,9 +423,22 @@ void WriteCorpusCache(const std::string& dir, const TCacheKey& key, std::string_
     write(std::string_view(zeros, (kAlign - written % kAlign) % kAlign));
     write(block);
   }
-  if (fchmod(file.fd, 0600) != 0 || rename(temp.c_str(), (dir + "/" + key.FileName).c_str()) != 0)
-    ThrowCannotWrite(dir, errno);
+  const std::string path = dir + "/" + key.FileName;
+  if (fchmod(file.fd, 0600) != 0 || rename(temp.c_str(), path.c_str()) != 0) ThrowCannotWrite(dir, errno);
   cleanup.done = true;
+
+  // The mapping is of the file this call wrote, whatever has since been
+  // renamed onto its name, and the folder is private: its bytes are those
+  // just checksummed.
+  void* map = mmap(nullptr, written, PROT_READ, MAP_SHARED, file.fd, 0);
+  if (map == MAP_FAILED) return nullptr;
+  const auto size = static_cast<std::size_t>(written);
+  std::shared_ptr<const void> owner(map, [size](const void* p) { munmap(const_cast<void*>(p), size); });
+  auto cached = TCachedCorpus::Parse(std::string_view(static_cast<const char*>(map), size), key.Bytes,
+                                     std::move(owner), false, true);
+  // Too new to stamp: an empty stamp marks it as used.
+  if (cached) WriteStamp(path + kStampSuffix, "");
+  return cached;
 }
 
 namespace cache_format {

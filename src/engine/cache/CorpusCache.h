@@ -60,6 +60,8 @@ struct TCachedRecord {
   std::uint32_t Reserved = 0;
 };
 
+struct TCacheWriter;
+
 class TCachedCorpus {
  public:
   // The cache of `key` in `dir`, mapped and checked, and marked as just
@@ -90,7 +92,19 @@ class TCachedCorpus {
   std::vector<std::uint32_t> folds_[2];
 
   static std::shared_ptr<const TCachedCorpus> Parse(std::string_view bytes, std::string_view key,
-                                                    std::shared_ptr<const void> owner, bool checksums);
+                                                    std::shared_ptr<const void> owner, bool checksums,
+                                                    bool records);
+  friend std::shared_ptr<const TCachedCorpus> WriteCorpusCache(const std::string&, const TCacheKey&,
+                                                               std::string_view, std::string_view,
+                                                               const std::vector<TCachedRecord>&,
+                                                               const std::function<void()>&, TCacheWriter*);
+};
+
+// What a writer keeps from one write to the next. With `BothSides` the
+// two indexes of a pair are built on two threads.
+struct TCacheWriter {
+  TTrigramScratch En, Zh;
+  bool BothSides = false;
 };
 
 // About the size of the cache of a pair with texts of these sizes, a little
@@ -98,12 +112,17 @@ class TCachedCorpus {
 std::uint64_t EstimateCorpusCacheBytes(std::size_t enBytes, std::size_t zhBytes, std::size_t records);
 
 // Writes the cache of `key` into `dir` (made with mode 0700 when missing),
-// replacing one there. `records` point into `en` and `zh`. Throws
-// EKorvel("Cannot write the corpus cache in \"DIR\". REASON") when the
-// folder or file cannot be written; what `poll` throws ends the write and
-// leaves no file behind.
-void WriteCorpusCache(const std::string& dir, const TCacheKey& key, std::string_view en, std::string_view zh,
-                      const std::vector<TCachedRecord>& records, const std::function<void()>& poll = {});
+// replacing one there, and returns it mapped and marked as just used (it
+// holds what was just written, so its checksums are not read again), or
+// nothing when it cannot be mapped. `records` point into `en` and `zh`.
+// Throws EKorvel("Cannot write the corpus cache in \"DIR\". REASON") when
+// the folder or file cannot be written; what `poll` throws ends the write
+// and leaves no file behind.
+std::shared_ptr<const TCachedCorpus> WriteCorpusCache(const std::string& dir, const TCacheKey& key,
+                                                      std::string_view en, std::string_view zh,
+                                                      const std::vector<TCachedRecord>& records,
+                                                      const std::function<void()>& poll = {},
+                                                      TCacheWriter* writer = nullptr);
 
 // The file layout, for the checks of tests and tools.
 namespace cache_format {

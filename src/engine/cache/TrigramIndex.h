@@ -18,6 +18,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -29,10 +30,29 @@ struct TTrigramIndexBytes {
   std::string Directory, Postings;
 };
 
+// Room a build puts keys in, kept by a thread for its next build so that
+// the pages are not mapped and zeroed again. Lines past `RunKeys` trigrams
+// (4 bytes each) are indexed in further runs, merged at the end.
+struct TTrigramScratch {
+  std::size_t RunKeys = std::size_t{1} << 24;
+  std::unique_ptr<std::uint32_t[]> Keys;
+  std::size_t Capacity = 0;
+};
+
 // Builds the index of `count` lines, `line(i)` the text of line i. `poll`
 // is called now and then and may throw to abandon the build.
 TTrigramIndexBytes BuildTrigramIndex(std::size_t count, const std::function<std::string_view(std::size_t)>& line,
-                                     const std::function<void()>& poll = {});
+                                     const std::function<void()>& poll = {}, TTrigramScratch* scratch = nullptr);
+// The same of lines [begin, limit) only, numbered as among all lines, to be
+// joined with the other parts by JoinTrigramIndexes: parts can be built on
+// several threads.
+TTrigramIndexBytes BuildTrigramIndexPart(std::size_t begin, std::size_t limit,
+                                         const std::function<std::string_view(std::size_t)>& line,
+                                         const std::function<void()>& poll = {},
+                                         TTrigramScratch* scratch = nullptr);
+// The index of all lines from those of successive parts, in order.
+TTrigramIndexBytes JoinTrigramIndexes(const std::vector<TTrigramIndexBytes>& parts,
+                                      const std::function<void()>& poll = {});
 
 class TTrigramIndex {
  public:
