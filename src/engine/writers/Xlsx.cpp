@@ -2,6 +2,7 @@
 
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <link.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,7 +17,6 @@
 
 #include "Export.h"
 #include "FileIO.h"
-#include "MyDLL.h"
 #include "XlsxBook.h"
 
 namespace korvel {
@@ -199,8 +199,10 @@ class TScratchFile {
 
 // The module's entry point, loaded on the first workbook from beside
 // libMyDLL.so: the build tree's bin/sys/ or an installed lib/korvel/, wherever
-// the dynamic linker found that one. A failed load is tried again on the
-// next export, so that a module put back needs no restart.
+// the dynamic linker found that one. Its path comes from the loader's own
+// record rather than dladdr on one of its functions, whose address is the
+// executable's stub in a program built without PIE. A failed load is tried
+// again on the next export, so that a module put back needs no restart.
 TKorvelXlsxOpen OpenFunction(const std::string& target) {
   static std::mutex mutex;
   static TKorvelXlsxOpen open = nullptr;
@@ -211,11 +213,14 @@ TKorvelXlsxOpen OpenFunction(const std::string& target) {
     const char* said = dlerror();
     return std::string(said ? said : "unknown error");
   };
-  Dl_info info{};
-  if (dladdr(reinterpret_cast<void*>(&LoadArrays), &info) != 0 && info.dli_fname != nullptr) {
-    const std::string_view lib(info.dli_fname);
-    if (const std::size_t slash = lib.rfind('/'); slash != std::string_view::npos)
-      module.insert(0, lib.substr(0, slash + 1));
+  if (void* mydll = dlopen("libMyDLL.so", RTLD_LAZY | RTLD_NOLOAD)) {
+    link_map* map = nullptr;
+    if (dlinfo(mydll, RTLD_DI_LINKMAP, &map) == 0 && map && map->l_name) {
+      const std::string_view lib(map->l_name);
+      if (const std::size_t slash = lib.rfind('/'); slash != std::string_view::npos)
+        module.insert(0, lib.substr(0, slash + 1));
+    }
+    dlclose(mydll);
   }
   if (module.front() != '/') {
     why = module + ": the folder of libMyDLL.so is unknown";
