@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QUrl>
 
 #include <cstdio>
 #include <memory>
@@ -45,18 +46,21 @@ int main(int argc, char** argv) {
   QTest::qWait(500);  // the blank page and the file list settle first
   for (int q = 2; q < argc; ++q) {
     bool shown = false;
-    const auto c = QObject::connect(w.wbResult, &TResultView::loaded, [&shown] { shown = true; });
+    const auto c = QObject::connect(w.wbResult, &TResultView::loaded, [&] {
+      shown = shown || w.wbResult->Url() == QUrl::fromLocalFile(w.ResultPagePath());
+    });
     w.edtSearch->setText(QString::fromUtf8(argv[q]));
     QElapsedTimer clock;
     clock.start();
     const QString before = w.lbLog->text();
     w.btnSearch->click();
-    // The status line changes as the run's page is handed to the view, which
-    // shows a blank page meanwhile: the next load after that is the page.
+    // The status line takes the run's figures as its page is handed to the
+    // view, which shows a blank page meanwhile: the page's own load after
+    // that is the answer.
     auto wait = [&clock](auto done) {
-      while (!done() && clock.elapsed() < 600000) QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+      while (!done() && clock.elapsed() < 120000) QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
     };
-    wait([&] { return w.lbLog->text() != before; });
+    wait([&] { return w.lbLog->text() != before && w.lbLog->text().contains(QLatin1String("item(s)")); });
     shown = false;
     wait([&] { return shown; });
     const qint64 ms = clock.elapsed();

@@ -17,6 +17,7 @@ TLanguage installed = TLanguage::English;
 [[maybe_unused]] const char* const kEngineFormats[] = {
     QT_TRANSLATE_NOOP("Engine", "Cannot open file \"%1\". %2"),
     QT_TRANSLATE_NOOP("Engine", "Cannot create file \"%1\". %2"),
+    QT_TRANSLATE_NOOP("Engine", "Cannot create file \"%1\". The Excel writer is missing or damaged: %2"),
     QT_TRANSLATE_NOOP("Engine", "Cannot open folder \"%1\". %2"),
     QT_TRANSLATE_NOOP("Engine", "List index out of bounds (%1)"),
     QT_TRANSLATE_NOOP("Engine", "Cannot read \"%1\": line %2, column %3: %4"),

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # cmake --install into a temporary prefix: the layout, korvel-cli run from
 # there on the bundled samples (finding its dic/ and sys/ under share/korvel),
-# a missing lexicon, and the desktop files through their validators when
+# a workbook written through the Excel module and refused plainly without
+# it, a missing lexicon, and the desktop files through their validators when
 # those are installed.
 # Usage: check_install.sh CMAKE BUILD_DIR VERSION
 set -u
@@ -18,7 +19,7 @@ said=$("$cmake" --install "$build" --prefix "$prefix" 2>&1) || { echo "$said"; e
 app=0
 [ -x "$prefix/bin/korvel" ] && app=1
 id=io.github.korvel.Korvel
-expected=(bin/korvel-cli lib/korvel/libMyDLL.so share/korvel/sys/english.lex share/korvel/sys/result.tpl
+expected=(bin/korvel-cli lib/korvel/libMyDLL.so lib/korvel/libkorvel_xlsx.so share/korvel/sys/english.lex share/korvel/sys/result.tpl
   share/korvel/dic/EN-ZH.txt share/korvel/dic/ZH-EN.txt share/korvel/samples/travel.EN.txt
   share/man/man1/korvel-cli.1.gz share/bash-completion/completions/korvel-cli share/doc/korvel/copyright)
 [ $app = 1 ] && expected+=(share/applications/$id.desktop share/metainfo/$id.metainfo.xml
@@ -37,6 +38,14 @@ status=$?
 [ $status = 0 ] || fail "search: exit status $status ($(cat "$prefix/err"))"
 grep -q 'gave' "$prefix/err" || fail "search: no lemma widening: $(cat "$prefix/err")"
 printf '%s\n' "$out" | cut -f6 | grep -q '【' || fail "search: no equivalents marked, dic/ not found"
+
+# The Excel writer is loaded from lib/korvel/ only for a workbook.
+"$cli" search --xlsx "$prefix/hits.xlsx" give "$prefix/share/korvel/samples" >/dev/null 2>"$prefix/err"
+[ $? = 0 ] && [ "$(head -c 2 "$prefix/hits.xlsx" 2>/dev/null)" = PK ] || fail "xlsx: $(cat "$prefix/err")"
+rm "$prefix/lib/korvel/libkorvel_xlsx.so"
+"$cli" search --xlsx "$prefix/none.xlsx" give "$prefix/share/korvel/samples" >/dev/null 2>"$prefix/err"
+[ $? = 2 ] && [ ! -e "$prefix/none.xlsx" ] && grep -q "Excel writer is missing.*libkorvel_xlsx.so" "$prefix/err" ||
+  fail "xlsx without its module: $(cat "$prefix/err")"
 
 # Never a run with the widening silently off.
 mv "$prefix/share/korvel/sys/english.lex" "$prefix/english.lex"

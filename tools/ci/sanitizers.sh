@@ -11,13 +11,14 @@ steps=("$@")
 [ ${#steps[@]} -gt 0 ] || steps=(asan tsan)
 
 # configure DIR FLAGS CMAKE-ARGS...: the same flags for compiling and linking,
-# so MyDLL and every executable carry the runtime they need.
+# so MyDLL, the Excel module and every executable carry the runtime they need.
 configure() {
   local dir=$1 flags=$2
   shift 2
   cmake -S . -B "$dir" -G Ninja --no-warn-unused-cli -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DKORVEL_BUILD_BENCH=OFF -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" \
-    -DCMAKE_EXE_LINKER_FLAGS="$flags" -DCMAKE_SHARED_LINKER_FLAGS="$flags" "$@" >/dev/null
+    -DCMAKE_EXE_LINKER_FLAGS="$flags" -DCMAKE_SHARED_LINKER_FLAGS="$flags" \
+    -DCMAKE_MODULE_LINKER_FLAGS="$flags" "$@" >/dev/null
 }
 
 asan() {

@@ -12,6 +12,10 @@
         <translation>无法创建文件“%1”。%2</translation>
     </message>
     <message>
+        <source>Cannot create file &quot;%1&quot;. The Excel writer is missing or damaged: %2</source>
+        <translation>无法创建文件“%1”。Excel 写入模块缺失或已损坏：%2</translation>
+    </message>
+    <message>
         <source>Cannot open folder &quot;%1&quot;. %2</source>
         <translation>无法打开文件夹“%1”。%2</translation>
     </message>

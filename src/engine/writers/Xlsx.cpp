@@ -1,13 +1,15 @@
 #include "Xlsx.h"
 
+#include <dlfcn.h>
 #include <fcntl.h>
+#include <link.h>
 #include <unistd.h>
-#include <xlsxwriter.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <filesystem>
+#include <memory>
+#include <mutex>
 #include <new>
 #include <string_view>
 #include <utility>
@@ -16,14 +18,14 @@
 #include "Export.h"
 #include "FileIO.h"
 #include "Lines.h"
+#include "XlsxBook.h"
 
 namespace korvel {
 namespace {
 
 using TSpans = std::vector<std::pair<std::size_t, std::size_t>>;
 
-// Styles of a run of text; a cell's runs each have one.
-enum : unsigned { kPlain = 0, kHit = 1, kEquivalent = 2, kFilter = 4, kStyles = 8 };
+enum : unsigned { kPlain = kXlsxPlain, kHit = kXlsxHit, kEquivalent = kXlsxEquivalent, kFilter = kXlsxFilter };
 
 constexpr std::size_t kBracket = 3;  // 【 and 】 are three bytes each
 
@@ -196,72 +198,75 @@ class TScratchFile {
   int fd_ = -1;
 };
 
+// The module's entry point, loaded on the first workbook from beside
+// libMyDLL.so: the build tree's bin/sys/ or an installed lib/korvel/, wherever
+// the dynamic linker found that one. Its path comes from the loader's own
+// record rather than dladdr on one of its functions, whose address is the
+// executable's stub in a program built without PIE. A failed load is tried
+// again on the next export, so that a module put back needs no restart.
+TKorvelXlsxOpen OpenFunction(const std::string& target) {
+  static std::mutex mutex;
+  static TKorvelXlsxOpen open = nullptr;
+  const std::lock_guard lock(mutex);
+  if (open) return open;
+  std::string module = KORVEL_XLSX_MODULE, why;
+  auto failure = [] {
+    const char* said = dlerror();
+    return std::string(said ? said : "unknown error");
+  };
+  if (void* mydll = dlopen("libMyDLL.so", RTLD_LAZY | RTLD_NOLOAD)) {
+    link_map* map = nullptr;
+    if (dlinfo(mydll, RTLD_DI_LINKMAP, &map) == 0 && map && map->l_name) {
+      const std::string_view lib(map->l_name);
+      if (const std::size_t slash = lib.rfind('/'); slash != std::string_view::npos)
+        module.insert(0, lib.substr(0, slash + 1));
+    }
+    dlclose(mydll);
+  }
+  if (module.front() != '/') {
+    why = module + ": the folder of libMyDLL.so is unknown";
+  } else if (void* handle = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL)) {
+    // Kept loaded: workbooks are rare, and unloading buys nothing.
+    open = reinterpret_cast<TKorvelXlsxOpen>(dlsym(handle, KORVEL_XLSX_OPEN));
+    if (!open) {
+      why = failure();
+      dlclose(handle);
+    }
+  } else {
+    why = failure();
+  }
+  if (!open)
+    throw EKorvel(TMessage{"Cannot create file \"%1\". The Excel writer is missing or damaged: %2",
+                           {DisplayPath(target), why}});
+  return open;
+}
+
 // A workbook being made; one not closed is freed with its sheets' files.
 class TBook {
  public:
   TBook(const std::string& target, TScratchFile& scratch) : target_(target) {
-    // Rows go to each sheet's own file as they come, so that a million
-    // hits never have to be held.
-    lxw_workbook_options options{};
-    options.constant_memory = LXW_TRUE;
-    options.tmpdir = scratch.Folder().data();
-    options.use_zip64 = LXW_TRUE;
-    book_ = workbook_new_opt(scratch.Path().c_str(), &options);
-    if (!book_) throw std::bad_alloc();
-  }
-  ~TBook() {
-    if (!book_) return;
-    // libxlsxwriter leaves these open when a workbook is freed unwritten.
-    for (lxw_worksheet* sheet : sheets_)
-      if (sheet->optimize_tmpfile) {
-        std::fclose(sheet->optimize_tmpfile);
-        sheet->optimize_tmpfile = sheet->file = nullptr;
-      }
-    lxw_workbook_free(book_);
-  }
-  TBook(const TBook&) = delete;
-  TBook& operator=(const TBook&) = delete;
-
-  lxw_format* Format() { return workbook_add_format(book_); }
-
-  lxw_worksheet* AddSheet(const std::string& name) {
-    lxw_worksheet* sheet = workbook_add_worksheet(book_, name.c_str());
-    if (!sheet) throw std::bad_alloc();
-    // libxlsxwriter 1.1.4 makes every rich string in a file of its own;
-    // in memory, those cost about half as much as on disk.
-    static const bool inMemory = access("/dev/shm", W_OK | X_OK) == 0;
-    if (inMemory) sheet->tmpdir = const_cast<char*>("/dev/shm");
-    sheets_.push_back(sheet);
-    return sheet;
+    TXlsxError error;
+    book_.reset(OpenFunction(target)(scratch.Path().c_str(), scratch.Folder().c_str(), &error));
+    if (!book_) Throw(error);
   }
 
-  void Check(lxw_error error) const {
-    if (error == LXW_NO_ERROR) return;
-    if (error == LXW_ERROR_MEMORY_MALLOC_FAILED) throw std::bad_alloc();
-    throw EKorvel(TMessage{"Cannot create file \"%1\". %2", {DisplayPath(target_), lxw_strerror(error)}});
-  }
+  TXlsxBook* operator->() const { return book_.get(); }
 
-  void Close() {
-    // Rows are printed to the sheets' files unchecked: a full temporary
-    // folder shows only here.
-    for (lxw_worksheet* sheet : sheets_)
-      if (sheet->optimize_tmpfile &&
-          (std::fflush(sheet->optimize_tmpfile) != 0 || std::ferror(sheet->optimize_tmpfile)))
-        ThrowCannotCreate(target_, errno ? errno : EIO);
-    lxw_workbook* book = std::exchange(book_, nullptr);
-    errno = 0;
-    const lxw_error error = workbook_close(book);
-    if (error != LXW_NO_ERROR && errno) ThrowCannotCreate(target_, errno);
-    Check(error);
+  void Check(bool done) const {
+    if (!done) Throw(book_->Error());
   }
 
  private:
-  const std::string& target_;
-  lxw_workbook* book_ = nullptr;
-  std::vector<lxw_worksheet*> sheets_;
-};
+  [[noreturn]] void Throw(const TXlsxError& error) const {
+    if (error.kind == TXlsxError::System) ThrowCannotCreate(target_, error.err);
+    if (error.kind == TXlsxError::Library)
+      throw EKorvel(TMessage{"Cannot create file \"%1\". %2", {DisplayPath(target_), error.text}});
+    throw std::bad_alloc();
+  }
 
-constexpr lxw_color_t kHitColour = 0xB3261E, kEquivalentColour = 0x0B57D0, kFilterColour = 0x8A6D00;
+  const std::string& target_;
+  std::unique_ptr<TXlsxBook> book_;
+};
 
 }  // namespace
 
@@ -294,64 +299,29 @@ void TXlsxWriter::Write(const std::string& path, const TFilePairArr& pairs, cons
   const bool note = cuts || n > sheetRows_ - 1;
   const std::size_t firstHits = sheetRows_ - 1 - (note ? 1 : 0), sheetHits = sheetRows_ - 1;
   const std::size_t sheets = n <= firstHits ? 1 : 1 + (n - firstHits + sheetHits - 1) / sheetHits;
-  const lxw_col_t columns = cuts ? 7 : 6;
+  const unsigned columns = cuts ? 7 : 6;
 
   TScratchFile scratch(path);
   TBook book(path, scratch);
-  auto format = [&](auto&&... set) {
-    lxw_format* f = book.Format();
-    (set(f), ...);
-    return f;
-  };
-  auto top = [](lxw_format* f) { format_set_align(f, LXW_ALIGN_VERTICAL_TOP); };
-  auto wrap = [](lxw_format* f) { format_set_text_wrap(f); };
-  auto bold = [](lxw_format* f) { format_set_bold(f); };
-  auto underline = [](lxw_format* f) { format_set_underline(f, LXW_UNDERLINE_SINGLE); };
-  auto colour = [](lxw_color_t c) { return [c](lxw_format* f) { format_set_font_color(f, c); }; };
-  lxw_format* const noteFormat = format(format_set_italic);
-  lxw_format* const headerFormat = format(bold);
-  lxw_format* const cellFormat = format(top);
-  lxw_format* const lineFormat = format(top, wrap);
-  // A style's font alone for a run, and with the line's cell format for a
-  // cell that is one run.
-  lxw_format* runFormats[kStyles] = {};
-  lxw_format* cellFormats[kStyles] = {lineFormat};
-  auto style = [&](unsigned s, auto&&... set) {
-    runFormats[s] = format(set...);
-    cellFormats[s] = format(top, wrap, set...);
-  };
-  style(kHit, bold, colour(kHitColour));
-  style(kEquivalent, bold, colour(kEquivalentColour));
-  style(kFilter, underline, colour(kFilterColour));
-  style(kEquivalent | kFilter, bold, underline, colour(kEquivalentColour));
-
   TCellText cell(cellUnits_);
-  std::vector<lxw_rich_string_tuple> tuples;
-  std::vector<lxw_rich_string_tuple*> fragments;
+  std::vector<TXlsxRun> runs;
   // Writes the cell's runs; says whether they were cut.
-  auto writeCell = [&](lxw_worksheet* sheet, lxw_row_t row, lxw_col_t col, lxw_format* plain) {
+  auto writeCell = [&](unsigned row, unsigned col, TXlsxCell format) {
     const bool cut = cell.End();
-    const std::vector<TCellText::TRun>& runs = cell.Runs();
-    if (runs.empty()) return cut;
-    if (runs.size() == 1) {
-      // A rich string needs two runs at least.
-      lxw_format* f = runs[0].style == kPlain ? plain : cellFormats[runs[0].style];
-      book.Check(worksheet_write_string(sheet, row, col, runs[0].text.c_str(), f));
-      return cut;
-    }
-    tuples.clear();
-    fragments.clear();
-    for (const TCellText::TRun& run : runs)
-      tuples.push_back({runFormats[run.style], const_cast<char*>(run.text.c_str())});
-    for (lxw_rich_string_tuple& t : tuples) fragments.push_back(&t);
-    fragments.push_back(nullptr);
-    book.Check(worksheet_write_rich_string(sheet, row, col, fragments.data(), plain));
+    runs.clear();
+    for (const TCellText::TRun& run : cell.Runs()) runs.push_back({run.style, run.text.c_str()});
+    book.Check(book->WriteRuns(row, col, runs.data(), runs.size(), format));
     return cut;
   };
-  auto writeText = [&](lxw_worksheet* sheet, lxw_row_t row, lxw_col_t col, std::string_view text) {
+  auto writeText = [&](unsigned row, unsigned col, std::string_view text) {
     cell.Begin(text);
     cell.Add(text, kPlain);
-    return writeCell(sheet, row, col, cellFormat);
+    return writeCell(row, col, TXlsxCell::Cell);
+  };
+  // The program's own words, which need no cutting.
+  auto writeOwn = [&](unsigned row, unsigned col, const std::string& text, TXlsxCell format) {
+    const TXlsxRun run{kPlain, text.c_str()};
+    book.Check(book->WriteRuns(row, col, &run, 1, format));
   };
 
   auto width = [](std::size_t chars, double least) { return std::max(least, static_cast<double>(chars) + 3); };
@@ -369,35 +339,34 @@ void TXlsxWriter::Write(const std::string& path, const TFilePairArr& pairs, cons
   const std::size_t total = n + n / 8;
   std::size_t k = 0;
   for (std::size_t s = 0; s < sheets; ++s) {
-    lxw_worksheet* sheet = book.AddSheet(SheetName(s));
+    book.Check(book->AddSheet(SheetName(s).c_str()));
     const std::size_t count = std::min(n - k, s == 0 ? firstHits : sheetHits);
-    lxw_row_t row = 0;
-    if (s == 0 && note) book.Check(worksheet_write_string(sheet, row++, 0, noteText.c_str(), noteFormat));
-    const lxw_row_t header = row++;
+    unsigned row = 0;
+    if (s == 0 && note) writeOwn(row++, 0, noteText, TXlsxCell::Note);
+    const unsigned header = row++;
     const double widths[] = {hitWidth, 22, 22, lineWidth, 70, 70, 6};
-    for (lxw_col_t c = 0; c < columns; ++c) {
-      book.Check(worksheet_set_column(sheet, c, c, widths[c], nullptr));
-      const std::string title = c < kExportHeader.size() ? std::string(kExportHeader[c]) : "Cut";
-      book.Check(worksheet_write_string(sheet, header, c, title.c_str(), headerFormat));
+    for (unsigned c = 0; c < columns; ++c) {
+      book.Check(book->SetColumn(c, widths[c]));
+      writeOwn(header, c, c < kExportHeader.size() ? std::string(kExportHeader[c]) : "Cut", TXlsxCell::Header);
     }
-    worksheet_freeze_panes(sheet, row, 0);
-    book.Check(worksheet_autofilter(sheet, header, 0, static_cast<lxw_row_t>(header + count), columns - 1));
+    book.Check(book->Freeze(row));
+    book.Check(book->Filter(header, static_cast<unsigned>(header + count), columns - 1));
 
     for (std::size_t end = k + count; k < end; ++k, ++row) {
       if (progress) progress(k, total);
       const TData& d = data[result.Shown(k)];
       const auto& [searchedName, alignedName] = names[d.PairIndex];
-      book.Check(worksheet_write_number(sheet, row, 0, static_cast<double>(k + 1), cellFormat));
-      bool cut = writeText(sheet, row, 1, searchedName);
-      cut = writeText(sheet, row, 2, alignedName) || cut;
-      book.Check(worksheet_write_number(sheet, row, 3, static_cast<double>(d.LineIndex) + 1, cellFormat));
+      book.Check(book->WriteNumber(row, 0, static_cast<double>(k + 1)));
+      bool cut = writeText(row, 1, searchedName);
+      cut = writeText(row, 2, alignedName) || cut;
+      book.Check(book->WriteNumber(row, 3, static_cast<double>(d.LineIndex) + 1));
 
       const std::string_view searched = marks.Searched(d);
       first.clear();
       marks.ForEachQueryMark(d, [&](std::size_t b, std::size_t e) { first.emplace_back(b, e); });
       cell.Begin(searched);
       cell.AddMarked(searched, first, kHit);
-      cut = writeCell(sheet, row, 4, lineFormat) || cut;
+      cut = writeCell(row, 4, TXlsxCell::Line) || cut;
 
       // The equivalents' spans without their brackets, the filter's where
       // they fall in the line.
@@ -412,12 +381,12 @@ void TXlsxWriter::Write(const std::string& path, const TFilePairArr& pairs, cons
       const std::string_view line = marks.Aligned(d);
       cell.Begin(line);
       cell.AddMarked(line, first, kEquivalent, second, kFilter);
-      cut = writeCell(sheet, row, 5, lineFormat) || cut;
-      if (cut) book.Check(worksheet_write_string(sheet, row, 6, "cut", cellFormat));
+      cut = writeCell(row, 5, TXlsxCell::Line) || cut;
+      if (cut) writeOwn(row, 6, "cut", TXlsxCell::Cell);
     }
   }
   if (progress) progress(n, total);
-  book.Close();
+  book.Check(book->Close());
   WriteFileReplacing(path, [&](TOutput& out) { scratch.CopyTo(out, path); });
 }
 

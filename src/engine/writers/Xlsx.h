@@ -12,7 +12,9 @@
 //
 // The workbook is made in the temporary folder and then written to its
 // path as every export is (WriteFileReplacing): the target appears only
-// when complete, and a failure leaves an earlier file as it was.
+// when complete, and a failure leaves an earlier file as it was. The
+// workbook file itself comes from libkorvel_xlsx.so, loaded on the first
+// export (XlsxBook.h); without it the export fails with a message naming it.
 #ifndef KORVEL_WRITERS_XLSX_H
 #define KORVEL_WRITERS_XLSX_H
 
